@@ -1,0 +1,126 @@
+#include "app/Logging.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+
+#include "Version.h"
+
+namespace lorvane {
+
+namespace {
+TKLDLogger* g_logger = nullptr;
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+}  // namespace
+
+std::string LogTimeStamp() {
+  using namespace std::chrono;
+  auto now = system_clock::now();
+  std::time_t t = system_clock::to_time_t(now);
+  std::tm tm {};
+  localtime_r(&t, &tm);
+  int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%03d", tm.tm_hour, tm.tm_min, tm.tm_sec, ms);
+  return buf;
+}
+
+const std::string& ApplicationVersion() {
+  static const std::string version = LORVANE_VERSION_TEXT;
+  return version;
+}
+
+TKLDLogger::TKLDLogger() = default;
+
+TKLDLogger::~TKLDLogger() {
+  Log(LOG_INFO, "*** lorvane stopped ***");
+  Flush();
+  buffer_.clear();
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+std::string TKLDLogger::LevelName(uint8_t level) {
+  switch (level) {
+    case LOG_INFO: return "INFO";
+    case LOG_WARN: return "WARN";
+    case LOG_ERROR: return "ERROR";
+    default: return "DEBUG";
+  }
+}
+
+void TKLDLogger::SetLevelFromText(const std::string& text) {
+  std::string word = Upper(text);
+  if (word == "INFO") level_ = LOG_INFO;
+  else if (word == "WARN") level_ = LOG_WARN;
+  else if (word == "ERROR") level_ = LOG_ERROR;
+  else level_ = LOG_DEBUG;
+}
+
+void TKLDLogger::Log(uint8_t level, const std::string& message) {
+  if (level < level_) return;
+  std::string line = LogTimeStamp() + " " + LevelName(level) + ": " + message;
+  buffer_.push_back(line);
+  if (echo_) echo_->push_back(line);
+  if (level > LOG_INFO || buffer_.size() > 20) Flush();
+}
+
+void TKLDLogger::LogList(uint8_t level, const std::vector<std::string>* lines) {
+  if (!lines || level < level_) return;
+  for (const auto& line : *lines) Log(level, line);
+}
+
+void TKLDLogger::Flush() {
+  if (!opened_ || buffer_.empty()) return;
+  if (file_) {
+    std::string block;
+    for (const auto& line : buffer_) {
+      block += line;
+      block += "\r\n";
+    }
+    std::fwrite(block.data(), 1, block.size(), file_);
+    std::fflush(file_);
+  }
+  buffer_.clear();
+}
+
+void TKLDLogger::OpenLog() {
+  opened_ = true;
+  std::string folder = logFolder_;
+  if (!folder.empty() && folder.back() == '/') folder.pop_back();
+  if (!DirectoryExists(folder)) {
+    if (mkdir(folder.c_str(), 0755) != 0 && !DirectoryExists(folder)) return;
+  }
+  std::time_t t = std::time(nullptr);
+  std::tm tm {};
+  localtime_r(&t, &tm);
+  char date[48];
+  std::snprintf(date, sizeof date, "%04d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+  fileName_ = std::string("lorvane") + date + ".log";
+  // Append mode keeps every run of the day in one file even when two processes write to it.
+  file_ = std::fopen((logFolder_ + fileName_).c_str(), "a+b");
+  Log(LOG_INFO, "*** lorvane started ***");
+  Log(LOG_INFO, "lorvane version: " + ApplicationVersion());
+}
+
+void SetGlobalLogger(TKLDLogger* logger) { g_logger = logger; }
+TKLDLogger* GlobalLogger() { return g_logger; }
+void LogDebug(const std::string& message) { if (g_logger) g_logger->Log(LOG_DEBUG, message); }
+void LogInfo(const std::string& message) { if (g_logger) g_logger->Log(LOG_INFO, message); }
+void LogWarn(const std::string& message) { if (g_logger) g_logger->Log(LOG_WARN, message); }
+void LogError(const std::string& message) { if (g_logger) g_logger->Log(LOG_ERROR, message); }
+void LogInfoList(const std::vector<std::string>* lines) { if (g_logger) g_logger->LogList(LOG_INFO, lines); }
+
+}  // namespace lorvane

@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs the Debian packages lorvane builds, runs and tests with (Debian 12, as root).
+set -e
+PKGS="g++ cmake ninja-build pkg-config libsdl2-dev libsdl2-mixer-dev libmpv-dev libcairo2-dev
+libpango1.0-dev libgdk-pixbuf-2.0-dev libpugixml-dev libgtest-dev libbenchmark-dev
+fonts-dejavu-core fonts-liberation2 libgl1-mesa-dri libegl-mesa0"
+if [ "$1" = "--test" ]; then
+  PKGS="$PKGS ffmpeg xvfb xauth"
+fi
+missing=""
+for p in $PKGS; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
+fi
