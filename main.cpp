@@ -1,1 +1,47 @@
-int main() { return 0; }
+// lorvane: the host process. It stands in for the tray host: it creates the process-wide
+// objects, launches the interface at once and runs the event loop whose idle passes drive frames.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationManager.h"
+#include "app/CommandLine.h"
+#include "app/Timing.h"
+#include "platform/HostLoop.h"
+
+using namespace lorvane;
+
+int main(int argc, char** argv) {
+  std::vector<std::string> parameters(argv + 1, argv + argc);
+  TCommandLine options;
+  std::string problem;
+  if (!options.Parse(parameters, problem)) {
+    std::fprintf(stderr, "lorvane: %s\n%s", problem.c_str(), TCommandLine::HelpText().c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(TCommandLine::HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (options.headless) THostLoop::ConfigureHeadless();
+
+  auto timer = std::make_unique<TKLDTimer>();
+  SetGlobalTimer(timer.get());
+  timer->SetKeepAwake([] { THostLoop::KeepAwake(); });
+  if (!THostLoop::Initialise()) {
+    std::fprintf(stderr, "lorvane: the windowing system could not be initialised\n");
+    return 1;
+  }
+
+  int status;
+  {
+    std::string base = options.baseFolder.empty() ? BaseFolderOfExecutable() : options.baseFolder;
+    TKLDApplicationManager manager(parameters, base);
+    status = RunHost(manager, options);
+  }
+  THostLoop::Finalise();
+  SetGlobalTimer(nullptr);
+  return status;
+}

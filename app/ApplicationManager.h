@@ -1,0 +1,128 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Logging.h"
+
+namespace lorvane {
+
+enum TKLDApplicationState : uint8_t {
+  STATE_STOPPED = 0,
+  STATE_INITIALISED = 1,
+  STATE_RUNNING = 2,
+  STATE_UPDATING = 3,
+  STATE_SUSPENDED = 4,
+  STATE_CLOSING = 5,
+  STATE_RESTARTING = 6,
+  STATE_ABORTING = 7,
+};
+
+const char* ApplicationStateName(uint8_t state);
+
+// True when the first command-line parameter, upper-cased, contains "DEBUG".
+bool IsDebugCommandLine(const std::vector<std::string>& parameters);
+
+// The parent of the executable's folder, ending with "/".
+std::string BaseFolderOfExecutable();
+
+// Owns every subsystem manager, brings the interface up and down and runs one frame at a time.
+// Close and restart requested during a frame are deferred to its end through the pending state.
+class TKLDApplicationManager {
+ public:
+  TKLDApplicationManager(const std::vector<std::string>& parameters, const std::string& baseFolder);
+  ~TKLDApplicationManager();
+  TKLDApplicationManager(const TKLDApplicationManager&) = delete;
+  TKLDApplicationManager& operator=(const TKLDApplicationManager&) = delete;
+
+  void Launch();
+  bool Initialise();
+  void CreateManagers();
+  void FreeManagers();
+  bool ReadConfiguration();
+  void StartInterface();
+  bool UpdateFrame();
+  void CloseInterface();
+  void RestartInterface();
+  void AbortInterface();
+  void Suspend();
+  void Resume();
+  void Activate();
+  void Deactivate();
+  void ProcessRemoteKey(int keyCode);
+  bool ProcessKey(int keyCode);
+
+  // The host's unhandled-error procedure: log, abort the interface, then ask the user.
+  // Returns when the user chose Ignore; Abort ends the process.
+  void HandleUnhandledError(const std::string& message);
+
+  uint8_t State() const { return state_; }
+  uint8_t PendingState() const { return pendingState_; }
+  bool DebugMode() const { return debugMode_; }
+  bool RenderingEnabled() const { return renderingEnabled_; }
+  bool ConfigurationLoaded() const { return configurationLoaded_; }
+  uint32_t LastRemoteKeyTime() const { return lastRemoteKeyTime_; }
+  const std::string& BaseFolder() const { return baseFolder_; }
+  const std::string& ConfigurationFolder() const { return configurationFolder_; }
+  const std::string& ThemesFolder() const { return themesFolder_; }
+  const std::string& LogFolder() const { return logFolder_; }
+  const std::string& ThemeName() const { return themeName_; }
+  // Frames rendered since the process started.
+  uint64_t RenderedFrames() const { return renderedFrames_; }
+  // The last error that stopped the interface from reaching the running state.
+  const std::string& LastFailure() const { return lastFailure_; }
+
+  TKLDLogger* Logger() const { return logger_.get(); }
+
+  // Work run at the start of each frame's update, before the UI manager's: scripted runs
+  // feed their commands through it.
+  void SetFrameHook(std::function<void()> hook) { frameHook_ = std::move(hook); }
+  // How the unhandled-error dialog is shown; returns true for Ignore. Tests replace it.
+  using ErrorDialog = std::function<bool(const std::string& text, bool offerIgnore)>;
+  void SetErrorDialog(ErrorDialog dialog) { errorDialog_ = std::move(dialog); }
+  // How an Abort ends the process. Tests replace it.
+  void SetTerminate(std::function<void()> terminate) { terminate_ = std::move(terminate); }
+  // Sleeping 200 ms a frame while not rendering; tests replace it to keep running fast.
+  void SetIdleSleep(std::function<void(uint32_t)> sleep) { idleSleep_ = std::move(sleep); }
+
+  // Parses "VideoExtensions" style lists: comma-separated, items optionally double-quoted.
+  static std::vector<std::string> ParseExtensionList(const std::string& text);
+  const std::vector<std::string>& VideoExtensions() const { return videoExtensions_; }
+  const std::vector<std::string>& AudioExtensions() const { return audioExtensions_; }
+  const std::vector<std::string>& PlaylistExtensions() const { return playlistExtensions_; }
+
+ private:
+  void RenderFrame();
+  void BringScreenToFront();
+
+  uint32_t lastRemoteKeyTime_ = 0;
+  std::string baseFolder_;
+  std::string configurationFolder_;
+  std::string themesFolder_;
+  std::string logFolder_;
+  std::string themeName_;
+  bool debugMode_ = false;
+  bool configurationLoaded_ = false;
+  bool renderingEnabled_ = false;
+  bool activationGuard_ = false;
+  bool errorDialogOpen_ = false;
+  uint8_t state_ = STATE_STOPPED;
+  uint8_t pendingState_ = STATE_STOPPED;
+  uint64_t renderedFrames_ = 0;
+  std::string lastFailure_;
+  std::vector<std::string> videoExtensions_, audioExtensions_, playlistExtensions_;
+
+  std::unique_ptr<TKLDLogger> logger_;
+
+  std::function<void()> frameHook_;
+  ErrorDialog errorDialog_;
+  std::function<void()> terminate_;
+  std::function<void(uint32_t)> idleSleep_;
+};
+
+// The process-wide application manager (null when none exists).
+TKLDApplicationManager* ApplicationManager();
+
+}  // namespace lorvane

@@ -1,0 +1,119 @@
+#include "app/CommandLine.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "app/ApplicationManager.h"
+#include "platform/HostLoop.h"
+
+namespace lorvane {
+
+namespace {
+bool ContainsDebug(const std::string& text) {
+  std::string upper = text;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper.find("DEBUG") != std::string::npos;
+}
+
+bool ParseCount(const std::string& text, uint64_t& value) {
+  if (text.empty() || text.size() > 18) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return true;
+}
+}  // namespace
+
+bool TCommandLine::Parse(const std::vector<std::string>& parameters, std::string& problem) {
+  for (size_t i = 0; i < parameters.size(); ++i) {
+    const std::string& p = parameters[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= parameters.size()) {
+        problem = p + " needs a value";
+        return false;
+      }
+      out = parameters[++i];
+      return true;
+    };
+    if (p == "--help" || p == "-h") {
+      help = true;
+    } else if (p == "--base") {
+      if (!value(baseFolder)) return false;
+    } else if (p == "--headless") {
+      headless = true;
+    } else if (p == "--no-vsync") {
+      noVSync = true;
+    } else if (p == "--frames") {
+      std::string count;
+      if (!value(count)) return false;
+      if (!ParseCount(count, frames) || frames == 0) {
+        problem = "--frames needs a positive whole number, not \"" + count + "\"";
+        return false;
+      }
+    } else if (p == "--screenshot") {
+      if (!value(screenshot)) return false;
+    } else if (p == "--script") {
+      if (!value(script)) return false;
+    } else if (ContainsDebug(p)) {
+      // Debug mode is decided from the first parameter only; the word is harmless elsewhere.
+    } else {
+      problem = "unknown option \"" + p + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string TCommandLine::HelpText() {
+  return "usage: lorvane [DEBUG] [options]\n"
+         "  DEBUG            a first parameter containing DEBUG (any case) turns debug mode on\n"
+         "  --base DIR       use DIR as the base folder (conf/, themes/, logs/) instead of the executable's parent\n"
+         "  --headless       no visible window and no sound device\n"
+         "  --frames N       close the interface after N rendered frames and exit\n"
+         "  --screenshot F   write the last presented frame to the PNG file F on exit\n"
+         "  --script F       run the commands of the file F, one per frame\n"
+         "  --no-vsync       do not pace frames to the display (benchmarks)\n"
+         "  --help           show this text\n";
+}
+
+int RunHost(TKLDApplicationManager& manager, const TCommandLine& options) {
+  auto handler = [&manager](const SDL_Event&) {};
+  auto guarded = [&manager](auto&& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      manager.HandleUnhandledError(e.what());
+    }
+  };
+
+  guarded([&] { manager.Launch(); });
+  if (manager.State() != STATE_RUNNING) {
+    // There is no tray host to relaunch from, so an interface that cannot start ends the run.
+    std::string why = manager.LastFailure().empty() ? std::string("the interface is ") +
+                                                          ApplicationStateName(manager.State())
+                                                    : manager.LastFailure();
+    std::fprintf(stderr, "lorvane: the interface did not start: %s\n", why.c_str());
+    return 1;
+  }
+
+  while (true) {
+    if (!THostLoop::PumpEvents(handler)) {
+      guarded([&] { manager.CloseInterface(); });
+      break;
+    }
+    bool again = false;
+    guarded([&] { again = manager.UpdateFrame(); });
+    if (options.frames && manager.RenderedFrames() >= options.frames) {
+      guarded([&] { manager.CloseInterface(); });
+      break;
+    }
+    if (manager.State() == STATE_STOPPED) break;
+    if (!again) THostLoop::WaitEvent(handler, 200);
+  }
+  return 0;
+}
+
+}  // namespace lorvane

@@ -1,0 +1,96 @@
+#include "platform/HostLoop.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/Logging.h"
+
+namespace lorvane {
+
+namespace {
+bool g_headless = false;
+Uint32 g_wakeEvent = 0;
+}  // namespace
+
+void THostLoop::ConfigureHeadless() {
+  g_headless = true;
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  setenv("SDL_RENDER_DRIVER", "software", 1);
+  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+bool THostLoop::Initialise() {
+  if (SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == (SDL_INIT_VIDEO | SDL_INIT_EVENTS)) return true;
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    LogError(std::string("Failed to initialise SDL: ") + SDL_GetError());
+    return false;
+  }
+  if (g_wakeEvent == 0) g_wakeEvent = SDL_RegisterEvents(1);
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) g_headless = true;
+  return true;
+}
+
+void THostLoop::Finalise() { SDL_Quit(); }
+
+bool THostLoop::PumpEvents(const EventHandler& handler) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (event.type == SDL_QUIT) return false;
+    if (event.type == g_wakeEvent) continue;
+    handler(event);
+  }
+  return true;
+}
+
+bool THostLoop::WaitEvent(const EventHandler& handler, uint32_t timeoutMs) {
+  SDL_Event event;
+  if (SDL_WaitEventTimeout(&event, static_cast<int>(timeoutMs))) {
+    if (event.type == SDL_QUIT) return false;
+    if (event.type != g_wakeEvent) handler(event);
+  }
+  return true;
+}
+
+void THostLoop::PostWake() {
+  if (g_wakeEvent == 0 || g_wakeEvent == static_cast<Uint32>(-1)) return;
+  SDL_Event event {};
+  event.type = g_wakeEvent;
+  SDL_PushEvent(&event);
+}
+
+void THostLoop::SleepMs(uint32_t ms) { SDL_Delay(ms); }
+
+void THostLoop::KeepAwake() { SDL_DisableScreenSaver(); }
+
+bool THostLoop::HasDisplay() {
+  if (g_headless) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver) return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+  return std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+bool ShowErrorDialog(const std::string& title, const std::string& text, bool offerIgnore) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+  if (!THostLoop::HasDisplay()) return false;
+  SDL_MessageBoxButtonData buttons[2];
+  int count = 0;
+  buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Abort"};
+  if (offerIgnore) buttons[count++] = {0, 1, "Ignore"};
+  SDL_MessageBoxData data {};
+  data.flags = SDL_MESSAGEBOX_ERROR;
+  data.title = title.c_str();
+  data.message = text.c_str();
+  data.numbuttons = count;
+  data.buttons = buttons;
+  int chosen = 0;
+  if (SDL_ShowMessageBox(&data, &chosen) != 0) return false;
+  return chosen == 1;
+}
+
+}  // namespace lorvane
