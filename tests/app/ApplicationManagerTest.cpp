@@ -1,0 +1,191 @@
+#include "app/ApplicationManager.h"
+
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+#include "app/Timing.h"
+#include "support/TestSupport.h"
+
+using namespace lorvane;
+using lorvane::test::TempDir;
+
+namespace {
+
+// An application manager on a temporary base folder, with a fake frame clock and no sleeping.
+class AppFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timer_ = std::make_unique<TKLDTimer>([this] { return now_; });
+    SetGlobalTimer(timer_.get());
+    app_ = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{}, dir_.Path());
+    app_->SetIdleSleep([this](uint32_t ms) { sleeps_.push_back(ms); });
+    app_->SetErrorDialog([this](const std::string& text, bool ignore) {
+      dialogs_.push_back(text);
+      offeredIgnore_ = ignore;
+      // A second error raised while the dialog is open must be dropped.
+      app_->HandleUnhandledError("second error");
+      return true;
+    });
+    app_->SetTerminate([this] { terminated_ = true; });
+  }
+  void TearDown() override {
+    app_.reset();
+    SetGlobalTimer(nullptr);
+  }
+  void Tick(uint32_t ms) {
+    now_ += ms;
+    timer_->MarkFrameStart();
+  }
+
+  TempDir dir_;
+  uint32_t now_ = 100000;
+  std::unique_ptr<TKLDTimer> timer_;
+  std::unique_ptr<TKLDApplicationManager> app_;
+  std::vector<uint32_t> sleeps_;
+  std::vector<std::string> dialogs_;
+  bool offeredIgnore_ = false;
+  bool terminated_ = false;
+};
+
+}  // namespace
+
+TEST(CommandLineDebug, FirstParameterOnly) {
+  EXPECT_TRUE(IsDebugCommandLine({"-debug"}));
+  EXPECT_TRUE(IsDebugCommandLine({"xDebugx", "--base", "X"}));
+  EXPECT_TRUE(IsDebugCommandLine({"--debug", "--base", "X"}));
+  EXPECT_FALSE(IsDebugCommandLine({}));
+  EXPECT_FALSE(IsDebugCommandLine({"--base", "X", "--debug"}));
+}
+
+TEST(CommandLineOptions, ParsesValuesAndRejectsJunk) {
+  TCommandLine options;
+  std::string problem;
+  ASSERT_TRUE(options.Parse({"--debug", "--base", "/x", "--headless", "--frames", "30"}, problem)) << problem;
+  EXPECT_EQ(options.baseFolder, "/x");
+  EXPECT_TRUE(options.headless);
+  EXPECT_EQ(options.frames, 30u);
+  TCommandLine bad;
+  EXPECT_FALSE(bad.Parse({"--frames", "ten"}, problem));
+  EXPECT_FALSE(bad.Parse({"--frames"}, problem));
+  EXPECT_FALSE(bad.Parse({"--colour"}, problem));
+  EXPECT_NE(problem.find("--colour"), std::string::npos);
+}
+
+TEST(ExtensionLists, QuotedCommaSeparatedItems) {
+  auto items = TKLDApplicationManager::ParseExtensionList("\".avi\", \".mp4\",.mkv, \"a,b\"");
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[0], ".avi");
+  EXPECT_EQ(items[1], ".mp4");
+  EXPECT_EQ(items[2], ".mkv");
+  EXPECT_EQ(items[3], "a,b");
+  EXPECT_TRUE(TKLDApplicationManager::ParseExtensionList("").empty());
+}
+
+TEST_F(AppFixture, FoldersFollowTheBase) {
+  EXPECT_EQ(app_->ConfigurationFolder(), dir_.Path() + "conf/");
+  EXPECT_EQ(app_->ThemesFolder(), dir_.Path() + "themes/");
+  EXPECT_EQ(app_->LogFolder(), dir_.Path() + "logs/");
+  EXPECT_FALSE(app_->DebugMode());
+}
+
+TEST_F(AppFixture, CloseRequestedInsideAFrameWaitsForItsEnd) {
+  app_->Launch();
+  ASSERT_EQ(app_->State(), STATE_RUNNING);
+  std::vector<uint8_t> seen;
+  app_->SetFrameHook([&] {
+    app_->CloseInterface();
+    seen.push_back(app_->State());
+  });
+  EXPECT_TRUE(app_->UpdateFrame());
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], STATE_UPDATING) << "the close must not run in the middle of the frame";
+  // The rest of the frame runs, but a frame that ends in a close renders nothing.
+  EXPECT_EQ(app_->RenderedFrames(), 0u);
+  EXPECT_EQ(sleeps_.size(), 1u);
+  EXPECT_EQ(app_->State(), STATE_STOPPED);
+  EXPECT_FALSE(app_->ConfigurationLoaded());
+  EXPECT_FALSE(app_->UpdateFrame()) << "a stopped interface asks the loop to wait";
+}
+
+TEST_F(AppFixture, RestartRequestedInsideAFrameComesBackRunning) {
+  app_->Launch();
+  int frames = 0;
+  app_->SetFrameHook([&] {
+    if (frames++ == 0) app_->RestartInterface();
+  });
+  app_->UpdateFrame();
+  EXPECT_EQ(app_->State(), STATE_RUNNING);
+  EXPECT_TRUE(app_->ConfigurationLoaded());
+  app_->UpdateFrame();
+  EXPECT_EQ(frames, 2);
+}
+
+TEST_F(AppFixture, CloseWhileStoppedIsIgnoredAndCloseTwiceStaysStopped) {
+  app_->CloseInterface();
+  EXPECT_EQ(app_->State(), STATE_STOPPED);
+  app_->Launch();
+  app_->CloseInterface();
+  app_->CloseInterface();
+  EXPECT_EQ(app_->State(), STATE_STOPPED);
+  app_->RestartInterface();
+  EXPECT_EQ(app_->State(), STATE_STOPPED) << "restart while stopped does nothing";
+}
+
+TEST_F(AppFixture, SuspendedFramesSleepAndDoNotRender) {
+  app_->Launch();
+  app_->Suspend();
+  EXPECT_EQ(app_->State(), STATE_SUSPENDED);
+  int updates = 0;
+  app_->SetFrameHook([&] { ++updates; });
+  EXPECT_TRUE(app_->UpdateFrame());
+  EXPECT_EQ(updates, 1);
+  EXPECT_EQ(app_->RenderedFrames(), 0u);
+  ASSERT_EQ(sleeps_.size(), 1u);
+  EXPECT_EQ(sleeps_[0], 200u);
+  EXPECT_EQ(app_->State(), STATE_SUSPENDED);
+  app_->Resume();
+  EXPECT_EQ(app_->State(), STATE_RUNNING);
+  app_->UpdateFrame();
+  EXPECT_EQ(app_->RenderedFrames(), 1u);
+}
+
+TEST_F(AppFixture, ErrorInsideAFrameRestoresTheState) {
+  app_->Launch();
+  app_->SetFrameHook([] { throw std::runtime_error("boom"); });
+  EXPECT_THROW(app_->UpdateFrame(), std::runtime_error);
+  EXPECT_EQ(app_->State(), STATE_RUNNING);
+}
+
+TEST_F(AppFixture, RemoteKeysTenMillisecondsApartAreDropped) {
+  app_->ProcessRemoteKey(38);
+  EXPECT_EQ(app_->State(), STATE_RUNNING) << "a remote key while stopped launches the interface";
+  uint32_t first = app_->LastRemoteKeyTime();
+  Tick(5);
+  app_->ProcessRemoteKey(38);
+  EXPECT_EQ(app_->LastRemoteKeyTime(), first) << "5 ms later: ignored";
+  Tick(5);
+  app_->ProcessRemoteKey(38);
+  EXPECT_EQ(app_->LastRemoteKeyTime(), first) << "exactly 10 ms later: still ignored";
+  Tick(1);
+  app_->ProcessRemoteKey(38);
+  EXPECT_EQ(app_->LastRemoteKeyTime(), first + 11);
+  app_->CloseInterface();
+  EXPECT_EQ(app_->LastRemoteKeyTime(), 0u);
+}
+
+TEST_F(AppFixture, UnhandledErrorAbortsShowsOneDialogAndHonoursIgnore) {
+  app_->Launch();
+  app_->HandleUnhandledError("disk on fire");
+  EXPECT_EQ(app_->State(), STATE_STOPPED);
+  ASSERT_EQ(dialogs_.size(), 1u) << "an error while the dialog is open is dropped";
+  EXPECT_EQ(dialogs_[0],
+            "A fatal error has occurred and lorvane needs to close. Please contact Tarnwick support and report "
+            "the following error message:\r\n\r\ndisk on fire");
+  EXPECT_FALSE(offeredIgnore_) << "Ignore is offered in debug mode only";
+  EXPECT_FALSE(terminated_) << "Ignore keeps the process";
+  app_->SetErrorDialog([](const std::string&, bool) { return false; });
+  app_->HandleUnhandledError("again");
+  EXPECT_TRUE(terminated_);
+  std::string log = test::ReadFile(app_->LogFolder() + app_->Logger()->FileName());
+  EXPECT_NE(log.find("ERROR: Unhandled exception: disk on fire"), std::string::npos);
+}
