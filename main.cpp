@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
   {
     std::string base = options.baseFolder.empty() ? BaseFolderOfExecutable() : options.baseFolder;
     TKLDApplicationManager manager(parameters, base);
-    status = RunHost(manager, options);
+    THostServices services;
+    status = RunHost(manager, options, services);
   }
   THostLoop::Finalise();
   SetGlobalTimer(nullptr);

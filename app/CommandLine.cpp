@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <iostream>
 
 #include "app/ApplicationManager.h"
+#include "app/ScriptRunner.h"
+#include "app/Timing.h"
 #include "platform/HostLoop.h"
 
 namespace lorvane {
@@ -79,8 +82,10 @@ std::string TCommandLine::HelpText() {
          "  --help           show this text\n";
 }
 
-int RunHost(TKLDApplicationManager& manager, const TCommandLine& options) {
-  auto handler = [&manager](const SDL_Event&) {};
+int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services) {
+  auto handler = [&](const SDL_Event& event) {
+    if (services.handleEvent) services.handleEvent(event);
+  };
   auto guarded = [&manager](auto&& step) {
     try {
       step();
@@ -88,6 +93,25 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options) {
       manager.HandleUnhandledError(e.what());
     }
   };
+
+  TScriptRunner script;
+  const bool scripted = !options.script.empty();
+  if (scripted) {
+    std::string problem;
+    if (!script.Load(options.script, problem)) {
+      std::fprintf(stderr, "lorvane: %s\n", problem.c_str());
+      return 2;
+    }
+    TScriptRunner::Hooks hooks;
+    hooks.key = [&manager](int code) { manager.ProcessKey(code); };
+    hooks.remote = [&manager](int code) { manager.ProcessRemoteKey(code); };
+    hooks.meta = services.metaValue;
+    hooks.state = services.stateLine;
+    hooks.clock = [] { return SystemMilliseconds(); };
+    script.SetHooks(hooks);
+    script.SetOutput(&std::cout);
+    manager.SetFrameHook([&script] { script.RunFrame(); });
+  }
 
   guarded([&] { manager.Launch(); });
   if (manager.State() != STATE_RUNNING) {
@@ -99,6 +123,14 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options) {
     return 1;
   }
 
+  uint64_t framesAtRequest = 0;
+  std::string requested;
+  auto takeScreenshot = [&](const std::string& path) {
+    if (!services.saveScreenshot || !services.saveScreenshot(path))
+      std::fprintf(stderr, "lorvane: could not write the screenshot %s\n", path.c_str());
+  };
+
+  int status = 0;
   while (true) {
     if (!THostLoop::PumpEvents(handler)) {
       guarded([&] { manager.CloseInterface(); });
@@ -106,6 +138,29 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options) {
     }
     bool again = false;
     guarded([&] { again = manager.UpdateFrame(); });
+    if (scripted) {
+      if (!script.PendingScreenshot().empty() && requested != script.PendingScreenshot()) {
+        requested = script.PendingScreenshot();
+        framesAtRequest = manager.RenderedFrames();
+      }
+      if (!requested.empty() && manager.RenderedFrames() > framesAtRequest) {
+        takeScreenshot(requested);
+        requested.clear();
+        script.ScreenshotTaken();
+      }
+      if (script.Failed()) {
+        std::fprintf(stderr, "lorvane: script %s, %s\n", options.script.c_str(), script.Error().c_str());
+        status = 1;
+        guarded([&] { manager.CloseInterface(); });
+        break;
+      }
+      // Without a window to close, a headless script that has run out ends the run.
+      if (script.QuitRequested() || (options.headless && script.Finished())) {
+        if (!requested.empty()) takeScreenshot(requested);
+        guarded([&] { manager.CloseInterface(); });
+        break;
+      }
+    }
     if (options.frames && manager.RenderedFrames() >= options.frames) {
       guarded([&] { manager.CloseInterface(); });
       break;
@@ -113,7 +168,8 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options) {
     if (manager.State() == STATE_STOPPED) break;
     if (!again) THostLoop::WaitEvent(handler, 200);
   }
-  return 0;
+  if (!options.screenshot.empty()) takeScreenshot(options.screenshot);
+  return status;
 }
 
 }  // namespace lorvane

@@ -1,7 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+union SDL_Event;
 
 namespace lorvane {
 
@@ -22,8 +25,16 @@ struct TCommandLine {
   static std::string HelpText();
 };
 
+// What the host loop needs from the subsystems, set up by main.
+struct THostServices {
+  std::function<void(const SDL_Event&)> handleEvent;
+  std::function<bool(const std::string&)> saveScreenshot;
+  std::function<std::string(const std::string&)> metaValue;
+  std::function<std::string()> stateLine;
+};
+
 // Launches the interface and runs the host loop until the interface closes or the options
 // say to stop. Returns the process's exit status.
-int RunHost(TKLDApplicationManager& manager, const TCommandLine& options);
+int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services);
 
 }  // namespace lorvane
