@@ -5,6 +5,7 @@
 
 #include "app/Logging.h"
 #include "app/Timing.h"
+#include "theme/Languages.h"
 
 namespace lorvane {
 
@@ -256,6 +257,7 @@ std::string TKLDMetaDataManager::DynamicValue(const std::string& name) const {
 
 std::string TKLDMetaDataManager::LanguageText(const std::string& code) const {
   if (textLookup_) return textLookup_(code);
+  if (TKLDLanguageManager* language = CurrentLanguageManager()) return language->GetText(code);
   return "Unknown text code: " + code;
 }
 

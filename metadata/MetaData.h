@@ -75,7 +75,7 @@ bool MetaSameText(const std::string& a, const std::string& b);
 // The program's blackboard of named text values.
 class TKLDMetaDataManager {
  public:
-  // Looks a language text up by its code; the default asks the current language manager.
+  // Looks a language text up by its code; without one the current language manager answers.
   using TextLookup = std::function<std::string(const std::string& code)>;
   // Computes a value that is not stored (dynamic values).
   using ValueProvider = std::function<std::string()>;

@@ -1,0 +1,170 @@
+#include "theme/ThemeManager.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/KLDTypes.h"
+#include "app/Logging.h"
+
+namespace lorvane {
+
+namespace {
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+TKLDThemeManager::TKLDThemeManager()
+    : themeDescriptor_(std::make_unique<TKLDThemeDescriptor>()),
+      // TKLDVisualDescriptor: create baseVisual_ here (before the interface descriptor).
+      // TKLDInterfaceDescriptor: create baseInterface_ here.
+      baseLanguage_(std::make_unique<TKLDLanguageDescriptor>()),
+      // TKLDAudioDescriptor: create baseAudio_ here.
+      language_(baseLanguage_.get()) {
+  ConnectActiveDescriptors();
+}
+
+TKLDThemeManager::~TKLDThemeManager() {
+  // Overrides may point into the base descriptors, so they go first.
+  UnlinkDescriptors();
+  if (CurrentLanguageManager() == &baseLanguage_->LanguageManager()) SetCurrentLanguageManager(nullptr);
+}
+
+void TKLDThemeManager::SetThemesDirectory(const std::string& directory) {
+  themesDirectory_ = directory;
+  if (!themesDirectory_.empty() && themesDirectory_.back() != '/') themesDirectory_ += '/';
+}
+
+void TKLDThemeManager::SetLanguageName(const std::string& name) {
+  languageName_ = name;
+  baseLanguage_->LanguageManager().ChosenLanguageName = name;
+}
+
+const std::vector<std::string>& TKLDThemeManager::ListThemes() {
+  themeList_.clear();
+  std::error_code ec;
+  std::filesystem::directory_iterator it(themesDirectory_.empty() ? "." : themesDirectory_, ec);
+  if (ec) {
+    LogWarn("Unable to list themes in " + themesDirectory_ + ": " + ec.message());
+    return themeList_;
+  }
+  for (const auto& entry : it) {
+    std::string name = entry.path().filename().string();
+    if (!name.empty() && name[0] != '.') themeList_.push_back(name);
+  }
+  std::sort(themeList_.begin(), themeList_.end());
+  return themeList_;
+}
+
+std::string TKLDThemeManager::GetThemeDir() const { return themesDirectory_ + themeName_ + "/"; }
+std::string TKLDThemeManager::GetBasePrefix() const { return GetThemeDir() + kBaseSetName + "-"; }
+std::string TKLDThemeManager::GetLinkedPrefix() const { return GetThemeDir() + linkedName_ + "-"; }
+std::string TKLDThemeManager::GetResourcesDir() const { return GetThemeDir() + "Resources/"; }
+
+bool TKLDThemeManager::IsUsableName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+void TKLDThemeManager::ConnectActiveDescriptors() {
+  // TKLDInterfaceDescriptor: point baseInterface_ and the active interface descriptor at the
+  // active visual descriptor here.
+  SetCurrentLanguageManager(&language_->LanguageManager());
+}
+
+bool TKLDThemeManager::LoadTheme(const std::string& name) {
+  if (!IsUsableName(name)) throw TKLDException("Invalid theme name \"" + name + "\"");
+  LogInfo("Loading theme " + name);
+
+  // A manager loads one theme in its life as a rule; should it load another, nothing of the
+  // previous theme may linger in the descriptors.
+  UnlinkDescriptors();
+  linkedName_.clear();
+  themeLoaded_ = false;
+  baseLanguage_ = std::make_unique<TKLDLanguageDescriptor>();
+  baseLanguage_->LanguageManager().ChosenLanguageName = languageName_;
+  language_ = baseLanguage_.get();
+  ConnectActiveDescriptors();
+
+  themeName_ = name;
+  if (!themeDescriptor_->LoadFromFile(GetThemeDir())) return false;
+  if (designSizeHandler_) designSizeHandler_(themeDescriptor_->DesignedWidth(), themeDescriptor_->DesignedHeight());
+
+  // The content descriptors, in this order, each from the base prefix.
+  // TKLDVisualDescriptor: if (!visual_->LoadFromFile(GetBasePrefix())) return false;
+  // TKLDInterfaceDescriptor: if (!interface_->LoadFromFile(GetBasePrefix())) return false;
+  if (!language_->LoadFromFile(GetBasePrefix())) return false;
+  // TKLDAudioDescriptor: if (!audio_->LoadFromFile(GetBasePrefix())) return false;
+
+  if (TKLDLanguageManager* current = CurrentLanguageManager()) current->LoadingComplete();
+
+  // TKLDVisualDescriptor: the bitmap list loads its image files here.
+  // TKLDAudioDescriptor: the sound list loads its sound files here.
+
+  themeLoaded_ = true;
+  const TKLDLanguageManager& languages = language_->LanguageManager();
+  LogInfo("Theme " + name + " loaded: designed for " + std::to_string(DesignedWidth()) + "x" +
+          std::to_string(DesignedHeight()) + ", " + std::to_string(languages.Languages.Count()) +
+          " languages, current language " +
+          (languages.CurrentLanguage ? languages.CurrentLanguage->Name : std::string("none")));
+  return true;
+}
+
+bool TKLDThemeManager::LinkDescriptors(const std::string& name) {
+  if (!IsUsableName(name)) {
+    LogWarn("Cannot link descriptor set \"" + name + "\": not a usable set name");
+    return false;
+  }
+  std::string previous = linkedName_;
+  linkedName_ = name;
+  int files = 0;
+  std::string prefix = GetLinkedPrefix();
+  if (FileExists(prefix + kVisualFileName)) files |= kLinkedVisual;
+  if (FileExists(prefix + kInterfaceFileName)) files |= kLinkedInterface;
+  if (FileExists(prefix + kLanguageFileName)) files |= kLinkedLanguage;
+  if (FileExists(prefix + kAudioFileName)) files |= kLinkedAudio;
+  linkedName_ = previous;
+  linkedFiles_ = files;
+  if (files == 0) return false;
+
+  linkedName_ = name;
+  UnlinkDescriptors();
+
+  // Overriding descriptors take the base ones as their parents; kinds the set lacks stay base.
+  // TKLDVisualDescriptor: if (files & kLinkedVisual) create linkedVisual_, LinkBase(*baseVisual_), make it active.
+  // TKLDInterfaceDescriptor: if (files & kLinkedInterface) create linkedInterface_, LinkBase(*baseInterface_), make it active.
+  if (files & kLinkedLanguage) {
+    linkedLanguage_ = std::make_unique<TKLDLanguageDescriptor>();
+    linkedLanguage_->LinkBase(*baseLanguage_);
+    language_ = linkedLanguage_.get();
+  }
+  // TKLDAudioDescriptor: if (files & kLinkedAudio) create linkedAudio_, LinkBase(*baseAudio_), make it active.
+  ConnectActiveDescriptors();
+
+  // TKLDVisualDescriptor: if (linkedVisual_ && !linkedVisual_->LoadFromFile(GetLinkedPrefix())) return false;
+  // TKLDInterfaceDescriptor: if (linkedInterface_ && !linkedInterface_->LoadFromFile(GetLinkedPrefix())) return false;
+  if (linkedLanguage_ && !linkedLanguage_->LoadFromFile(GetLinkedPrefix())) return false;
+  // TKLDAudioDescriptor: if (linkedAudio_ && !linkedAudio_->LoadFromFile(GetLinkedPrefix())) return false;
+
+  // TKLDVisualDescriptor: if the visual descriptor was replaced, its bitmap list loads its images here.
+  // TKLDAudioDescriptor: if the audio descriptor was replaced, its sound list loads its sounds here.
+  LogInfo("Linked descriptor set " + name + " of theme " + themeName_);
+  return true;
+}
+
+void TKLDThemeManager::UnlinkDescriptors() {
+  // Freed in the order language, interface, visual, audio.
+  linkedLanguage_.reset();
+  language_ = baseLanguage_.get();
+  // TKLDInterfaceDescriptor: linkedInterface_.reset(); make baseInterface_ active.
+  // TKLDVisualDescriptor: linkedVisual_.reset(); make baseVisual_ active.
+  // TKLDAudioDescriptor: linkedAudio_.reset(); make baseAudio_ active.
+  ConnectActiveDescriptors();
+}
+
+}  // namespace lorvane
