@@ -65,25 +65,6 @@ std::string BaseFolderOfExecutable() {
   return folder.substr(0, up + 1);
 }
 
-std::vector<std::string> TKLDApplicationManager::ParseExtensionList(const std::string& text) {
-  std::vector<std::string> items;
-  std::string item;
-  bool quoted = false;
-  auto finish = [&] {
-    size_t b = item.find_first_not_of(" \t");
-    size_t e = item.find_last_not_of(" \t");
-    if (b != std::string::npos) items.push_back(item.substr(b, e - b + 1));
-    item.clear();
-  };
-  for (char c : text) {
-    if (c == '"') quoted = !quoted;
-    else if (c == ',' && !quoted) finish();
-    else item += c;
-  }
-  finish();
-  return items;
-}
-
 TKLDApplicationManager* ApplicationManager() { return g_applicationManager; }
 
 TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& parameters,
@@ -92,13 +73,14 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
   debugMode_ = IsDebugCommandLine(parameters);
   logger_ = std::make_unique<TKLDLogger>();
   SetGlobalLogger(logger_.get());
-  // The preferences' defaults make the log level INFO.
-  logger_->SetLevel(LOG_INFO);
+  prefs_ = std::make_unique<TKLDPrefsManager>();
+  prefs_->SetDebugMode(debugMode_);
   baseFolder_ = baseFolder;
   if (!baseFolder_.empty() && baseFolder_.back() != '/') baseFolder_ += '/';
   configurationFolder_ = baseFolder_ + "conf/";
   themesFolder_ = baseFolder_ + "themes/";
   logFolder_ = baseFolder_ + "logs/";
+  prefs_->SetThemesURL(themesFolder_);
   logger_->SetLogFolder(logFolder_);
   logger_->OpenLog();
   g_applicationManager = this;
@@ -114,6 +96,7 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
 
 TKLDApplicationManager::~TKLDApplicationManager() {
   FreeManagers();
+  prefs_.reset();
   if (g_applicationManager == this) g_applicationManager = nullptr;
   SetGlobalLogger(nullptr);
   logger_.reset();
@@ -153,13 +136,26 @@ bool TKLDApplicationManager::Initialise() {
 bool TKLDApplicationManager::ReadConfiguration() {
   try {
     if (!configurationLoaded_) {
+      prefs_->ReadPreferences(configurationFolder_);
+      videoExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->VideoExtensions());
+      audioExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->AudioExtensions());
+      playlistExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->PlaylistExtensions());
     }
+    ApplyPreferences();
   } catch (const std::exception& e) {
     configurationLoaded_ = true;
     throw TKLDException(std::string("Failed to read application configuration:\r\n") + e.what());
   }
   configurationLoaded_ = true;
   return true;
+}
+
+void TKLDApplicationManager::ApplyPreferences() {
+  themeName_ = prefs_->ThemeName();
+  if (TKLDTimer* timer = Timer()) {
+    timer->SetDateFormat(prefs_->DateFormat());
+    timer->SetTimeFormat(prefs_->TimeFormat());
+  }
 }
 
 void TKLDApplicationManager::StartInterface() {
@@ -210,6 +206,7 @@ void TKLDApplicationManager::CloseInterface() {
   if (state_ != STATE_INITIALISED && state_ != STATE_RUNNING && state_ != STATE_SUSPENDED) return;
   state_ = STATE_CLOSING;
   try {
+    prefs_->SavePreferences(configurationFolder_);
     FreeManagers();
   } catch (...) {
     state_ = STATE_STOPPED;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Logging.h"
+#include "app/Preferences.h"
 
 namespace lorvane {
 
@@ -75,6 +76,7 @@ class TKLDApplicationManager {
   const std::string& LastFailure() const { return lastFailure_; }
 
   TKLDLogger* Logger() const { return logger_.get(); }
+  TKLDPrefsManager* Prefs() const { return prefs_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -87,14 +89,13 @@ class TKLDApplicationManager {
   // Sleeping 200 ms a frame while not rendering; tests replace it to keep running fast.
   void SetIdleSleep(std::function<void(uint32_t)> sleep) { idleSleep_ = std::move(sleep); }
 
-  // Parses "VideoExtensions" style lists: comma-separated, items optionally double-quoted.
-  static std::vector<std::string> ParseExtensionList(const std::string& text);
   const std::vector<std::string>& VideoExtensions() const { return videoExtensions_; }
   const std::vector<std::string>& AudioExtensions() const { return audioExtensions_; }
   const std::vector<std::string>& PlaylistExtensions() const { return playlistExtensions_; }
 
  private:
   void RenderFrame();
+  void ApplyPreferences();
   void BringScreenToFront();
 
   uint32_t lastRemoteKeyTime_ = 0;
@@ -115,6 +116,7 @@ class TKLDApplicationManager {
   std::vector<std::string> videoExtensions_, audioExtensions_, playlistExtensions_;
 
   std::unique_ptr<TKLDLogger> logger_;
+  std::unique_ptr<TKLDPrefsManager> prefs_;
 
   std::function<void()> frameHook_;
   ErrorDialog errorDialog_;

@@ -15,6 +15,7 @@ namespace {
 class AppFixture : public ::testing::Test {
  protected:
   void SetUp() override {
+    dir_.Write("conf/.keep", "");
     timer_ = std::make_unique<TKLDTimer>([this] { return now_; });
     SetGlobalTimer(timer_.get());
     app_ = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{}, dir_.Path());
@@ -69,16 +70,6 @@ TEST(CommandLineOptions, ParsesValuesAndRejectsJunk) {
   EXPECT_FALSE(bad.Parse({"--frames"}, problem));
   EXPECT_FALSE(bad.Parse({"--colour"}, problem));
   EXPECT_NE(problem.find("--colour"), std::string::npos);
-}
-
-TEST(ExtensionLists, QuotedCommaSeparatedItems) {
-  auto items = TKLDApplicationManager::ParseExtensionList("\".avi\", \".mp4\",.mkv, \"a,b\"");
-  ASSERT_EQ(items.size(), 4u);
-  EXPECT_EQ(items[0], ".avi");
-  EXPECT_EQ(items[1], ".mp4");
-  EXPECT_EQ(items[2], ".mkv");
-  EXPECT_EQ(items[3], "a,b");
-  EXPECT_TRUE(TKLDApplicationManager::ParseExtensionList("").empty());
 }
 
 TEST_F(AppFixture, FoldersFollowTheBase) {
@@ -188,4 +179,30 @@ TEST_F(AppFixture, UnhandledErrorAbortsShowsOneDialogAndHonoursIgnore) {
   EXPECT_TRUE(terminated_);
   std::string log = test::ReadFile(app_->LogFolder() + app_->Logger()->FileName());
   EXPECT_NE(log.find("ERROR: Unhandled exception: disk on fire"), std::string::npos);
+}
+
+TEST_F(AppFixture, CloseSavesPreferencesOnce) {
+  app_->Launch();
+  app_->CloseInterface();
+  std::string saved = dir_.Read("conf/Preferences.xml");
+  EXPECT_NE(saved.find("<ThemeName>tv</ThemeName>"), std::string::npos);
+  dir_.Write("conf/Preferences.xml", "changed by hand");
+  app_->CloseInterface();
+  EXPECT_EQ(dir_.Read("conf/Preferences.xml"), "changed by hand") << "a second close saves nothing";
+}
+
+TEST_F(AppFixture, BadPreferencesStopTheLaunchAndLeaveTheFile) {
+  const std::string bad = "<?xml version=\"1.0\"?><Settings/>";
+  dir_.Write("conf/Preferences.xml", bad);
+  try {
+    app_->Launch();
+    FAIL() << "the launch must raise";
+  } catch (const std::exception& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Failed to read application configuration:\r\n"
+              "Encountered error whilst parsing Preferences XML: Missing ClientPreferences start tag");
+  }
+  EXPECT_EQ(app_->State(), STATE_STOPPED);
+  EXPECT_TRUE(app_->ConfigurationLoaded()) << "a later launch runs with what was read";
+  EXPECT_EQ(dir_.Read("conf/Preferences.xml"), bad);
 }
