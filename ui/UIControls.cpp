@@ -1,0 +1,424 @@
+#include "ui/UIControls.h"
+
+#include "app/Logging.h"
+#include "metadata/MetaData.h"
+#include "theme/Languages.h"
+#include "theme/XmlHelper.h"
+#include "ui/FunctionList.h"
+
+namespace lorvane {
+
+namespace {
+
+struct KindTag {
+  TKLDControlKind kind;
+  const char* tag;
+};
+
+constexpr KindTag kKindTags[] = {
+    {TKLDControlKind::Caption, "Caption"},         {TKLDControlKind::Image, "Image"},
+    {TKLDControlKind::Shape, "Shape"},             {TKLDControlKind::Bar, "Bar"},
+    {TKLDControlKind::Media, "MediaControl"},      {TKLDControlKind::Grid, "GridControl"},
+    {TKLDControlKind::MediaGrid, "MediaGridControl"}, {TKLDControlKind::Button, "Button"},
+    {TKLDControlKind::ComboButton, "ComboButton"}, {TKLDControlKind::CheckButton, "CheckButton"},
+    {TKLDControlKind::RadioButton, "RadioButton"},
+};
+
+const char* const kStateNames[] = {"idle", "focussed", "pressed", "disabled"};
+const std::string kOkay = "okay";
+
+std::string LanguageText(const std::string& code) {
+  if (code.empty()) return std::string();
+  TKLDLanguageManager* languages = CurrentLanguageManager();
+  return languages ? languages->GetText(code) : std::string();
+}
+
+std::string MetaValue(const std::string& name) {
+  TKLDMetaDataManager* meta = GlobalMetaDataManager();
+  return meta ? meta->GetValue(name) : std::string();
+}
+
+std::string Reference(const std::string& element, const TKLDUIObject* object) {
+  return IndentText(2) + "<" + element + XmlAttribute("name", object ? object->Name : std::string()) + "/>";
+}
+
+}  // namespace
+
+std::string ControlStateName(int state, bool checked) {
+  if (state < csIdle || state > csDisabled) return std::string();
+  return std::string(kStateNames[state]) + (checked ? ",checked" : "");
+}
+
+bool ParseControlKind(const std::string& tag, TKLDControlKind& kind) {
+  for (const auto& entry : kKindTags)
+    if (tag == entry.tag) {
+      kind = entry.kind;
+      return true;
+    }
+  return false;
+}
+
+std::string ControlKindTag(TKLDControlKind kind) {
+  for (const auto& entry : kKindTags)
+    if (entry.kind == kind) return entry.tag;
+  return std::string();
+}
+
+bool IsInteractiveKind(TKLDControlKind kind) {
+  switch (kind) {
+    case TKLDControlKind::Caption:
+    case TKLDControlKind::Image:
+    case TKLDControlKind::Shape:
+    case TKLDControlKind::Bar: return false;
+    default: return true;
+  }
+}
+
+TKLDStyleKind StyleKindOf(TKLDControlKind kind) {
+  switch (kind) {
+    case TKLDControlKind::Caption: return TKLDStyleKind::Caption;
+    case TKLDControlKind::Image: return TKLDStyleKind::Bitmap;
+    case TKLDControlKind::Shape: return TKLDStyleKind::Shape;
+    case TKLDControlKind::Bar: return TKLDStyleKind::Bar;
+    case TKLDControlKind::Media: return TKLDStyleKind::MediaWindow;
+    case TKLDControlKind::Grid: return TKLDStyleKind::Grid;
+    case TKLDControlKind::MediaGrid: return TKLDStyleKind::MediaGrid;
+    default: return TKLDStyleKind::Button;
+  }
+}
+
+void StepMetaValue(TKLDMetaDataManager& manager, const std::string& name, const std::string& group,
+                   bool forward) {
+  TKLDNestedMetaData* entries = manager.GetGroup(group);
+  if (!entries || entries->Count() == 0) return;
+  const std::string current = manager.GetValue(name);
+  int found = -1;
+  for (int i = 0; i < entries->Count() && found < 0; ++i)
+    if (entries->LineName(i) == current) found = i;
+  const int last = entries->Count() - 1;
+  int next;
+  if (forward) next = (found < 0 || found == last) ? 0 : found + 1;
+  else next = found > 0 ? found - 1 : last;
+  manager.SetValue(name, entries->LineName(next));
+}
+
+// ---------------------------------------------------------------- TKLDAbstractControl
+
+TKLDAbstractControl::TKLDAbstractControl(const std::string& name) : TKLDUIObject(name) {}
+
+void TKLDAbstractControl::Initialise() {
+  if (!Resized) Resize();
+  Initialised = true;
+}
+
+void TKLDAbstractControl::SetPosition(int x, int y) {
+  X = x;
+  Y = y;
+}
+
+void TKLDAbstractControl::Render(TKLDViewport&) {
+  if (!Initialised) Initialise();
+}
+
+void TKLDAbstractControl::Resize() { Resized = true; }
+
+TKLDRenderCache& TKLDAbstractControl::Cache() {
+  if (!RenderCache) RenderCache = std::make_unique<TKLDRenderCache>();
+  return *RenderCache;
+}
+
+void TKLDAbstractControl::ApplyPlacement(int boundsWidth, int boundsHeight) {
+  if (!Placement) {
+    X = Y = 0;
+    return;
+  }
+  AlignAxis(AxisOf(Placement->VerticalAlign), Placement->ScaledY, boundsHeight, Y, Height);
+  AlignAxis(AxisOf(Placement->HorizontalAlign), Placement->ScaledX, boundsWidth, X, Width);
+}
+
+std::string TKLDAbstractControl::GeometryText() const {
+  std::string text = ". W=" + std::to_string(Width) + ", H=" + std::to_string(Height) +
+                     ", X=" + std::to_string(X) + ", Y=" + std::to_string(Y);
+  int vw = Viewport ? Viewport->Width() : 0, vh = Viewport ? Viewport->Height() : 0;
+  int vx = Viewport ? Viewport->OriginX() : 0, vy = Viewport ? Viewport->OriginY() : 0;
+  return text + ", VW=" + std::to_string(vw) + ", VH=" + std::to_string(vh) + ", VX=" + std::to_string(vx) +
+         ", VY=" + std::to_string(vy);
+}
+
+// ---------------------------------------------------------------- TKLDControl
+
+TKLDControl::TKLDControl(const std::string& name) : TKLDAbstractControl(name) {}
+
+std::string TKLDControl::GetOpenTag() const {
+  // Every control element names its style, inherited or not.
+  std::string tag = TKLDUIObject::GetOpenTag();
+  tag.pop_back();
+  return tag + XmlAttribute("style", Style ? Style->Name : std::string()) + ">";
+}
+
+void TKLDControl::InheritFrom(TKLDUIObject& source) {
+  auto& control = InheritSource<TKLDControl>(source);
+  TKLDUIObject::InheritFrom(source);
+  Placement = control.Placement;
+  Sizing = control.Sizing;
+  Text = control.Text;
+  Location = control.Location;
+  Visible = control.Visible;
+  Style = control.Style;
+}
+
+void TKLDControl::SetPosition(int x, int y) {
+  TKLDAbstractControl::SetPosition(x, y);
+  AbsoluteX = (Viewport ? Viewport->OriginX() : 0) + X;
+  AbsoluteY = (Viewport ? Viewport->OriginY() : 0) + Y;
+}
+
+void TKLDControl::Render(TKLDViewport& viewport) {
+  Viewport = &viewport;
+  TKLDAbstractControl::Render(viewport);
+  if (Visible && Style) Style->Render(*this);
+}
+
+void TKLDControl::Resize() {
+  TKLDAbstractControl::Resize();
+  Width = Style ? Style->ScaledWidth : 0;
+  Height = Style ? Style->ScaledHeight : 0;
+  const int boundsWidth = Viewport ? Viewport->Width() : 0;
+  const int boundsHeight = Viewport ? Viewport->Height() : 0;
+  if (Location.Layout) Location.CalculatePosition(X, Y);
+  else ApplyPlacement(boundsWidth, boundsHeight);
+  if (Sizing) {
+    TKLDAxisAlign placedV = Placement ? AxisOf(Placement->VerticalAlign) : TKLDAxisAlign::None;
+    TKLDAxisAlign placedH = Placement ? AxisOf(Placement->HorizontalAlign) : TKLDAxisAlign::None;
+    StretchAxis(AxisOf(Sizing->VerticalAlign), placedV, Sizing->ScaledY, boundsHeight, Y, Height);
+    StretchAxis(AxisOf(Sizing->HorizontalAlign), placedH, Sizing->ScaledX, boundsWidth, X, Width);
+  }
+  AbsoluteX = (Viewport ? Viewport->OriginX() : 0) + X;
+  AbsoluteY = (Viewport ? Viewport->OriginY() : 0) + Y;
+  LogDebug("After control resize " + Name + GeometryText());
+}
+
+std::string TKLDControl::GetMetaValue() const { return MetaValue(MetaName); }
+
+bool TKLDControl::SetStyle(const std::string& name) {
+  auto* list = dynamic_cast<TKLDControlList*>(Owner);
+  return SetStyle(name, list ? list->Styles : nullptr);
+}
+
+bool TKLDControl::SetStyle(const std::string& name, const TKLDStyleCatalogue* catalogue) {
+  TKLDUIDisplayObject* style = catalogue ? catalogue->FindStyle(StyleKindOf(Kind()), name) : nullptr;
+  if (!style) return false;
+  if (style != Style) Drawn = false;
+  Style = style;
+  return true;
+}
+
+std::string TKLDControl::GetText() const {
+  if (MetaName.empty()) return LanguageText(Text);
+  std::string value = GetMetaValue();
+  if (MetaGroup.empty()) return value;
+  return MetaValue(MetaGroup + "." + value);
+}
+
+const std::string& TKLDControl::CurrentText() {
+  std::string text = GetText();
+  if (text != shownText_) {
+    shownText_ = std::move(text);
+    ++textVersion_;
+    Drawn = false;
+  }
+  return shownText_;
+}
+
+void TKLDControl::SetVisible(bool visible) {
+  if (visible != Visible) Drawn = false;
+  Visible = visible;
+}
+
+std::unique_ptr<TKLDControl> TKLDControl::MakeDefault() const {
+  return std::unique_ptr<TKLDControl>(static_cast<TKLDControl*>(ControlClassOf(Kind())("")));
+}
+
+void TKLDControl::SaveXMLBody(std::vector<std::string>& lines) {
+  std::unique_ptr<TKLDControl> fresh = MakeDefault();
+  auto* inherited = dynamic_cast<TKLDControl*>(Ancestor);
+  const TKLDControl& a = inherited ? *inherited : *fresh;
+  if (Text != a.Text) lines.push_back(IndentText(2) + "<Text" + XmlAttribute("name", Text) + "/>");
+  // The binding is never inherited: it is compared with the kind's defaults.
+  if (MetaName != fresh->MetaName || MetaGroup != fresh->MetaGroup || MetaIndex != fresh->MetaIndex)
+    lines.push_back(IndentText(2) + "<MetaValue" + XmlAttribute("name", MetaName) + XmlAttribute("group", MetaGroup) +
+                    XmlAttribute("index", MetaIndex) + "/>");
+  if (Placement != a.Placement) lines.push_back(Reference("Placement", Placement));
+  if (Sizing != a.Sizing) lines.push_back(Reference("Sizing", Sizing));
+  if (!(Location == a.Location))
+    lines.push_back(IndentText(2) + "<Layout" + XmlAttribute("name", Location.Layout ? Location.Layout->Name : "") +
+                    XmlAttribute("position", std::to_string(Location.Position)) +
+                    XmlAttribute("row", std::to_string(Location.Row)) +
+                    XmlAttribute("column", std::to_string(Location.Column)) + "/>");
+  std::string status;
+  if (Visible != a.Visible) status += XmlAttribute("visible", YesNo(Visible));
+  auto* self = dynamic_cast<TKLDInteractiveControl*>(this);
+  auto* other = dynamic_cast<const TKLDInteractiveControl*>(&a);
+  if (self && other && self->Enabled != other->Enabled) status += XmlAttribute("enabled", YesNo(self->Enabled));
+  if (!status.empty()) lines.push_back(IndentText(2) + "<Status" + status + "/>");
+  SaveInteractiveXML(lines, a);
+}
+
+// ---------------------------------------------------------------- TKLDBarControl
+
+int TKLDBarControl::BarPosition() const { return StrToIntDef(MetaValue(MetaName), 0); }
+int TKLDBarControl::BarTotal() const { return StrToIntDef(MetaValue(MetaGroup), 0); }
+
+// ---------------------------------------------------------------- TKLDInteractiveControl
+
+TKLDInteractiveControl::TKLDInteractiveControl(const std::string& name) : TKLDControl(name) {}
+
+void TKLDInteractiveControl::InheritFrom(TKLDUIObject& source) {
+  auto& control = InheritSource<TKLDInteractiveControl>(source);
+  TKLDControl::InheritFrom(source);
+  Enabled = control.Enabled;
+  Hint = control.Hint;
+  NavigateUp = control.NavigateUp;
+  NavigateDown = control.NavigateDown;
+  NavigateLeft = control.NavigateLeft;
+  NavigateRight = control.NavigateRight;
+  // The source's actions are shared, except that its built-in "okay" is replaced in place by
+  // this control's own, which presses this control.
+  TKLDAction* ownOkay = BuiltInOkay();
+  if (ownOkay) Actions.ManagedObjects->Register(ownOkay);  // keeps it alive while the list is emptied
+  Actions.Clear();
+  bool placed = false;
+  for (int i = 0; i < control.Actions.Count(); ++i) {
+    TKLDAction* action = control.Actions.ActionAt(i);
+    if (action && !action->WriteBack) {
+      if (ownOkay && !placed) Actions.Add(ownOkay->Name, ownOkay);
+      placed = true;
+      continue;
+    }
+    Actions.Add(control.Actions.NameAt(i), action);
+  }
+  if (ownOkay && !placed) Actions.Insert(0, ownOkay->Name, ownOkay);
+  if (ownOkay) Actions.ManagedObjects->Release(ownOkay);
+}
+
+int TKLDInteractiveControl::GetState() const {
+  if (!Visible) return Focused ? csDisabled : csHidden;
+  if (!Enabled) return csDisabled;
+  if (!Focused) return csIdle;
+  return Pressed ? csPressed : csFocused;
+}
+
+std::string TKLDInteractiveControl::GetHintText() const { return LanguageText(Hint); }
+
+const std::string& TKLDInteractiveControl::NavigateTarget(TKLDDirection direction) const {
+  switch (direction) {
+    case TKLDDirection::Up: return NavigateUp;
+    case TKLDDirection::Down: return NavigateDown;
+    case TKLDDirection::Left: return NavigateLeft;
+    default: return NavigateRight;
+  }
+}
+
+void TKLDInteractiveControl::AddBuiltInOkay(const TKLDFunctionList* functions) {
+  if (BuiltInOkay()) return;
+  TKLDAction* okay = Actions.CreateAction("", kOkay);
+  okay->Function = functions ? functions->FindFunction("press") : nullptr;
+  okay->Target = Name;
+  okay->WriteBack = false;
+}
+
+TKLDAction* TKLDInteractiveControl::BuiltInOkay() const {
+  for (int i = 0; i < Actions.Count(); ++i)
+    if (TKLDAction* action = Actions.ActionAt(i); action && !action->WriteBack && action->Target == Name)
+      return action;
+  return nullptr;
+}
+
+void TKLDInteractiveControl::SaveInteractiveXML(std::vector<std::string>& lines, const TKLDControl& ancestor) {
+  auto* a = dynamic_cast<const TKLDInteractiveControl*>(&ancestor);
+  if (!a) return;
+  std::string navigate;
+  const char* names[] = {"up", "down", "left", "right"};
+  const TKLDDirection directions[] = {TKLDDirection::Up, TKLDDirection::Down, TKLDDirection::Left,
+                                      TKLDDirection::Right};
+  for (int i = 0; i < 4; ++i)
+    if (NavigateTarget(directions[i]) != a->NavigateTarget(directions[i]))
+      navigate += XmlAttribute(names[i], NavigateTarget(directions[i]));
+  if (!navigate.empty()) lines.push_back(IndentText(2) + "<NavigateControl" + navigate + "/>");
+  if (Hint != a->Hint) lines.push_back(IndentText(2) + "<Hint" + XmlAttribute("name", Hint) + "/>");
+  // Actions read from the file are added to the inherited ones, so only the control's own are
+  // written; the built-in "okay" never is.
+  TKLDActionList own("Actions");
+  own.Depth = 2;
+  own.SpaceObjects = false;
+  for (int i = 0; i < Actions.Count(); ++i) {
+    TKLDAction* action = Actions.ActionAt(i);
+    if (action && action->WriteBack && !a->Actions.Contains(action)) own.Add(Actions.NameAt(i), action);
+  }
+  own.SaveAsXML(lines);
+}
+
+// ---------------------------------------------------------------- kinds
+
+void TKLDComboButtonControl::Press() {
+  TKLDInteractiveControl::Press();
+  TKLDMetaDataManager* meta = GlobalMetaDataManager();
+  if (meta && !MetaName.empty() && !MetaGroup.empty()) StepMetaValue(*meta, MetaName, MetaGroup, true);
+  Drawn = false;
+}
+
+TKLDCheckButtonControl::TKLDCheckButtonControl(const std::string& name) : TKLDComboButtonControl(name) {
+  MetaGroup = "system.booleans";
+  MetaIndex = "yes";
+}
+
+bool TKLDCheckButtonControl::IsChecked() const { return !MetaName.empty() && MetaValue(MetaName) == MetaIndex; }
+
+bool TKLDRadioButtonControl::IsChecked() const { return !MetaName.empty() && MetaValue(MetaName) == MetaIndex; }
+
+void TKLDRadioButtonControl::Press() {
+  TKLDInteractiveControl::Press();
+  TKLDMetaDataManager* meta = GlobalMetaDataManager();
+  if (meta && !MetaName.empty() && !MetaIndex.empty()) meta->SetValue(MetaName, MetaIndex);
+  Drawn = false;
+}
+
+// ---------------------------------------------------------------- TKLDControlList
+
+TKLDUIObjectClass ControlClassOf(TKLDControlKind kind) {
+  switch (kind) {
+    case TKLDControlKind::Caption: return &CreateUIObject<TKLDCaptionControl>;
+    case TKLDControlKind::Image: return &CreateUIObject<TKLDImageControl>;
+    case TKLDControlKind::Shape: return &CreateUIObject<TKLDShapeControl>;
+    case TKLDControlKind::Bar: return &CreateUIObject<TKLDBarControl>;
+    case TKLDControlKind::Media: return &CreateUIObject<TKLDMediaControl>;
+    case TKLDControlKind::Button: return &CreateUIObject<TKLDButtonControl>;
+    case TKLDControlKind::ComboButton: return &CreateUIObject<TKLDComboButtonControl>;
+    case TKLDControlKind::CheckButton: return &CreateUIObject<TKLDCheckButtonControl>;
+    case TKLDControlKind::RadioButton: return &CreateUIObject<TKLDRadioButtonControl>;
+    case TKLDControlKind::Grid: return &CreateUIObject<TKLDGridControl>;
+    case TKLDControlKind::MediaGrid: return &CreateUIObject<TKLDMediaGridControl>;
+  }
+  return &CreateUIObject<TKLDCaptionControl>;
+}
+
+TKLDControlList::TKLDControlList() {
+  ListName = "Controls";
+  ItemClass = &CreateUIObject<TKLDCaptionControl>;
+  ManagedObjects = &ManagedObjectsOf<TKLDControlList>();
+  // A list of several kinds makes its default object at once, before the item class switches.
+  GetDefaultObject();
+}
+
+TKLDControl* TKLDControlList::CreateControl(TKLDControlKind kind, const std::string& inheritName,
+                                            const std::string& name) {
+  TKLDUIObject* source = inheritName.empty() ? nullptr : FindObject(inheritName);
+  ItemClass = ControlClassOf(kind);
+  auto* control = static_cast<TKLDControl*>(CreateObject(name));
+  if (auto* interactive = dynamic_cast<TKLDInteractiveControl*>(control); interactive && !name.empty())
+    interactive->AddBuiltInOkay(Functions);
+  if (source) control->InheritFrom(*source);
+  return control;
+}
+
+}  // namespace lorvane

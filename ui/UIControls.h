@@ -1,0 +1,293 @@
+#pragma once
+// Controls: the visible and focusable elements of a screen. A control joins a style of the
+// visual descriptor (how it looks) with a place in its container (where), a language text or a
+// metadata binding (what it says), visibility and, for interactive kinds, enabled, focus,
+// pressed, navigation targets, a hint and its own actions.
+//
+// Geometry is settled the first time a control renders (Resize) and kept afterwards; only
+// animations move a control then (SetPosition).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/Canvas.h"
+#include "render/RenderCache.h"
+#include "render/Viewport.h"
+#include "theme/UIObjects.h"
+#include "ui/Actions.h"
+#include "ui/Layouts.h"
+#include "ui/Places.h"
+
+namespace lorvane {
+
+class TKLDFunctionList;
+class TKLDMetaDataManager;
+
+// Values of GetState; the first four index a style's state visuals.
+enum TKLDControlState : int {
+  csIdle = 0,
+  csFocused = 1,
+  csPressed = 2,
+  csDisabled = 3,
+  csHidden = 4,
+};
+// The style's name of a state ("idle", "focussed", "pressed", "disabled"), with ",checked"
+// appended when checked; empty for hidden.
+std::string ControlStateName(int state, bool checked);
+
+enum class TKLDDirection { Up, Down, Left, Right };
+
+// The element a control is declared with; the order is the class tree's.
+enum class TKLDControlKind {
+  Caption, Image, Shape, Bar, Media, Button, ComboButton, CheckButton, RadioButton, Grid, MediaGrid
+};
+// "Caption", "Image", ..., "MediaGridControl"; false for any other tag.
+bool ParseControlKind(const std::string& tag, TKLDControlKind& kind);
+std::string ControlKindTag(TKLDControlKind kind);
+bool IsInteractiveKind(TKLDControlKind kind);
+
+// The visual descriptor's lists that styles, backgrounds and foregrounds come from.
+enum class TKLDStyleKind { Caption, Bitmap, Shape, Bar, MediaWindow, Button, Grid, MediaGrid, Background, Foreground };
+TKLDStyleKind StyleKindOf(TKLDControlKind kind);
+
+// Where styles are found: the active visual descriptor, seen through this narrow window so that
+// controls do not depend on how the visual descriptor keeps its lists.
+class TKLDStyleCatalogue {
+ public:
+  virtual ~TKLDStyleCatalogue() = default;
+  virtual TKLDUIDisplayObject* FindStyle(TKLDStyleKind kind, const std::string& name) const = 0;
+};
+
+// Steps the metadata value `name` to the next (or previous) entry name of the group `group`,
+// wrapping round; a value not in the group goes to the first (or last) name. Nothing happens
+// when the group is missing or empty.
+void StepMetaValue(TKLDMetaDataManager& manager, const std::string& name, const std::string& group,
+                   bool forward);
+
+// Base of controls and containers.
+class TKLDAbstractControl : public TKLDUIObject, public TKLDRenderTarget {
+ public:
+  explicit TKLDAbstractControl(const std::string& name);
+
+  virtual int GetState() const { return csIdle; }
+  virtual void Initialise();
+  virtual void SetPosition(int x, int y);
+  virtual bool Page(TKLDDirection) { return false; }
+  virtual bool Navigate(TKLDDirection) { return false; }
+  // The next render draws the control's visuals afresh instead of reusing its cached image.
+  virtual void Invalidate() { Drawn = false; }
+  virtual void Render(TKLDViewport& viewport);
+  virtual void Resize();
+
+  // TKLDRenderTarget: the cache-built flag and whether the render cache still holds its image.
+  bool CacheDrawn() const override { return Drawn; }
+  void SetCacheDrawn(bool drawn) override { Drawn = drawn; }
+  bool CacheValid() const override { return RenderCache && RenderCache->IsValid(); }
+  // Made on first use, so that objects never drawn hold no drawing resources.
+  TKLDRenderCache& Cache();
+
+  TKLDPlace* Placement = nullptr;  // not owned
+  TKLDPlace* Sizing = nullptr;     // not owned
+  bool Resized = false;
+  bool Initialised = false;
+  // A control's is the viewport of the container that last rendered it; a container owns its own.
+  TKLDViewport* Viewport = nullptr;
+  int Width = 0, Height = 0;  // pixels
+  int X = 0, Y = 0;           // pixels, relative to the viewport
+  TKLDCanvasColour Colour;    // tint; animations change it
+  std::unique_ptr<TKLDRenderCache> RenderCache;
+  bool Drawn = false;
+
+ protected:
+  // Both axes of a place, vertical first, within the given bounds.
+  void ApplyPlacement(int boundsWidth, int boundsHeight);
+  std::string GeometryText() const;
+};
+
+class TKLDControlList;
+
+class TKLDControl : public TKLDAbstractControl {
+ public:
+  explicit TKLDControl(const std::string& name);
+
+  virtual TKLDControlKind Kind() const = 0;
+  bool IsInteractive() const { return IsInteractiveKind(Kind()); }
+
+  std::string GetOpenTag() const override;
+  void InheritFrom(TKLDUIObject& source) override;
+  void SaveXMLBody(std::vector<std::string>& lines) override;
+
+  int GetState() const override { return Visible ? csIdle : csHidden; }
+  void SetPosition(int x, int y) override;
+  void Render(TKLDViewport& viewport) override;
+  void Resize() override;
+
+  // The value of the bound metadata (MetaName).
+  virtual std::string GetMetaValue() const;
+  // Looks the style up in the catalogue of the control's list; false (style unchanged) when it
+  // is unknown or there is no catalogue.
+  virtual bool SetStyle(const std::string& name);
+  bool SetStyle(const std::string& name, const TKLDStyleCatalogue* catalogue);
+
+  // What the style shows: the bound metadata value (through MetaGroup's display texts when set),
+  // else the language text named Text.
+  std::string GetText() const;
+  // GetText, remembered: when it differs from what was shown before, TextVersion moves on and the
+  // cached visuals are invalidated, so that text is laid out again only when it changes.
+  const std::string& CurrentText();
+  int TextVersion() const { return textVersion_; }
+
+  void SetVisible(bool visible);
+
+  std::string Text;
+  std::string MetaName, MetaGroup, MetaIndex;
+  TKLDLayoutLocation Location;
+  bool Visible = true;
+  TKLDUIDisplayObject* Style = nullptr;  // not owned
+  int AbsoluteX = 0, AbsoluteY = 0;
+
+ protected:
+  // A fresh control of this kind: what a control without "inherit" is compared with when written.
+  std::unique_ptr<TKLDControl> MakeDefault() const;
+  virtual void SaveInteractiveXML(std::vector<std::string>&, const TKLDControl&) {}
+
+ private:
+  std::string shownText_;
+  int textVersion_ = 0;
+};
+
+class TKLDCaptionControl : public TKLDControl {
+ public:
+  using TKLDControl::TKLDControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Caption; }
+};
+
+class TKLDImageControl : public TKLDControl {
+ public:
+  using TKLDControl::TKLDControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Image; }
+};
+
+class TKLDShapeControl : public TKLDControl {
+ public:
+  using TKLDControl::TKLDControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Shape; }
+};
+
+// MetaName names the value holding the amount, MetaGroup the one holding the maximum.
+class TKLDBarControl : public TKLDControl {
+ public:
+  using TKLDControl::TKLDControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Bar; }
+  int BarPosition() const;
+  int BarTotal() const;
+};
+
+class TKLDInteractiveControl : public TKLDControl {
+ public:
+  explicit TKLDInteractiveControl(const std::string& name);
+
+  void InheritFrom(TKLDUIObject& source) override;
+  int GetState() const override;
+
+  virtual bool IsChecked() const { return false; }
+  virtual void Press() { Pressed = true; }
+  virtual void Cancel() {}
+  virtual void Unpress() { Pressed = false; }
+
+  // The language text named Hint; empty without one.
+  std::string GetHintText() const;
+  // Visible and enabled: what a screen's focus may land on.
+  bool Focusable() const { return Visible && Enabled; }
+  const std::string& NavigateTarget(TKLDDirection direction) const;
+
+  // Adds the action "okay" that presses this control (through the function "press" of
+  // `functions`), unless it is already there. Its function is none when "press" is not declared.
+  void AddBuiltInOkay(const TKLDFunctionList* functions);
+  TKLDAction* BuiltInOkay() const;
+
+  bool Enabled = true;
+  bool Focused = false;
+  bool Pressed = false;
+  std::string Hint;
+  std::string NavigateUp, NavigateDown, NavigateLeft, NavigateRight;
+  TKLDActionList Actions{"Actions"};
+
+ protected:
+  void SaveInteractiveXML(std::vector<std::string>& lines, const TKLDControl& ancestor) override;
+};
+
+class TKLDMediaControl : public TKLDInteractiveControl {
+ public:
+  using TKLDInteractiveControl::TKLDInteractiveControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Media; }
+};
+
+class TKLDButtonControl : public TKLDInteractiveControl {
+ public:
+  using TKLDInteractiveControl::TKLDInteractiveControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Button; }
+};
+
+// Pressing steps the bound value to the next name of its group.
+class TKLDComboButtonControl : public TKLDInteractiveControl {
+ public:
+  using TKLDInteractiveControl::TKLDInteractiveControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::ComboButton; }
+  void Press() override;
+};
+
+// Bound by default to a yes/no value: checked while the value is MetaIndex ("yes").
+class TKLDCheckButtonControl : public TKLDComboButtonControl {
+ public:
+  explicit TKLDCheckButtonControl(const std::string& name);
+  TKLDControlKind Kind() const override { return TKLDControlKind::CheckButton; }
+  bool IsChecked() const override;
+};
+
+// One option of a value: checked while the value is MetaIndex; pressing selects it.
+class TKLDRadioButtonControl : public TKLDInteractiveControl {
+ public:
+  using TKLDInteractiveControl::TKLDInteractiveControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::RadioButton; }
+  bool IsChecked() const override;
+  void Press() override;
+  // Its own option, so that its text is the display text of the option it stands for.
+  std::string GetMetaValue() const override { return MetaIndex; }
+};
+
+// The grid kinds keep their place in the tree; their items, paging and navigation come with the
+// grid controls themselves.
+class TKLDGridControl : public TKLDInteractiveControl {
+ public:
+  using TKLDInteractiveControl::TKLDInteractiveControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::Grid; }
+};
+
+class TKLDMediaGridControl : public TKLDGridControl {
+ public:
+  using TKLDGridControl::TKLDGridControl;
+  TKLDControlKind Kind() const override { return TKLDControlKind::MediaGrid; }
+};
+
+// Makes a control of a kind (the list's item class for that kind).
+TKLDUIObjectClass ControlClassOf(TKLDControlKind kind);
+
+class TKLDControlList : public TKLDUIObjectList {
+ public:
+  TKLDControlList();
+
+  // Creates a control of the kind, gives an interactive one its built-in "okay" action, then
+  // copies the control that inheritName finds. Raises TKLDException "Invalid class typecast"
+  // when an interactive kind would inherit from a non-interactive one.
+  TKLDControl* CreateControl(TKLDControlKind kind, const std::string& inheritName, const std::string& name);
+  TKLDControl* FindControl(const std::string& name) const { return FindAs<TKLDControl>(name); }
+  TKLDControl* ControlAt(int index) const { return dynamic_cast<TKLDControl*>(Object(index)); }
+
+  // Set by the interface descriptor: where "press" and styles are looked up.
+  const TKLDFunctionList* Functions = nullptr;
+  const TKLDStyleCatalogue* Styles = nullptr;
+};
+
+}  // namespace lorvane
