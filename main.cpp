@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/Timing.h"
 #include "platform/HostLoop.h"
+#include "render/Screen.h"
 
 using namespace lorvane;
 
@@ -37,9 +38,24 @@ int main(int argc, char** argv) {
 
   int status;
   {
+    TKLDDisplayModule display;
+    TKLDScreen& screen = display.Screen();
+    if (options.noVSync) screen.SetVSync(false);
+    if (!options.screenshot.empty() || !options.script.empty()) screen.SetFrameCapture(true);
+
     std::string base = options.baseFolder.empty() ? BaseFolderOfExecutable() : options.baseFolder;
     TKLDApplicationManager manager(parameters, base);
+    TKLDScreenHooks& hooks = screen.Hooks();
+    hooks.CloseRequested = [&manager] { manager.CloseInterface(); };
+    hooks.KeyDown = [&manager](int key) { return manager.ProcessKey(key); };
+    hooks.Suspend = [&manager] { manager.Suspend(); };
+    hooks.Resume = [&manager] { manager.Resume(); };
+    hooks.Activate = [&manager] { manager.Activate(); };
+    hooks.Deactivate = [&manager] { manager.Deactivate(); };
+
     THostServices services;
+    services.handleEvent = [&screen](const SDL_Event& event) { screen.HandleEvent(event); };
+    services.saveScreenshot = [&screen](const std::string& path) { return screen.SaveScreenshot(path); };
     status = RunHost(manager, options, services);
   }
   THostLoop::Finalise();

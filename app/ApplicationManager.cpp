@@ -7,7 +7,10 @@
 
 #include "app/KLDTypes.h"
 #include "app/Timing.h"
+#include "metadata/MetaData.h"
 #include "platform/HostLoop.h"
+#include "render/Screen.h"
+#include "theme/ThemeManager.h"
 
 namespace lorvane {
 
@@ -95,7 +98,9 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
 }
 
 TKLDApplicationManager::~TKLDApplicationManager() {
-  FreeManagers();
+  // Animation engine, theme, action, UI, settings, metadata, preferences, media, UPnP, logger.
+  themeManager_.reset();
+  metaDataManager_.reset();
   prefs_.reset();
   if (g_applicationManager == this) g_applicationManager = nullptr;
   SetGlobalLogger(nullptr);
@@ -104,10 +109,19 @@ TKLDApplicationManager::~TKLDApplicationManager() {
 
 void TKLDApplicationManager::CreateManagers() {
   // Order: theme, action, UI, metadata, settings, UPnP, media, animation.
+  if (!themeManager_) {
+    themeManager_ = std::make_unique<TKLDThemeManager>();
+    themeManager_->SetDesignSizeHandler([](int width, int height) {
+      if (TKLDScreen* screen = Screen()) screen->SetDesignSize(width, height);
+    });
+  }
+  if (!metaDataManager_) metaDataManager_ = std::make_unique<TKLDMetaDataManager>();
 }
 
 void TKLDApplicationManager::FreeManagers() {
   // Order: theme, action, UI, metadata, settings, UPnP, media, animation.
+  themeManager_.reset();
+  metaDataManager_.reset();
 }
 
 void TKLDApplicationManager::Launch() {
@@ -128,6 +142,7 @@ void TKLDApplicationManager::Launch() {
 bool TKLDApplicationManager::Initialise() {
   if (state_ != STATE_STOPPED) return false;
   CreateManagers();
+  if (TKLDScreen* screen = Screen()) screen->Prepare();
   if (!ReadConfiguration()) return false;
   state_ = STATE_INITIALISED;
   return true;
@@ -152,6 +167,16 @@ bool TKLDApplicationManager::ReadConfiguration() {
 
 void TKLDApplicationManager::ApplyPreferences() {
   themeName_ = prefs_->ThemeName();
+  if (TKLDScreen* screen = Screen()) {
+    screen->SetSize(prefs_->ScreenWidth(), prefs_->ScreenHeight());
+    screen->SetFullScreen(prefs_->FullScreen());
+    screen->SetWideScreen(prefs_->WideScreen());
+    screen->SetDisplayAdapter(static_cast<unsigned>(prefs_->DisplayAdapter() < 0 ? 0 : prefs_->DisplayAdapter()));
+  }
+  if (themeManager_) {
+    themeManager_->SetThemesDirectory(prefs_->ThemesURL());
+    themeManager_->SetLanguageName(prefs_->LanguageName());
+  }
   if (TKLDTimer* timer = Timer()) {
     timer->SetDateFormat(prefs_->DateFormat());
     timer->SetTimeFormat(prefs_->TimeFormat());
@@ -161,12 +186,40 @@ void TKLDApplicationManager::ApplyPreferences() {
 void TKLDApplicationManager::StartInterface() {
   if (state_ != STATE_INITIALISED) return;
   lastFailure_.clear();
+  bool loaded = false;
+  try {
+    loaded = themeManager_ && themeManager_->LoadTheme(themeName_);
+    if (!loaded) lastFailure_ = "theme " + themeName_ + " declined to load";
+  } catch (const std::exception& e) {
+    lastFailure_ = "theme " + themeName_ + " failed to load: " + e.what();
+  }
+  if (!loaded) {
+    LogError(lastFailure_);
+    return;
+  }
+  if (TKLDScreen* screen = Screen()) {
+    try {
+      screen->Open();
+    } catch (const std::exception& e) {
+      lastFailure_ = e.what();
+      throw;
+    }
+  }
   state_ = STATE_RUNNING;
   renderingEnabled_ = true;
 }
 
 void TKLDApplicationManager::RenderFrame() {
-  if (Timer()) Timer()->FrameTick();
+  TKLDTimer* timer = Timer();
+  if (timer) timer->FrameTick();
+  if (TKLDScreen* screen = Screen()) {
+    if (timer) timer->MarkFrameStart();
+    if (screen->BeginFrame()) {
+      screen->EndFrame();
+      screen->PresentFrame();
+    }
+    if (timer) timer->MarkFrameEnd();
+  }
   ++renderedFrames_;
 }
 
@@ -206,6 +259,7 @@ void TKLDApplicationManager::CloseInterface() {
   if (state_ != STATE_INITIALISED && state_ != STATE_RUNNING && state_ != STATE_SUSPENDED) return;
   state_ = STATE_CLOSING;
   try {
+    if (TKLDScreen* screen = Screen()) screen->Close();
     prefs_->SavePreferences(configurationFolder_);
     FreeManagers();
   } catch (...) {
@@ -232,6 +286,7 @@ void TKLDApplicationManager::RestartInterface() {
 void TKLDApplicationManager::AbortInterface() {
   if (state_ == STATE_ABORTING) return;
   state_ = STATE_ABORTING;
+  if (TKLDScreen* screen = Screen()) screen->Shutdown();
   state_ = STATE_STOPPED;
 }
 
@@ -250,12 +305,20 @@ void TKLDApplicationManager::Activate() {
   if (activationGuard_) return;
   if (state_ != STATE_RUNNING && state_ != STATE_UPDATING && state_ != STATE_SUSPENDED) return;
   TGuard guard(activationGuard_);
+  TKLDScreen* screen = Screen();
+  if (screen && screen->FullScreen()) {
+    renderingEnabled_ = true;
+    screen->BringToFront();
+  }
 }
 
 void TKLDApplicationManager::Deactivate() {
   if (activationGuard_) return;
   if (state_ != STATE_RUNNING && state_ != STATE_UPDATING && state_ != STATE_SUSPENDED) return;
   TGuard guard(activationGuard_);
+  // The media manager's "video playing" answer keeps the window in front once media exists.
+  TKLDScreen* screen = Screen();
+  if (screen && screen->FullScreen()) renderingEnabled_ = false;
 }
 
 void TKLDApplicationManager::ProcessRemoteKey(int keyCode) {
@@ -283,7 +346,9 @@ bool TKLDApplicationManager::ProcessKey(int keyCode) {
   return false;
 }
 
-void TKLDApplicationManager::BringScreenToFront() {}
+void TKLDApplicationManager::BringScreenToFront() {
+  if (TKLDScreen* screen = Screen()) screen->BringToFront();
+}
 
 void TKLDApplicationManager::HandleUnhandledError(const std::string& message) {
   if (errorDialogOpen_) return;

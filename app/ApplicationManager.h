@@ -10,6 +10,9 @@
 
 namespace lorvane {
 
+class TKLDThemeManager;
+class TKLDMetaDataManager;
+
 enum TKLDApplicationState : uint8_t {
   STATE_STOPPED = 0,
   STATE_INITIALISED = 1,
@@ -77,6 +80,9 @@ class TKLDApplicationManager {
 
   TKLDLogger* Logger() const { return logger_.get(); }
   TKLDPrefsManager* Prefs() const { return prefs_.get(); }
+  // Managers that exist only while the interface is up (null otherwise).
+  TKLDThemeManager* ThemeManager() const { return themeManager_.get(); }
+  TKLDMetaDataManager* MetaDataManager() const { return metaDataManager_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -115,6 +121,9 @@ class TKLDApplicationManager {
   std::string lastFailure_;
   std::vector<std::string> videoExtensions_, audioExtensions_, playlistExtensions_;
 
+  // Declared in the order the managers are created.
+  std::unique_ptr<TKLDThemeManager> themeManager_;
+  std::unique_ptr<TKLDMetaDataManager> metaDataManager_;
   std::unique_ptr<TKLDLogger> logger_;
   std::unique_ptr<TKLDPrefsManager> prefs_;
 

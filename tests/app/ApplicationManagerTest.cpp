@@ -15,7 +15,7 @@ namespace {
 class AppFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_.Write("conf/.keep", "");
+    test::WriteMinimalTheme(dir_);
     timer_ = std::make_unique<TKLDTimer>([this] { return now_; });
     SetGlobalTimer(timer_.get());
     app_ = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{}, dir_.Path());
@@ -205,4 +205,17 @@ TEST_F(AppFixture, BadPreferencesStopTheLaunchAndLeaveTheFile) {
   EXPECT_EQ(app_->State(), STATE_STOPPED);
   EXPECT_TRUE(app_->ConfigurationLoaded()) << "a later launch runs with what was read";
   EXPECT_EQ(dir_.Read("conf/Preferences.xml"), bad);
+}
+
+TEST_F(AppFixture, MissingThemeStaysInitialisedAndLaunchThenDoesNothing) {
+  dir_.Write("conf/Preferences.xml",
+             "<ClientPreferences><ThemeName>nowhere</ThemeName></ClientPreferences>");
+  app_->Launch();
+  EXPECT_EQ(app_->State(), STATE_INITIALISED);
+  EXPECT_NE(app_->LastFailure().find("nowhere"), std::string::npos) << app_->LastFailure();
+  app_->Launch();
+  EXPECT_EQ(app_->State(), STATE_INITIALISED);
+  EXPECT_FALSE(app_->UpdateFrame());
+  app_->CloseInterface();
+  EXPECT_EQ(app_->State(), STATE_STOPPED);
 }

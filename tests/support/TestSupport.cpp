@@ -41,4 +41,18 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+void WriteMinimalTheme(const TempDir& base, const std::string& name) {
+  const std::string dir = "themes/" + name + "/";
+  base.Write("conf/.keep", "");
+  base.Write(dir + "ThemeDescriptor.xml",
+             "<Theme name=\"" + name + "\"><DesignedWidth>800</DesignedWidth>"
+             "<DesignedHeight>600</DesignedHeight></Theme>");
+  base.Write(dir + "base-LanguageDescriptor.xml",
+             "<LanguageDescriptor name=\"" + name + "\">"
+             "<SupportedLanguages><Language name=\"English\"/></SupportedLanguages>"
+             "<NativeLanguage><Language name=\"English\"/></NativeLanguage>"
+             "<Languages><Language name=\"English\"><Text name=\"hello\">Hello</Text></Language></Languages>"
+             "</LanguageDescriptor>");
+}
+
 }  // namespace lorvane::test

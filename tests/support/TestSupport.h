@@ -24,4 +24,8 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
 
+// Writes the smallest theme that loads, named `name`, under base + "themes/", and a "conf/"
+// folder, so that an application manager on `base` reaches the running state.
+void WriteMinimalTheme(const TempDir& base, const std::string& name = "tv");
+
 }  // namespace lorvane::test
