@@ -385,26 +385,38 @@ void TKLDRadioButtonControl::Press() {
 
 // ---------------------------------------------------------------- TKLDControlList
 
+namespace {
+
+// The element name of a control is its kind's tag, known only once the object exists.
+template <class T>
+TKLDUIObject* CreateControlObject(const std::string& name) {
+  auto* control = new T(name);
+  control->TagName = ControlKindTag(control->Kind());
+  return control;
+}
+
+}  // namespace
+
 TKLDUIObjectClass ControlClassOf(TKLDControlKind kind) {
   switch (kind) {
-    case TKLDControlKind::Caption: return &CreateUIObject<TKLDCaptionControl>;
-    case TKLDControlKind::Image: return &CreateUIObject<TKLDImageControl>;
-    case TKLDControlKind::Shape: return &CreateUIObject<TKLDShapeControl>;
-    case TKLDControlKind::Bar: return &CreateUIObject<TKLDBarControl>;
-    case TKLDControlKind::Media: return &CreateUIObject<TKLDMediaControl>;
-    case TKLDControlKind::Button: return &CreateUIObject<TKLDButtonControl>;
-    case TKLDControlKind::ComboButton: return &CreateUIObject<TKLDComboButtonControl>;
-    case TKLDControlKind::CheckButton: return &CreateUIObject<TKLDCheckButtonControl>;
-    case TKLDControlKind::RadioButton: return &CreateUIObject<TKLDRadioButtonControl>;
-    case TKLDControlKind::Grid: return &CreateUIObject<TKLDGridControl>;
-    case TKLDControlKind::MediaGrid: return &CreateUIObject<TKLDMediaGridControl>;
+    case TKLDControlKind::Caption: return &CreateControlObject<TKLDCaptionControl>;
+    case TKLDControlKind::Image: return &CreateControlObject<TKLDImageControl>;
+    case TKLDControlKind::Shape: return &CreateControlObject<TKLDShapeControl>;
+    case TKLDControlKind::Bar: return &CreateControlObject<TKLDBarControl>;
+    case TKLDControlKind::Media: return &CreateControlObject<TKLDMediaControl>;
+    case TKLDControlKind::Button: return &CreateControlObject<TKLDButtonControl>;
+    case TKLDControlKind::ComboButton: return &CreateControlObject<TKLDComboButtonControl>;
+    case TKLDControlKind::CheckButton: return &CreateControlObject<TKLDCheckButtonControl>;
+    case TKLDControlKind::RadioButton: return &CreateControlObject<TKLDRadioButtonControl>;
+    case TKLDControlKind::Grid: return &CreateControlObject<TKLDGridControl>;
+    case TKLDControlKind::MediaGrid: return &CreateControlObject<TKLDMediaGridControl>;
   }
-  return &CreateUIObject<TKLDCaptionControl>;
+  return &CreateControlObject<TKLDCaptionControl>;
 }
 
 TKLDControlList::TKLDControlList() {
   ListName = "Controls";
-  ItemClass = &CreateUIObject<TKLDCaptionControl>;
+  ItemClass = ControlClassOf(TKLDControlKind::Caption);
   ManagedObjects = &ManagedObjectsOf<TKLDControlList>();
   // A list of several kinds makes its default object at once, before the item class switches.
   GetDefaultObject();
