@@ -1,0 +1,142 @@
+#include <SDL_keycode.h>
+#include <gtest/gtest.h>
+
+#include "platform/PangoText.h"
+#include "platform/PngWriter.h"
+#include "platform/SdlRenderer.h"
+#include "platform/VirtualKeys.h"
+#include "support/TestSupport.h"
+
+namespace lorvane {
+namespace {
+
+TEST(VirtualKeysTest, KeysKeepTheirWindowsNumbers) {
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_a), 65);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_z), 90);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_0), 48);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_9), 57);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_RETURN), 13);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_ENTER), 13);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_TAB), 9);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_ESCAPE), 27);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_BACKSPACE), 8);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_SPACE), 32);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_LEFT), 37);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_UP), 38);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_RIGHT), 39);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_DOWN), 40);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAGEUP), 33);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_PAGEDOWN), 34);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_F1), 112);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_F12), 123);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_F13), 124);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_0), 96);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_5), 101);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_KP_9), 105);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_VOLUMEUP), 175);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_AUDIOPLAY), 179);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_AC_BACK), 166);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_MINUS), 189);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_QUOTE), 222);
+}
+
+TEST(VirtualKeysTest, KeysWithoutANumberGiveZero) {
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_UNKNOWN), 0);
+  EXPECT_EQ(VirtualKeyFromSdl(SDLK_AUDIOREWIND), 0);
+}
+
+TEST(PixelRowTest, UnpremultiplyRestoresStraightAlpha) {
+  // Half-transparent pure red as Cairo stores it, opaque blue, and a fully transparent pixel.
+  uint32_t premultiplied[3] = {0x80800000, 0xFF0000FF, 0x00000000};
+  uint32_t straight[3];
+  UnpremultiplyRow(straight, premultiplied, 3);
+  EXPECT_EQ(straight[0], 0x80FF0000u);
+  EXPECT_EQ(straight[1], 0xFF0000FFu);
+  EXPECT_EQ(straight[2], 0x00000000u);
+  PremultiplyRow(straight, 3);
+  EXPECT_EQ(straight[0], 0x80800000u);
+  EXPECT_EQ(straight[1], 0xFF0000FFu);
+}
+
+TEST(PixelRowTest, UnpremultiplyNeverOverflowsAChannel) {
+  // Malformed input (a channel above its alpha) must not spill into the next channel.
+  uint32_t bad = 0x10FF2040, out = 0;
+  UnpremultiplyRow(&out, &bad, 1);
+  EXPECT_EQ(out >> 24, 0x10u);
+  EXPECT_EQ((out >> 16) & 0xFF, 0xFFu);
+}
+
+TEST(PngWriterTest, WrittenFrameReadsBackWithItsSizeAndPixels) {
+  test::TempDir dir;
+  std::vector<uint32_t> pixels(6 * 4, 0xFF102030);
+  pixels[5] = 0xFFFF0000;
+  std::string error;
+  ASSERT_TRUE(WritePngFile(dir.File("f.png"), pixels, 6, 4, error)) << error;
+  std::vector<uint32_t> back;
+  int w = 0, h = 0;
+  ASSERT_TRUE(ReadPngFile(dir.File("f.png"), back, w, h, error)) << error;
+  EXPECT_EQ(w, 6);
+  EXPECT_EQ(h, 4);
+  EXPECT_EQ(back[0], 0xFF102030u);
+  EXPECT_EQ(back[5], 0xFFFF0000u);
+}
+
+TEST(PngWriterTest, BadPathOrEmptyFrameFailsWithAReason) {
+  std::string error;
+  EXPECT_FALSE(WritePngFile("/nonexistent-folder/x.png", std::vector<uint32_t>(4, 0), 2, 2, error));
+  EXPECT_FALSE(error.empty());
+  error.clear();
+  EXPECT_FALSE(WritePngFile("/tmp/never.png", {}, 0, 0, error));
+  EXPECT_FALSE(error.empty());
+}
+
+// Columns of the image that hold ink.
+std::pair<int, int> InkColumns(const TKLDTextImage& image) {
+  int first = image.Width, last = -1;
+  for (int y = 0; y < image.Height; ++y)
+    for (int x = 0; x < image.Width; ++x)
+      if ((image.Pixels[y * image.Width + x] >> 24) > 64) {
+        first = std::min(first, x);
+        last = std::max(last, x);
+      }
+  return {first + image.X, last + image.X};
+}
+
+TEST(PangoTextTest, AlignmentPlacesTheTextInItsBox) {
+  TKLDPangoFont font("Liberation Sans", 16, false, false);
+  TKLDTextImage left, right, centre;
+  ASSERT_TRUE(LayoutText(font, "Hello", 300, 40, TKLDTextLayoutAlign::Left, false, left));
+  ASSERT_TRUE(LayoutText(font, "Hello", 300, 40, TKLDTextLayoutAlign::Right, false, right));
+  ASSERT_TRUE(LayoutText(font, "Hello", 300, 40, TKLDTextLayoutAlign::Centre, false, centre));
+  auto [l0, l1] = InkColumns(left);
+  auto [r0, r1] = InkColumns(right);
+  auto [c0, c1] = InkColumns(centre);
+  EXPECT_LT(l0, 5);
+  EXPECT_GT(r1, 290);
+  EXPECT_NEAR((c0 + c1) / 2.0, 150.0, 6.0);
+  // Glyphs are white; only the alpha carries the shape.
+  for (uint32_t p : left.Pixels) ASSERT_EQ(p & 0x00FFFFFF, 0x00FFFFFFu);
+}
+
+TEST(PangoTextTest, WordWrapBreaksLinesAndTheBoxClips) {
+  TKLDPangoFont font("Liberation Sans", 16, false, false);
+  const std::string text = "one two three four five six seven eight";
+  TKLDTextImage wrapped, single;
+  ASSERT_TRUE(LayoutText(font, text, 80, 400, TKLDTextLayoutAlign::Left, true, wrapped));
+  ASSERT_TRUE(LayoutText(font, text, 80, 400, TKLDTextLayoutAlign::Left, false, single));
+  EXPECT_GT(wrapped.Height, 3 * single.Height);
+  EXPECT_LE(single.X + single.Width, 80);  // cut at the box, not wrapped
+  TKLDTextImage clipped;
+  ASSERT_TRUE(LayoutText(font, text, 80, 30, TKLDTextLayoutAlign::Left, true, clipped));
+  EXPECT_LE(clipped.Y + clipped.Height, 30);
+}
+
+TEST(PangoTextTest, NothingToShowGivesFalse) {
+  TKLDPangoFont font("Liberation Sans", 16, true, true);
+  TKLDTextImage image;
+  EXPECT_FALSE(LayoutText(font, "", 100, 20, TKLDTextLayoutAlign::Left, false, image));
+  EXPECT_FALSE(LayoutText(font, "x", 0, 20, TKLDTextLayoutAlign::Left, false, image));
+}
+
+}  // namespace
+}  // namespace lorvane
