@@ -60,8 +60,8 @@ class PreferencesTest : public ::testing::Test {
   }
   void TearDown() override { SetGlobalLogger(nullptr); }
 
+  std::vector<std::string> logged_;  // outlives the logger, which echoes into it until it goes
   TKLDLogger logger_;
-  std::vector<std::string> logged_;
   std::unique_ptr<TKLDPrefsManager> prefs_;
   test::TempDir dir_;
 };

@@ -107,7 +107,13 @@ TEST_F(UIObjectListTest, InheritingFromAnotherKindIsRefused) {
   list.ItemClass = &CreateUIObject<TKLDUIObject>;
   EXPECT_EQ(list.CreateWithInherit("drawn", "plain2")->Ancestor, drawn);
   // Unmanaged lists never free their objects; this test frees them itself.
-  for (int i = 0; i < list.Count(); ++i) delete list.Object(i);
+  std::vector<TKLDUIObject*> objects;
+  for (int i = 0; i < list.Count(); ++i) objects.push_back(list.Object(i));
+  list.Clear();
+  for (TKLDUIObject* object : objects) {
+    EXPECT_EQ(object->Owner, nullptr);
+    delete object;
+  }
 }
 
 TEST_F(UIObjectListTest, SharedObjectsAreFreedByTheLastList) {
