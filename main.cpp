@@ -9,6 +9,7 @@
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "app/Timing.h"
+#include "metadata/MetaData.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
     THostServices services;
     services.handleEvent = [&screen](const SDL_Event& event) { screen.HandleEvent(event); };
     services.saveScreenshot = [&screen](const std::string& path) { return screen.SaveScreenshot(path); };
+    services.metaValue = [](const std::string& name) {
+      TKLDMetaDataManager* meta = GlobalMetaDataManager();
+      return meta ? meta->GetValue(name) : std::string();
+    };
     status = RunHost(manager, options, services);
   }
   THostLoop::Finalise();

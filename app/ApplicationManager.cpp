@@ -180,6 +180,8 @@ void TKLDApplicationManager::ApplyPreferences() {
   if (TKLDTimer* timer = Timer()) {
     timer->SetDateFormat(prefs_->DateFormat());
     timer->SetTimeFormat(prefs_->TimeFormat());
+    // The clock texts otherwise stay empty until the first second of frames has passed.
+    timer->UpdateTexts();
   }
 }
 
