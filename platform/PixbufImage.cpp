@@ -217,7 +217,15 @@ bool TKLDPixbufImage::SaveJpeg(const std::string& path, int quality, std::string
       error = "out of memory";
       return false;
     }
-    gdk_pixbuf_copy_area(pixbuf_, 0, 0, Width(), Height(), flat, 0, 0);
+    const uint8_t* from = gdk_pixbuf_read_pixels(pixbuf_);
+    uint8_t* to = gdk_pixbuf_get_pixels(flat);
+    const int fromStride = gdk_pixbuf_get_rowstride(pixbuf_);
+    const int toStride = gdk_pixbuf_get_rowstride(flat);
+    for (int y = 0; y < Height(); ++y) {
+      const uint8_t* s = from + static_cast<size_t>(y) * fromStride;
+      uint8_t* d = to + static_cast<size_t>(y) * toStride;
+      for (int x = 0; x < Width(); ++x, s += 4, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+    }
     source = flat;
   }
   const gboolean ok =
