@@ -21,7 +21,8 @@ bool FileExists(const std::string& path) {
 
 TKLDThemeManager::TKLDThemeManager()
     : themeDescriptor_(std::make_unique<TKLDThemeDescriptor>()),
-      // TKLDVisualDescriptor: create baseVisual_ here (before the interface descriptor).
+      baseVisual_(std::make_unique<TKLDVisualDescriptor>()),
+      visual_(baseVisual_.get()),
       // TKLDInterfaceDescriptor: create baseInterface_ here.
       baseLanguage_(std::make_unique<TKLDLanguageDescriptor>()),
       // TKLDAudioDescriptor: create baseAudio_ here.
@@ -33,6 +34,7 @@ TKLDThemeManager::~TKLDThemeManager() {
   // Overrides may point into the base descriptors, so they go first.
   UnlinkDescriptors();
   if (CurrentLanguageManager() == &baseLanguage_->LanguageManager()) SetCurrentLanguageManager(nullptr);
+  if (ActiveVisualDescriptor() == baseVisual_.get()) SetActiveVisualDescriptor(nullptr);
 }
 
 void TKLDThemeManager::SetThemesDirectory(const std::string& directory) {
@@ -75,6 +77,7 @@ void TKLDThemeManager::ConnectActiveDescriptors() {
   // TKLDInterfaceDescriptor: point baseInterface_ and the active interface descriptor at the
   // active visual descriptor here.
   SetCurrentLanguageManager(&language_->LanguageManager());
+  SetActiveVisualDescriptor(visual_);
 }
 
 bool TKLDThemeManager::LoadTheme(const std::string& name) {
@@ -88,6 +91,8 @@ bool TKLDThemeManager::LoadTheme(const std::string& name) {
   themeLoaded_ = false;
   baseLanguage_ = std::make_unique<TKLDLanguageDescriptor>();
   baseLanguage_->LanguageManager().ChosenLanguageName = languageName_;
+  baseVisual_ = std::make_unique<TKLDVisualDescriptor>();
+  visual_ = baseVisual_.get();
   language_ = baseLanguage_.get();
   ConnectActiveDescriptors();
 
@@ -96,14 +101,14 @@ bool TKLDThemeManager::LoadTheme(const std::string& name) {
   if (designSizeHandler_) designSizeHandler_(themeDescriptor_->DesignedWidth(), themeDescriptor_->DesignedHeight());
 
   // The content descriptors, in this order, each from the base prefix.
-  // TKLDVisualDescriptor: if (!visual_->LoadFromFile(GetBasePrefix())) return false;
+  if (!visual_->LoadFromFile(GetBasePrefix())) return false;
   // TKLDInterfaceDescriptor: if (!interface_->LoadFromFile(GetBasePrefix())) return false;
   if (!language_->LoadFromFile(GetBasePrefix())) return false;
   // TKLDAudioDescriptor: if (!audio_->LoadFromFile(GetBasePrefix())) return false;
 
   if (TKLDLanguageManager* current = CurrentLanguageManager()) current->LoadingComplete();
 
-  // TKLDVisualDescriptor: the bitmap list loads its image files here.
+  visual_->Bitmaps.LoadImages(GetResourcesDir());
   // TKLDAudioDescriptor: the sound list loads its sound files here.
 
   themeLoaded_ = true;
@@ -136,7 +141,11 @@ bool TKLDThemeManager::LinkDescriptors(const std::string& name) {
   UnlinkDescriptors();
 
   // Overriding descriptors take the base ones as their parents; kinds the set lacks stay base.
-  // TKLDVisualDescriptor: if (files & kLinkedVisual) create linkedVisual_, LinkBase(*baseVisual_), make it active.
+  if (files & kLinkedVisual) {
+    linkedVisual_ = std::make_unique<TKLDVisualDescriptor>();
+    linkedVisual_->LinkBase(*baseVisual_);
+    visual_ = linkedVisual_.get();
+  }
   // TKLDInterfaceDescriptor: if (files & kLinkedInterface) create linkedInterface_, LinkBase(*baseInterface_), make it active.
   if (files & kLinkedLanguage) {
     linkedLanguage_ = std::make_unique<TKLDLanguageDescriptor>();
@@ -146,12 +155,12 @@ bool TKLDThemeManager::LinkDescriptors(const std::string& name) {
   // TKLDAudioDescriptor: if (files & kLinkedAudio) create linkedAudio_, LinkBase(*baseAudio_), make it active.
   ConnectActiveDescriptors();
 
-  // TKLDVisualDescriptor: if (linkedVisual_ && !linkedVisual_->LoadFromFile(GetLinkedPrefix())) return false;
+  if (linkedVisual_ && !linkedVisual_->LoadFromFile(GetLinkedPrefix())) return false;
   // TKLDInterfaceDescriptor: if (linkedInterface_ && !linkedInterface_->LoadFromFile(GetLinkedPrefix())) return false;
   if (linkedLanguage_ && !linkedLanguage_->LoadFromFile(GetLinkedPrefix())) return false;
   // TKLDAudioDescriptor: if (linkedAudio_ && !linkedAudio_->LoadFromFile(GetLinkedPrefix())) return false;
 
-  // TKLDVisualDescriptor: if the visual descriptor was replaced, its bitmap list loads its images here.
+  if (linkedVisual_) linkedVisual_->Bitmaps.LoadImages(GetResourcesDir());
   // TKLDAudioDescriptor: if the audio descriptor was replaced, its sound list loads its sounds here.
   LogInfo("Linked descriptor set " + name + " of theme " + themeName_);
   return true;
@@ -162,7 +171,8 @@ void TKLDThemeManager::UnlinkDescriptors() {
   linkedLanguage_.reset();
   language_ = baseLanguage_.get();
   // TKLDInterfaceDescriptor: linkedInterface_.reset(); make baseInterface_ active.
-  // TKLDVisualDescriptor: linkedVisual_.reset(); make baseVisual_ active.
+  visual_ = baseVisual_.get();
+  linkedVisual_.reset();
   // TKLDAudioDescriptor: linkedAudio_.reset(); make baseAudio_ active.
   ConnectActiveDescriptors();
 }

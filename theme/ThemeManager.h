@@ -18,6 +18,7 @@
 
 #include "theme/LanguageDescriptor.h"
 #include "theme/ThemeDescriptor.h"
+#include "theme/VisualDescriptor.h"
 
 namespace lorvane {
 
@@ -81,7 +82,9 @@ class TKLDThemeManager {
   TKLDLanguageDescriptor& BaseLanguage() { return *baseLanguage_; }
   // The active language descriptor: the linked set's when it provides one, else the base.
   TKLDLanguageDescriptor& Language() { return *language_; }
-  // TKLDVisualDescriptor: BaseVisual() / Visual() accessors go here.
+  TKLDVisualDescriptor& BaseVisual() { return *baseVisual_; }
+  // The active visual descriptor: the linked set's when it provides one, else the base.
+  TKLDVisualDescriptor& Visual() { return *visual_; }
   // TKLDInterfaceDescriptor: BaseInterface() / Interface() accessors go here.
   // TKLDAudioDescriptor: BaseAudio() / Audio() accessors go here.
 
@@ -102,7 +105,9 @@ class TKLDThemeManager {
   DesignSizeHandler designSizeHandler_;
 
   std::unique_ptr<TKLDThemeDescriptor> themeDescriptor_;
-  // TKLDVisualDescriptor: std::unique_ptr baseVisual_, linkedVisual_ and the active pointer.
+  std::unique_ptr<TKLDVisualDescriptor> baseVisual_;
+  std::unique_ptr<TKLDVisualDescriptor> linkedVisual_;
+  TKLDVisualDescriptor* visual_ = nullptr;
   // TKLDInterfaceDescriptor: std::unique_ptr baseInterface_, linkedInterface_ and the active pointer.
   std::unique_ptr<TKLDLanguageDescriptor> baseLanguage_;
   std::unique_ptr<TKLDLanguageDescriptor> linkedLanguage_;
