@@ -1,6 +1,7 @@
 #include "ui/InterfaceDescriptor.h"
 
 #include "app/KLDTypes.h"
+#include "theme/VisualDescriptor.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {
@@ -64,6 +65,29 @@ void TKLDInterfaceDescriptor::LinkBase(TKLDInterfaceDescriptor* base) {
   Controls.ParentList = &base->Controls;
   Containers.ParentList = &base->Containers;
   Screens.ParentList = &base->Screens;
+}
+
+TKLDUIDisplayObject* TKLDVisualStyleCatalogue::FindStyle(TKLDStyleKind kind, const std::string& name) const {
+  if (!visual_) return nullptr;
+  TKLDUIObjectList* list = nullptr;
+  switch (kind) {
+    case TKLDStyleKind::Caption: list = &visual_->Captions; break;
+    case TKLDStyleKind::Bitmap: list = &visual_->Bitmaps; break;
+    case TKLDStyleKind::Shape: list = &visual_->Shapes; break;
+    case TKLDStyleKind::Bar: list = &visual_->Bars; break;
+    case TKLDStyleKind::MediaWindow: list = &visual_->MediaWindows; break;
+    case TKLDStyleKind::Button: list = &visual_->Buttons; break;
+    case TKLDStyleKind::Grid: list = &visual_->Grids; break;
+    case TKLDStyleKind::MediaGrid: list = &visual_->MediaGrids; break;
+    case TKLDStyleKind::Background: list = &visual_->Backgrounds; break;
+    case TKLDStyleKind::Foreground: list = &visual_->Foregrounds; break;
+  }
+  return list ? list->FindAs<TKLDUIDisplayObject>(name) : nullptr;
+}
+
+void TKLDInterfaceDescriptor::SetVisualDescriptor(TKLDVisualDescriptor* visual) {
+  visualStyles_.SetVisual(visual);
+  SetStyleCatalogue(&visualStyles_);
 }
 
 void TKLDInterfaceDescriptor::SetStyleCatalogue(const TKLDStyleCatalogue* catalogue) {

@@ -20,6 +20,20 @@
 namespace lorvane {
 
 class TKLDXMLHelper;
+class TKLDVisualDescriptor;
+
+// The visual descriptor's lists seen as a style catalogue: captions, bitmaps, shapes, bars,
+// media windows, buttons, grids, media grids, backgrounds and foregrounds by name.
+class TKLDVisualStyleCatalogue : public TKLDStyleCatalogue {
+ public:
+  explicit TKLDVisualStyleCatalogue(TKLDVisualDescriptor* visual = nullptr) : visual_(visual) {}
+  void SetVisual(TKLDVisualDescriptor* visual) { visual_ = visual; }
+  TKLDVisualDescriptor* Visual() const { return visual_; }
+  TKLDUIDisplayObject* FindStyle(TKLDStyleKind kind, const std::string& name) const override;
+
+ private:
+  TKLDVisualDescriptor* visual_;
+};
 
 class TKLDInterfaceDescriptor {
  public:
@@ -39,7 +53,12 @@ class TKLDInterfaceDescriptor {
   // Each of the ten lists takes base's list as its parent list.
   void LinkBase(TKLDInterfaceDescriptor* base);
 
-  // Where styles, backgrounds and foregrounds are looked up (the active visual descriptor).
+  // The visual descriptor whose objects containers and controls use (not owned); set by the
+  // theme manager to the active one.
+  void SetVisualDescriptor(TKLDVisualDescriptor* visual);
+  TKLDVisualDescriptor* VisualDescriptor() const { return visualStyles_.Visual(); }
+  // Where styles, backgrounds and foregrounds are looked up; SetVisualDescriptor sets it to the
+  // visual descriptor's lists, tests may give another.
   void SetStyleCatalogue(const TKLDStyleCatalogue* catalogue);
   const TKLDStyleCatalogue* StyleCatalogue() const { return styles_; }
 
@@ -75,6 +94,7 @@ class TKLDInterfaceDescriptor {
   void LoadScreens(TKLDXMLHelper& xml, TKLDXmlNode section);
   TKLDUIDisplayObject* FindStyle(TKLDStyleKind kind, const std::string& name) const;
 
+  TKLDVisualStyleCatalogue visualStyles_;
   const TKLDStyleCatalogue* styles_ = nullptr;
 };
 

@@ -24,7 +24,7 @@ constexpr KindTag kKindTags[] = {
     {TKLDControlKind::RadioButton, "RadioButton"},
 };
 
-const char* const kStateNames[] = {"idle", "focussed", "pressed", "disabled"};
+const char* const kControlStateNames[] = {"idle", "focussed", "pressed", "disabled"};
 const std::string kOkay = "okay";
 
 std::string LanguageText(const std::string& code) {
@@ -46,7 +46,7 @@ std::string Reference(const std::string& element, const TKLDUIObject* object) {
 
 std::string ControlStateName(int state, bool checked) {
   if (state < csIdle || state > csDisabled) return std::string();
-  return std::string(kStateNames[state]) + (checked ? ",checked" : "");
+  return std::string(kControlStateNames[state]) + (checked ? ",checked" : "");
 }
 
 bool ParseControlKind(const std::string& tag, TKLDControlKind& kind) {
@@ -230,6 +230,11 @@ const std::string& TKLDControl::CurrentText() {
   return shownText_;
 }
 
+std::string TKLDControl::TargetText() const {
+  // Styles draw from a const target; the remembered text is refreshed through CurrentText.
+  return const_cast<TKLDControl*>(this)->CurrentText();
+}
+
 void TKLDControl::SetVisible(bool visible) {
   if (visible != Visible) Drawn = false;
   Visible = visible;
@@ -305,7 +310,7 @@ int TKLDInteractiveControl::GetState() const {
   if (!Visible) return Focused ? csDisabled : csHidden;
   if (!Enabled) return csDisabled;
   if (!Focused) return csIdle;
-  return Pressed ? csPressed : csFocused;
+  return Pressed ? csPressed : csFocussed;
 }
 
 std::string TKLDInteractiveControl::GetHintText() const { return LanguageText(Hint); }

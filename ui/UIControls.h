@@ -15,6 +15,7 @@
 #include "render/RenderCache.h"
 #include "render/Viewport.h"
 #include "theme/UIObjects.h"
+#include "theme/VisualDescriptor.h"
 #include "ui/Actions.h"
 #include "ui/Layouts.h"
 #include "ui/Places.h"
@@ -24,14 +25,8 @@ namespace lorvane {
 class TKLDFunctionList;
 class TKLDMetaDataManager;
 
-// Values of GetState; the first four index a style's state visuals.
-enum TKLDControlState : int {
-  csIdle = 0,
-  csFocused = 1,
-  csPressed = 2,
-  csDisabled = 3,
-  csHidden = 4,
-};
+// Values of GetState are TKLDControlState (theme/VisualDescriptor.h); the first four index a
+// style's state visuals.
 // The style's name of a state ("idle", "focussed", "pressed", "disabled"), with ",checked"
 // appended when checked; empty for hidden.
 std::string ControlStateName(int state, bool checked);
@@ -66,7 +61,7 @@ void StepMetaValue(TKLDMetaDataManager& manager, const std::string& name, const 
                    bool forward);
 
 // Base of controls and containers.
-class TKLDAbstractControl : public TKLDUIObject, public TKLDRenderTarget {
+class TKLDAbstractControl : public TKLDUIObject, public TKLDStyleTarget {
  public:
   explicit TKLDAbstractControl(const std::string& name);
 
@@ -86,6 +81,17 @@ class TKLDAbstractControl : public TKLDUIObject, public TKLDRenderTarget {
   bool CacheValid() const override { return RenderCache && RenderCache->IsValid(); }
   // Made on first use, so that objects never drawn hold no drawing resources.
   TKLDRenderCache& Cache();
+
+  // TKLDStyleTarget: what the visual objects read while drawing this object.
+  const std::string& TargetName() const override { return Name; }
+  int TargetX() const override { return X; }
+  int TargetY() const override { return Y; }
+  int TargetWidth() const override { return Width; }
+  int TargetHeight() const override { return Height; }
+  TKLDViewport* TargetViewport() const override { return Viewport; }
+  TKLDRenderCache& TargetRenderCache() override { return Cache(); }
+  const TKLDCanvasColour& TargetColour() const override { return Colour; }
+  int TargetState() const override { return GetState(); }
 
   TKLDPlace* Placement = nullptr;  // not owned
   TKLDPlace* Sizing = nullptr;     // not owned
@@ -140,6 +146,8 @@ class TKLDControl : public TKLDAbstractControl {
 
   void SetVisible(bool visible);
 
+  std::string TargetText() const override;
+
   std::string Text;
   std::string MetaName, MetaGroup, MetaIndex;
   TKLDLayoutLocation Location;
@@ -180,8 +188,8 @@ class TKLDBarControl : public TKLDControl {
  public:
   using TKLDControl::TKLDControl;
   TKLDControlKind Kind() const override { return TKLDControlKind::Bar; }
-  int BarPosition() const;
-  int BarTotal() const;
+  int BarPosition() const override;
+  int BarTotal() const override;
 };
 
 class TKLDInteractiveControl : public TKLDControl {
@@ -195,6 +203,11 @@ class TKLDInteractiveControl : public TKLDControl {
   virtual void Press() { Pressed = true; }
   virtual void Cancel() {}
   virtual void Unpress() { Pressed = false; }
+
+  bool TargetChecked() const override { return IsChecked(); }
+  const TKLDUICaptionedDisplayObject* InteractiveStyle() const override {
+    return dynamic_cast<const TKLDUICaptionedDisplayObject*>(Style);
+  }
 
   // The language text named Hint; empty without one.
   std::string GetHintText() const;

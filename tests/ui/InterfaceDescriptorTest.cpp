@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+#include "theme/VisualDescriptor.h"
 #include "ui/UITestSupport.h"
 
 namespace lorvane {
@@ -385,6 +386,36 @@ TEST_F(InterfaceDescriptorTest, LoadsFromAPrefixAndReportsAMissingFile) {
   } catch (const TKLDException& error) {
     EXPECT_NE(std::string(error.what()).find("File does not exist"), std::string::npos);
   }
+}
+
+}  // namespace
+}  // namespace lorvane
+
+namespace lorvane {
+namespace {
+
+TEST(InterfaceVisualLinkTest, StylesBackgroundsAndForegroundsComeFromTheVisualDescriptor) {
+  TKLDVisualDescriptor visual;
+  visual.LoadFromText(R"(<VisualDescriptor>
+    <Captions><Caption name="label"><Size>100,20</Size></Caption></Captions>
+    <Buttons><Button name="btn"><Size>120,40</Size></Button></Buttons>
+    <Backgrounds><Background name="sky"/></Backgrounds>
+  </VisualDescriptor>)");
+  TKLDInterfaceDescriptor d;
+  d.SetVisualDescriptor(&visual);
+  d.LoadFromText(R"(<InterfaceDescriptor>
+    <Controls><Button name="b" style="btn"/><Caption name="c" style="label"/></Controls>
+    <Containers><Container name="k"><Background name="sky"/></Container></Containers>
+  </InterfaceDescriptor>)");
+  EXPECT_EQ(d.VisualDescriptor(), &visual);
+  EXPECT_EQ(d.Controls.FindControl("b")->Style, visual.Buttons.FindObject("btn"));
+  EXPECT_EQ(d.Controls.FindControl("c")->Style, visual.Captions.FindObject("label"));
+  EXPECT_EQ(d.Containers.FindContainer("k")->Background, visual.Backgrounds.FindObject("sky"));
+  // A caption style is no button style.
+  TKLDInterfaceDescriptor wrong;
+  wrong.SetVisualDescriptor(&visual);
+  EXPECT_THROW(wrong.LoadFromText(R"(<InterfaceDescriptor><Controls><Button name="b" style="label"/></Controls></InterfaceDescriptor>)"),
+               TKLDException);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(ControlTest, InteractiveStatesFollowVisibilityEnabledFocusAndPress) {
   button.Focused = true;
   EXPECT_EQ(button.GetState(), csPressed);
   button.Unpress();
-  EXPECT_EQ(button.GetState(), csFocused);
+  EXPECT_EQ(button.GetState(), csFocussed);
   button.Enabled = false;
   EXPECT_EQ(button.GetState(), csDisabled);
   button.Focused = false;
@@ -54,7 +54,7 @@ TEST_F(ControlTest, InteractiveStatesFollowVisibilityEnabledFocusAndPress) {
   button.Focused = true;
   EXPECT_EQ(button.GetState(), csDisabled);
   EXPECT_EQ(ControlStateName(csPressed, true), "pressed,checked");
-  EXPECT_EQ(ControlStateName(csFocused, false), "focussed");
+  EXPECT_EQ(ControlStateName(csFocussed, false), "focussed");
   EXPECT_EQ(ControlStateName(csHidden, false), "");
 }
 
