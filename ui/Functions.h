@@ -10,6 +10,7 @@
 namespace lorvane {
 
 class TKLDActionManager;
+class TKLDInterfaceDescriptor;
 class TKLDMetaDataManager;
 class TKLDTimer;
 class TKLDUIManager;
@@ -44,6 +45,18 @@ class TKLDFunctions {
   uint32_t DelayStart() const { return delayStart_; }
 
  private:
+  // The context's collaborators, falling back to the process-wide ones where those exist.
+  TKLDMetaDataManager* Meta() const;
+  TKLDTimer* Clock() const;
+  TKLDInterfaceDescriptor* Descriptor() const;
+  // Each returns false when the name is not a function of its target kind.
+  bool ScreenFunction(const std::string& name, const std::string& target);
+  bool ControlFunction(const std::string& name, const std::string& target, const std::string& parameter);
+  bool MetaFunction(const std::string& name, const std::string& target, const std::string& parameter,
+                    const std::string& rawParameter);
+  void RunMacro(const std::string& target);
+  bool Delay(const std::string& target);
+
   Context context_;
   uint32_t delayStart_ = 0;
   bool delayPending_ = false;
