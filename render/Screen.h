@@ -104,6 +104,8 @@ class TKLDScreen {
   // Keep every presented frame so that SaveScreenshot has it (for --screenshot).
   void SetFrameCapture(bool capture) { helper_->SetFrameCapture(capture); }
   bool SaveScreenshot(const std::string& path) { return helper_->SaveScreenshot(path); }
+  // Writes the next presented frame as a PNG (scripted screenshots).
+  void RequestScreenshot(const std::string& path) { helper_->RequestScreenshot(path); }
 
  private:
   TKLDDirectXHelper* helper_;
