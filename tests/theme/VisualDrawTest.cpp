@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/PixbufImage.h"
+#include "render/DisplayFixture.h"
+#include "render/Viewport.h"
+#include "support/TestSupport.h"
+#include "theme/VisualDescriptor.h"
+
+namespace lorvane {
+namespace {
+
+// A control as the styles see it.
+class FakeTarget : public TKLDStyleTarget {
+ public:
+  explicit FakeTarget(TKLDViewport* viewport) : viewport_(viewport) {}
+  bool CacheDrawn() const override { return drawn; }
+  void SetCacheDrawn(bool value) override { drawn = value; }
+  bool CacheValid() const override { return cache.IsValid(); }
+  const std::string& TargetName() const override { return name; }
+  int TargetX() const override { return x; }
+  int TargetY() const override { return y; }
+  int TargetWidth() const override { return width; }
+  int TargetHeight() const override { return height; }
+  TKLDViewport* TargetViewport() const override { return viewport_; }
+  TKLDRenderCache& TargetRenderCache() override { return cache; }
+  const TKLDCanvasColour& TargetColour() const override { return colour; }
+  std::string TargetText() const override { return text; }
+  int TargetState() const override { return state; }
+  bool TargetChecked() const override { return checked; }
+  int BarPosition() const override { return position; }
+  int BarTotal() const override { return total; }
+
+  std::string name = "fake";
+  int x = 0, y = 0, width = 0, height = 0;
+  TKLDRenderCache cache;
+  TKLDCanvasColour colour;
+  bool drawn = false;
+  std::string text;
+  int state = csIdle;
+  bool checked = false;
+  int position = 0, total = 0;
+
+ private:
+  TKLDViewport* viewport_;
+};
+
+class VisualDrawTest : public test::DisplayFixture {
+ protected:
+  void SetUp() override {
+    DisplayFixture::SetUp();
+    SharedDrawBuffer().SetWidth(320);
+    SharedDrawBuffer().SetHeight(240);
+    viewport.SetWidth(320);
+    viewport.SetHeight(240);
+  }
+
+  // A bitmap of one solid colour, loaded from a PNG made here.
+  TKLDBitmap* SolidBitmap(const std::string& name, uint32_t argb) {
+    std::vector<uint32_t> px(16 * 16, argb);
+    std::string error;
+    auto image = TKLDPixbufImage::FromBGRA(16, 16, reinterpret_cast<const uint8_t*>(px.data()), 64);
+    EXPECT_TRUE(image->SavePng(dir.File(name + ".png"), error)) << error;
+    TKLDBitmap* bitmap = visual.Bitmaps.CreateBitmap("", name);
+    bitmap->LoadImage(name + ".png", dir.Path());
+    return bitmap;
+  }
+
+  template <class Draw>
+  void Frame(Draw draw) {
+    ASSERT_TRUE(Dx().BeginFrame());
+    draw();
+    Read();
+    Dx().EndFrame();
+  }
+
+  test::TempDir dir;
+  TKLDVisualDescriptor visual;
+  TKLDViewport viewport{&SharedCanvas()};
+};
+
+bool Whiteish(uint32_t p) { return (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) > 200 && (p & 0xFF) > 200; }
+bool Reddish(uint32_t p) { return (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 60 && (p & 0xFF) < 60; }
+
+TEST_F(VisualDrawTest, ShapeFillsItsControlFromItsCache) {
+  TKLDColour* blue = visual.Colours.CreateColour("", "blue");
+  blue->SetColour("0xFF0000FF");
+  TKLDShape* shape = visual.Shapes.CreateShape("", "box");
+  shape->GeometryType = gtRectangle;
+  shape->Brush = blue;
+  FakeTarget control(&viewport);
+  control.x = 50, control.y = 40, control.width = 60, control.height = 30;
+  for (int frame = 0; frame < 2; ++frame) {
+    Frame([&] { shape->Render(control); });
+    EXPECT_EQ(Pixel(80, 55), test::kBlue);
+    EXPECT_EQ(Pixel(50, 40), test::kBlue);
+    EXPECT_EQ(Pixel(109, 69), test::kBlue);
+    EXPECT_EQ(Pixel(49, 55), test::kBlack);
+    EXPECT_EQ(Pixel(110, 55), test::kBlack);
+  }
+  EXPECT_EQ(control.cache.Uploads(), 1) << "the second frame draws from the cache";
+  // The control's tint modulates the cached picture.
+  control.colour = TKLDCanvasColour(255, 255, 255, 0);
+  Frame([&] { shape->Render(control); });
+  EXPECT_EQ(Pixel(80, 55), test::kBlack);
+}
+
+TEST_F(VisualDrawTest, CaptionAlignsItsTextAndDrawsTheShadowBehind) {
+  TKLDColour* white = visual.Colours.CreateColour("", "white");
+  TKLDColour* red = visual.Colours.CreateColour("", "red");
+  red->SetColour("0xFFFF0000");
+  TKLDFont* font = visual.Fonts.CreateFont("", "f");
+  font->CanvasFont.Name = "Liberation Sans";
+  font->SetSize(20);
+  font->SetColour(white);
+  font->CanvasFont.Shadow = true;
+  font->SetShadowColour(red);
+  font->SetShadowX(3);
+  font->SetShadowY(3);
+  TKLDCaption* caption = visual.Captions.CreateCaption("", "c");
+  caption->Font = font;
+  caption->SetWidth(300);
+  caption->SetHeight(60);
+  FakeTarget control(&viewport);
+  control.x = 10, control.y = 20;
+  control.text = "WWW";
+
+  auto columns = [&](int& first, int& last) {
+    first = INT_MAX, last = -1;
+    for (int y = 20; y < 80; ++y)
+      for (int x = 0; x < 320; ++x)
+        if (Whiteish(Pixel(x, y))) first = std::min(first, x), last = std::max(last, x);
+  };
+  int first, last;
+  caption->Align = caLeft;
+  Frame([&] { caption->Render(control); });
+  columns(first, last);
+  ASSERT_GE(last, 0) << "no text drawn";
+  EXPECT_LT(first, 20);
+  const int textWidth = last - first;
+  // The shadow lies 3 pixels right of and below the text, under it.
+  int shadowFirst = INT_MAX, shadowTop = INT_MAX, textTop = INT_MAX;
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 320; ++x) {
+      if (Reddish(Pixel(x, y))) shadowFirst = std::min(shadowFirst, x), shadowTop = std::min(shadowTop, y);
+      if (Whiteish(Pixel(x, y))) textTop = std::min(textTop, y);
+    }
+  EXPECT_NEAR(shadowFirst - first, 3, 1);
+  EXPECT_NEAR(shadowTop - textTop, 3, 1);
+
+  caption->Align = caRight;
+  Frame([&] { caption->Render(control); });
+  columns(first, last);
+  EXPECT_GT(last, 290);
+  EXPECT_LE(last, 313);
+  caption->Align = caCenter;
+  Frame([&] { caption->Render(control); });
+  columns(first, last);
+  EXPECT_NEAR((first + last) / 2, 160, 4);
+  EXPECT_NEAR(last - first, textWidth, 2);
+
+  // Without a size of its own the caption runs to the viewport's right edge.
+  caption->SetWidth(0);
+  caption->Align = caRight;
+  Frame([&] { caption->Render(control); });
+  columns(first, last);
+  EXPECT_GT(last, 305);
+}
+
+TEST_F(VisualDrawTest, ButtonShowsTheImageOfEachState) {
+  TKLDButton* button = visual.Buttons.CreateButton("", "b");
+  const uint32_t colours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF808080};
+  for (int state = csIdle; state <= csDisabled; ++state)
+    button->StateImages->Add(StateName(state, false),
+                             SolidBitmap("s" + std::to_string(state), colours[state]));
+  button->StateImages->Add("idle,checked", SolidBitmap("checked", 0xFFFFFFFF));
+  FakeTarget control(&viewport);
+  control.x = 100, control.y = 100, control.width = 40, control.height = 20;
+  for (int state = csIdle; state <= csDisabled; ++state) {
+    control.state = state;
+    Frame([&] { button->Render(control); });
+    EXPECT_EQ(Pixel(120, 110), colours[state] & 0xFFFFFF) << state;
+    EXPECT_EQ(Pixel(99, 110), test::kBlack);
+  }
+  // Checked: every state falls back to "idle,checked", never to the unchecked images.
+  control.checked = true;
+  for (int state = csIdle; state <= csDisabled; ++state) {
+    control.state = state;
+    Frame([&] { button->Render(control); });
+    EXPECT_EQ(Pixel(120, 110), test::kWhite) << state;
+  }
+  control.state = csHidden;
+  Frame([&] { button->Render(control); });
+  EXPECT_EQ(Pixel(120, 110), test::kBlack);
+}
+
+TEST_F(VisualDrawTest, ProgressBarFillsItsShareOfTheTrack) {
+  SolidBitmap("track", 0xFF808080);
+  SolidBitmap("fill", 0xFF00FF00);
+  TKLDAbstractBar* bar = visual.Bars.CreateBar("", "bar");
+  bar->FallbackBitmaps = &visual.Bitmaps;
+  bar->Images = {{"background.middle", "track"}, {"foreground.middle", "fill"}};
+  FakeTarget control(&viewport);
+  control.x = 10, control.y = 100, control.width = 200, control.height = 20;
+  control.total = 100;
+  const uint32_t grey = 0x808080, green = test::kGreen;
+  control.position = 0;
+  Frame([&] { bar->Render(control); });
+  EXPECT_EQ(Pixel(12, 110), grey);
+  EXPECT_EQ(Pixel(208, 110), grey);
+  control.position = 50;
+  Frame([&] { bar->Render(control); });
+  EXPECT_EQ(Pixel(12, 110), green);
+  EXPECT_EQ(Pixel(108, 110), green);
+  EXPECT_EQ(Pixel(111, 110), grey);
+  control.position = 100;
+  Frame([&] { bar->Render(control); });
+  EXPECT_EQ(Pixel(12, 110), green);
+  EXPECT_EQ(Pixel(208, 110), green);
+  EXPECT_EQ(Pixel(211, 110), test::kBlack);
+  // A position past the total stays inside the track.
+  control.position = 300;
+  Frame([&] { bar->Render(control); });
+  EXPECT_EQ(Pixel(215, 110), test::kBlack);
+  // A scroll bar's thumb is one part of the track, moved along by the position.
+  bar->BarType = btScroll;
+  control.position = 1, control.total = 4;
+  Frame([&] { bar->Render(control); });
+  // Track 200 long, total 4: a thumb 50 long starting 50 along, at x 60 to 109.
+  EXPECT_EQ(Pixel(57, 110), grey);
+  EXPECT_EQ(Pixel(62, 110), green);
+  EXPECT_EQ(Pixel(107, 110), green);
+  EXPECT_EQ(Pixel(112, 110), grey);
+}
+
+}  // namespace
+}  // namespace lorvane
