@@ -56,7 +56,8 @@ bool TKLDSdlTexture::Create(TKLDSdlRenderer& renderer, int width, int height, bo
 }
 
 void TKLDSdlTexture::Reset() {
-  if (texture_) SDL_DestroyTexture(texture_);
+  // After SDL's video subsystem has shut down its textures are gone already.
+  if (texture_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyTexture(texture_);
   texture_ = nullptr;
   width_ = height_ = 0;
 }
@@ -125,7 +126,7 @@ void TKLDSdlRenderer::SetVSync(bool vsync) {
 }
 
 void TKLDSdlRenderer::Destroy() {
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (renderer_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyRenderer(renderer_);
   renderer_ = nullptr;
   vsync_ = false;
 }

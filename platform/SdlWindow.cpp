@@ -82,7 +82,7 @@ bool TKLDSdlWindow::Create(const std::string& caption, int width, int height, st
 }
 
 void TKLDSdlWindow::Destroy() {
-  if (window_) SDL_DestroyWindow(window_);
+  if (window_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyWindow(window_);
   window_ = nullptr;
 }
 

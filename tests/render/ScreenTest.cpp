@@ -137,6 +137,21 @@ TEST_F(ScreenOpenTest, ScreenshotHoldsTheLastPresentedFrame) {
   EXPECT_TRUE(Logged("WARN: Failed to write screenshot /nonexistent-folder/s.png"));
 }
 
+TEST_F(ScreenOpenTest, RequestedScreenshotIsTheNextPresentedFrame) {
+  TempDir dir;
+  Screen().RequestScreenshot(dir.File("next.png"));
+  ASSERT_TRUE(Screen().BeginFrame());
+  Dx().FillRect({0, 0, 320, 240}, 0xFF0000FFu);
+  Screen().EndFrame();
+  EXPECT_FALSE(FileExists(dir.File("next.png")));
+  Screen().PresentFrame();
+  std::vector<uint32_t> px;
+  int w = 0, h = 0;
+  std::string error;
+  ASSERT_TRUE(ReadPngFile(dir.File("next.png"), px, w, h, error)) << error;
+  EXPECT_EQ(px[100 * 320 + 100], 0xFF0000FFu);
+}
+
 TEST_F(ScreenOpenTest, HeadlessPresentIsPacedToSixtyHertzUnlessVSyncIsOff) {
   using clock = std::chrono::steady_clock;
   auto frames = [&](int n) {
