@@ -177,10 +177,10 @@ void Bars(const std::string& dir) {
   };
   // Each part is a window onto one whole bar, so the three pieces meet without a seam.
   Save(dir, "bar-back-start.png", cap, h, [&](cairo_t* cr) { track(cr, 0); });
-  Save(dir, "bar-back-middle.png", mid, h, [&](cairo_t* cr) { track(cr, -cap - 32); });
+  Save(dir, "bar-back-middle.png", mid, h, [&](cairo_t* cr) { track(cr, -cap); });
   Save(dir, "bar-back-finish.png", cap, h, [&](cairo_t* cr) { track(cr, -cap - mid); });
   Save(dir, "bar-fore-start.png", cap, h, [&](cairo_t* cr) { fill(cr, 0); });
-  Save(dir, "bar-fore-middle.png", mid, h, [&](cairo_t* cr) { fill(cr, -cap - 32); });
+  Save(dir, "bar-fore-middle.png", mid, h, [&](cairo_t* cr) { fill(cr, -cap); });
   Save(dir, "bar-fore-finish.png", cap, h, [&](cairo_t* cr) { fill(cr, -cap - mid); });
 }
 

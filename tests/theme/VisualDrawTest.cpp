@@ -237,5 +237,80 @@ TEST_F(VisualDrawTest, ProgressBarFillsItsShareOfTheTrack) {
   EXPECT_EQ(Pixel(112, 110), grey);
 }
 
+// Design units of the default theme (1920 x 1080) onto a 960 x 540 screen.
+class HalfScaler : public TKLDDisplayScaler {
+ public:
+  int ScaleX(int x) const override { return x / 2; }
+  int ScaleY(int y) const override { return y / 2; }
+};
+
+class FixedTarget : public FakeTarget {
+ public:
+  using FakeTarget::FakeTarget;
+  const TKLDUICaptionedDisplayObject* InteractiveStyle() const override { return style; }
+  const TKLDUICaptionedDisplayObject* style = nullptr;
+};
+
+TEST_F(VisualDrawTest, DefaultThemeObjectsDraw) {
+  Screen().Close();
+  Screen().SetSize(960, 540);
+  Screen().Prepare();
+  Screen().Open();
+  SharedDrawBuffer().SetWidth(960);
+  SharedDrawBuffer().SetHeight(540);
+  viewport.SetWidth(960);
+  viewport.SetHeight(540);
+  HalfScaler scaler;
+  SetDisplayScaler(&scaler);
+  const char* source = std::getenv("LORVANE_SOURCE");
+  const std::string themeDir = std::string(source ? source : ".") + "/themes/tv/";
+  TKLDVisualDescriptor tv;
+  ASSERT_NO_THROW(tv.LoadFromFile(themeDir + "base-"));
+  tv.Bitmaps.LoadImages(themeDir + "Resources/");
+
+  FixedTarget screen(&viewport);
+  screen.width = 960, screen.height = 540;
+  FixedTarget panel(&viewport);
+  panel.x = 40, panel.y = 90, panel.width = 880, panel.height = 400;
+  FixedTarget title(&viewport);
+  title.x = 60, title.y = 30, title.text = "lorvane";
+  std::vector<std::unique_ptr<FixedTarget>> buttons;
+  for (int i = 0; i < 5; ++i) {
+    auto button = std::make_unique<FixedTarget>(&viewport);
+    button->x = 80, button->y = 120 + i * 52, button->width = 240, button->height = 42;
+    button->state = i < 4 ? i : csIdle;
+    button->checked = i == 4;
+    button->text = i == 4 ? "Checked" : std::string(kStateNames[i]);
+    button->style = tv.Buttons.FindButton("menu");
+    buttons.push_back(std::move(button));
+  }
+  FixedTarget bar(&viewport);
+  bar.x = 400, bar.y = 420, bar.width = 480, bar.height = 18, bar.position = 60, bar.total = 100;
+
+  Frame([&] {
+    tv.Backgrounds.FindBackground("aurora")->Render(screen);
+    tv.Shapes.FindShape("panel")->Render(panel);
+    tv.Captions.FindCaption("title")->Render(title);
+    for (auto& button : buttons) tv.Buttons.FindButton("menu")->Render(*button);
+    tv.Bars.FindBar("progress")->Render(bar);
+  });
+  SetDisplayScaler(nullptr);
+
+  // The focussed button is the brightest blue on the screen; the bar's fill is blue too.
+  uint32_t focussed = Pixel(200, 120 + 52 + 30);
+  EXPECT_GT(focussed & 0xFF, 150u) << std::hex << focussed;
+  uint32_t fill = Pixel(500, 429);
+  EXPECT_GT(fill & 0xFF, 150u) << std::hex << fill;
+  EXPECT_NE(Pixel(500, 429), Pixel(860, 429)) << "filled and empty parts of the bar differ";
+  EXPECT_FALSE(Logged("WARN"));
+  if (const char* out = std::getenv("LORVANE_SCREENSHOT_DIR")) {
+    std::vector<uint32_t> argb(frame_.size());
+    for (size_t i = 0; i < frame_.size(); ++i) argb[i] = frame_[i] | 0xFF000000u;
+    std::string error;
+    TKLDPixbufImage::FromBGRA(width_, height_, reinterpret_cast<const uint8_t*>(argb.data()), width_ * 4)
+        ->SavePng(std::string(out) + "/tv-visual.png", error);
+  }
+}
+
 }  // namespace
 }  // namespace lorvane
