@@ -294,6 +294,13 @@ void TKLDFunctions::MoveFocus(TKLDDirection direction) {
   if (from && from->Navigate(direction)) return;  // a grid moved its own selection
 
   screen->RebuildFocusable();
+  if (screen->FocusedControl != from) {
+    // The rebuild moved the focus away from a control that can no longer have it, without
+    // telling either control; hand it over properly so that flags and focus events agree.
+    TKLDInteractiveControl* fallback = screen->FocusedControl;
+    screen->FocusedControl = from;
+    ui->SetFocus(*screen, fallback);
+  }
   if (from) {
     const std::string& named = from->NavigateTarget(direction);
     if (!named.empty()) {
