@@ -1,7 +1,7 @@
 #include "ui/Functions.h"
 
 #include <charconv>
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "app/KLDTypes.h"
