@@ -12,8 +12,25 @@
 #include "metadata/MetaData.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
+#include "render/Viewport.h"
+#include "theme/UIObjects.h"
+#include "ui/Screens.h"
+#include "ui/UIManager.h"
 
 using namespace lorvane;
+
+namespace {
+// Theme lengths are designed for the theme's own size and converted with the screen's rule.
+class TScreenScaler final : public TKLDDisplayScaler {
+ public:
+  explicit TScreenScaler(const TKLDScreen& screen) : screen_(screen) {}
+  int ScaleX(int x) const override { return screen_.ScaleX(x); }
+  int ScaleY(int y) const override { return screen_.ScaleY(y); }
+
+ private:
+  const TKLDScreen& screen_;
+};
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> parameters(argv + 1, argv + argc);
@@ -41,6 +58,9 @@ int main(int argc, char** argv) {
   {
     TKLDDisplayModule display;
     TKLDScreen& screen = display.Screen();
+    TScreenScaler scaler(screen);
+    SetDisplayScaler(&scaler);
+    FollowScreenSize(screen);
     if (options.noVSync) screen.SetVSync(false);
     if (!options.screenshot.empty() || !options.script.empty()) screen.SetFrameCapture(true);
 
@@ -61,7 +81,14 @@ int main(int argc, char** argv) {
       TKLDMetaDataManager* meta = GlobalMetaDataManager();
       return meta ? meta->GetValue(name) : std::string();
     };
+    services.stateLine = [&manager] {
+      TKLDUIManager* ui = manager.UIManager();
+      TKLDScreenLayout* current = ui ? ui->CurrentScreen() : nullptr;
+      std::string focus = current && current->FocusedControl ? current->FocusedControl->Name : std::string();
+      return "screen=" + (ui ? ui->CurrentScreenName() : std::string()) + " focus=" + focus;
+    };
     status = RunHost(manager, options, services);
+    SetDisplayScaler(nullptr);
   }
   THostLoop::Finalise();
   SetGlobalTimer(nullptr);

@@ -1,5 +1,6 @@
 #include "app/ApplicationManager.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,6 +12,10 @@
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "theme/ThemeManager.h"
+#include "ui/ActionManager.h"
+#include "ui/Functions.h"
+#include "ui/InterfaceDescriptor.h"
+#include "ui/UIManager.h"
 
 namespace lorvane {
 
@@ -21,6 +26,11 @@ const char* const kMeasureUpdates = "User interface updates";
 const char* const kErrorText =
     "A fatal error has occurred and lorvane needs to close. Please contact Tarnwick support and report the "
     "following error message:";
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 std::string Upper(std::string text) {
   for (char& c : text)
@@ -99,8 +109,7 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
 
 TKLDApplicationManager::~TKLDApplicationManager() {
   // Animation engine, theme, action, UI, settings, metadata, preferences, media, UPnP, logger.
-  themeManager_.reset();
-  metaDataManager_.reset();
+  FreeManagers();
   prefs_.reset();
   if (g_applicationManager == this) g_applicationManager = nullptr;
   SetGlobalLogger(nullptr);
@@ -115,12 +124,40 @@ void TKLDApplicationManager::CreateManagers() {
       if (TKLDScreen* screen = Screen()) screen->SetDesignSize(width, height);
     });
   }
+  if (!actionManager_) actionManager_ = std::make_unique<TKLDActionManager>();
+  if (!uiManager_) uiManager_ = std::make_unique<TKLDUIManager>();
   if (!metaDataManager_) metaDataManager_ = std::make_unique<TKLDMetaDataManager>();
+  if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
+
+  auto descriptor = [this]() -> TKLDInterfaceDescriptor* {
+    return themeManager_ && themeManager_->ThemeLoaded() ? &themeManager_->Interface() : nullptr;
+  };
+  actionManager_->SetDescriptorSource(descriptor);
+  actionManager_->SetUIManager(uiManager_.get());
+  actionManager_->SetFunctions(functions_.get());
+  uiManager_->SetDescriptorSource(descriptor);
+  uiManager_->SetThemeManager(themeManager_.get());
+  uiManager_->SetActionManager(actionManager_.get());
+  uiManager_->SetMetaDataManager(metaDataManager_.get());
+  TKLDFunctions::Context context;
+  context.ui = uiManager_.get();
+  context.actions = actionManager_.get();
+  context.meta = metaDataManager_.get();
+  context.timer = Timer();
+  context.quit = [this] { CloseInterface(); };
+  context.restart = [this] { RestartInterface(); };
+  functions_->SetContext(context);
+  SetFunctionExecutor(functions_.get());
 }
 
 void TKLDApplicationManager::FreeManagers() {
-  // Order: theme, action, UI, metadata, settings, UPnP, media, animation.
+  // Order: theme, action, UI, metadata, settings, UPnP, media, animation. The function executor
+  // refers to all of them, so it goes first.
+  if (FunctionExecutor() == functions_.get()) SetFunctionExecutor(nullptr);
+  functions_.reset();
   themeManager_.reset();
+  actionManager_.reset();
+  uiManager_.reset();
   metaDataManager_.reset();
 }
 
@@ -152,6 +189,7 @@ bool TKLDApplicationManager::ReadConfiguration() {
   try {
     if (!configurationLoaded_) {
       prefs_->ReadPreferences(configurationFolder_);
+      actionManager_->LoadKeyBindings(configurationFolder_);
       videoExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->VideoExtensions());
       audioExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->AudioExtensions());
       playlistExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->PlaylistExtensions());
@@ -177,6 +215,11 @@ void TKLDApplicationManager::ApplyPreferences() {
     themeManager_->SetThemesDirectory(prefs_->ThemesURL());
     themeManager_->SetLanguageName(prefs_->LanguageName());
   }
+  if (uiManager_) {
+    uiManager_->SetShowDiagnostics(prefs_->ShowDiagnostics());
+    uiManager_->ScreenSaver().SetDelay(prefs_->ScreenSaverDelay());
+  }
+  if (actionManager_) actionManager_->SetPrimaryProfile(prefs_->KeyBindingProfile());
   if (TKLDTimer* timer = Timer()) {
     timer->SetDateFormat(prefs_->DateFormat());
     timer->SetTimeFormat(prefs_->TimeFormat());
@@ -199,6 +242,11 @@ void TKLDApplicationManager::StartInterface() {
     LogError(lastFailure_);
     return;
   }
+  // The screen saver's picture comes with the theme when the program has none of its own.
+  std::string saverFolder = TKLDUIManager::ResourceFolder();
+  if (!FileExists(saverFolder + "screensaver.png")) saverFolder = themeManager_->GetResourcesDir();
+  uiManager_->ScreenSaver().SetImageFolder(saverFolder);
+  uiManager_->Start();
   if (TKLDScreen* screen = Screen()) {
     try {
       screen->Open();
@@ -212,16 +260,8 @@ void TKLDApplicationManager::StartInterface() {
 }
 
 void TKLDApplicationManager::RenderFrame() {
-  TKLDTimer* timer = Timer();
-  if (timer) timer->FrameTick();
-  if (TKLDScreen* screen = Screen()) {
-    if (timer) timer->MarkFrameStart();
-    if (screen->BeginFrame()) {
-      screen->EndFrame();
-      screen->PresentFrame();
-    }
-    if (timer) timer->MarkFrameEnd();
-  }
+  if (TKLDTimer* timer = Timer()) timer->FrameTick();
+  uiManager_->Render();
   ++renderedFrames_;
 }
 
@@ -232,10 +272,12 @@ bool TKLDApplicationManager::UpdateFrame() {
   try {
     if (Timer()) Timer()->StartMeasure(kMeasureUpdates);
     if (frameHook_) frameHook_();
+    if (uiManager_) uiManager_->Update();
     if (Timer()) Timer()->StopMeasure(kMeasureUpdates);
     if (renderingEnabled_ && pendingState_ == STATE_RUNNING) {
       RenderFrame();
     } else {
+      if (uiManager_) uiManager_->ScreenSaver().ResetIdle();
       idleSleep_(200);
     }
   } catch (...) {
@@ -335,7 +377,7 @@ void TKLDApplicationManager::ProcessRemoteKey(int keyCode) {
     case STATE_UPDATING:
     case STATE_SUSPENDED:
       BringScreenToFront();
-      (void)keyCode;
+      if (actionManager_) actionManager_->HandleKey(keyCode);
       break;
     default:
       break;
@@ -344,8 +386,7 @@ void TKLDApplicationManager::ProcessRemoteKey(int keyCode) {
 
 bool TKLDApplicationManager::ProcessKey(int keyCode) {
   if (state_ != STATE_RUNNING && state_ != STATE_UPDATING && state_ != STATE_SUSPENDED) return false;
-  (void)keyCode;
-  return false;
+  return uiManager_ && uiManager_->HandleKey(keyCode);
 }
 
 void TKLDApplicationManager::BringScreenToFront() {

@@ -10,8 +10,11 @@
 
 namespace lorvane {
 
-class TKLDThemeManager;
+class TKLDActionManager;
+class TKLDFunctions;
 class TKLDMetaDataManager;
+class TKLDThemeManager;
+class TKLDUIManager;
 
 enum TKLDApplicationState : uint8_t {
   STATE_STOPPED = 0,
@@ -83,6 +86,8 @@ class TKLDApplicationManager {
   // Managers that exist only while the interface is up (null otherwise).
   TKLDThemeManager* ThemeManager() const { return themeManager_.get(); }
   TKLDMetaDataManager* MetaDataManager() const { return metaDataManager_.get(); }
+  TKLDActionManager* ActionManager() const { return actionManager_.get(); }
+  TKLDUIManager* UIManager() const { return uiManager_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -123,7 +128,11 @@ class TKLDApplicationManager {
 
   // Declared in the order the managers are created.
   std::unique_ptr<TKLDThemeManager> themeManager_;
+  std::unique_ptr<TKLDActionManager> actionManager_;
+  std::unique_ptr<TKLDUIManager> uiManager_;
   std::unique_ptr<TKLDMetaDataManager> metaDataManager_;
+  // The theme function executor, made with the managers it acts on.
+  std::unique_ptr<TKLDFunctions> functions_;
   std::unique_ptr<TKLDLogger> logger_;
   std::unique_ptr<TKLDPrefsManager> prefs_;
 

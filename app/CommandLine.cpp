@@ -110,7 +110,18 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     hooks.clock = [] { return SystemMilliseconds(); };
     script.SetHooks(hooks);
     script.SetOutput(&std::cout);
-    manager.SetFrameHook([&script] { script.RunFrame(); });
+  }
+  uint64_t framesAtRequest = 0;
+  std::string requested;
+  if (scripted) {
+    // The frame whose update follows a "screenshot" command is the one written.
+    manager.SetFrameHook([&] {
+      script.RunFrame();
+      if (!script.PendingScreenshot().empty() && requested != script.PendingScreenshot()) {
+        requested = script.PendingScreenshot();
+        framesAtRequest = manager.RenderedFrames();
+      }
+    });
   }
 
   guarded([&] { manager.Launch(); });
@@ -123,8 +134,6 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     return 1;
   }
 
-  uint64_t framesAtRequest = 0;
-  std::string requested;
   auto takeScreenshot = [&](const std::string& path) {
     if (!services.saveScreenshot || !services.saveScreenshot(path))
       std::fprintf(stderr, "lorvane: could not write the screenshot %s\n", path.c_str());
@@ -139,10 +148,6 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     bool again = false;
     guarded([&] { again = manager.UpdateFrame(); });
     if (scripted) {
-      if (!script.PendingScreenshot().empty() && requested != script.PendingScreenshot()) {
-        requested = script.PendingScreenshot();
-        framesAtRequest = manager.RenderedFrames();
-      }
       if (!requested.empty() && manager.RenderedFrames() > framesAtRequest) {
         takeScreenshot(requested);
         requested.clear();

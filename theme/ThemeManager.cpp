@@ -7,6 +7,7 @@
 
 #include "app/KLDTypes.h"
 #include "app/Logging.h"
+#include "ui/InterfaceDescriptor.h"
 
 namespace lorvane {
 
@@ -23,7 +24,8 @@ TKLDThemeManager::TKLDThemeManager()
     : themeDescriptor_(std::make_unique<TKLDThemeDescriptor>()),
       baseVisual_(std::make_unique<TKLDVisualDescriptor>()),
       visual_(baseVisual_.get()),
-      // TKLDInterfaceDescriptor: create baseInterface_ here.
+      baseInterface_(std::make_unique<TKLDInterfaceDescriptor>()),
+      interface_(baseInterface_.get()),
       baseLanguage_(std::make_unique<TKLDLanguageDescriptor>()),
       // TKLDAudioDescriptor: create baseAudio_ here.
       language_(baseLanguage_.get()) {
@@ -74,8 +76,8 @@ bool TKLDThemeManager::IsUsableName(const std::string& name) {
 }
 
 void TKLDThemeManager::ConnectActiveDescriptors() {
-  // TKLDInterfaceDescriptor: point baseInterface_ and the active interface descriptor at the
-  // active visual descriptor here.
+  baseInterface_->SetVisualDescriptor(visual_);
+  interface_->SetVisualDescriptor(visual_);
   SetCurrentLanguageManager(&language_->LanguageManager());
   SetActiveVisualDescriptor(visual_);
 }
@@ -93,6 +95,8 @@ bool TKLDThemeManager::LoadTheme(const std::string& name) {
   baseLanguage_->LanguageManager().ChosenLanguageName = languageName_;
   baseVisual_ = std::make_unique<TKLDVisualDescriptor>();
   visual_ = baseVisual_.get();
+  baseInterface_ = std::make_unique<TKLDInterfaceDescriptor>();
+  interface_ = baseInterface_.get();
   language_ = baseLanguage_.get();
   ConnectActiveDescriptors();
 
@@ -102,7 +106,7 @@ bool TKLDThemeManager::LoadTheme(const std::string& name) {
 
   // The content descriptors, in this order, each from the base prefix.
   if (!visual_->LoadFromFile(GetBasePrefix())) return false;
-  // TKLDInterfaceDescriptor: if (!interface_->LoadFromFile(GetBasePrefix())) return false;
+  if (!interface_->LoadFromFile(GetBasePrefix())) return false;
   if (!language_->LoadFromFile(GetBasePrefix())) return false;
   // TKLDAudioDescriptor: if (!audio_->LoadFromFile(GetBasePrefix())) return false;
 
@@ -146,7 +150,11 @@ bool TKLDThemeManager::LinkDescriptors(const std::string& name) {
     linkedVisual_->LinkBase(*baseVisual_);
     visual_ = linkedVisual_.get();
   }
-  // TKLDInterfaceDescriptor: if (files & kLinkedInterface) create linkedInterface_, LinkBase(*baseInterface_), make it active.
+  if (files & kLinkedInterface) {
+    linkedInterface_ = std::make_unique<TKLDInterfaceDescriptor>();
+    linkedInterface_->LinkBase(baseInterface_.get());
+    interface_ = linkedInterface_.get();
+  }
   if (files & kLinkedLanguage) {
     linkedLanguage_ = std::make_unique<TKLDLanguageDescriptor>();
     linkedLanguage_->LinkBase(*baseLanguage_);
@@ -156,7 +164,7 @@ bool TKLDThemeManager::LinkDescriptors(const std::string& name) {
   ConnectActiveDescriptors();
 
   if (linkedVisual_ && !linkedVisual_->LoadFromFile(GetLinkedPrefix())) return false;
-  // TKLDInterfaceDescriptor: if (linkedInterface_ && !linkedInterface_->LoadFromFile(GetLinkedPrefix())) return false;
+  if (linkedInterface_ && !linkedInterface_->LoadFromFile(GetLinkedPrefix())) return false;
   if (linkedLanguage_ && !linkedLanguage_->LoadFromFile(GetLinkedPrefix())) return false;
   // TKLDAudioDescriptor: if (linkedAudio_ && !linkedAudio_->LoadFromFile(GetLinkedPrefix())) return false;
 
@@ -170,7 +178,8 @@ void TKLDThemeManager::UnlinkDescriptors() {
   // Freed in the order language, interface, visual, audio.
   linkedLanguage_.reset();
   language_ = baseLanguage_.get();
-  // TKLDInterfaceDescriptor: linkedInterface_.reset(); make baseInterface_ active.
+  interface_ = baseInterface_.get();
+  linkedInterface_.reset();
   visual_ = baseVisual_.get();
   linkedVisual_.reset();
   // TKLDAudioDescriptor: linkedAudio_.reset(); make baseAudio_ active.

@@ -22,6 +22,8 @@
 
 namespace lorvane {
 
+class TKLDInterfaceDescriptor;
+
 class TKLDThemeManager {
  public:
   // Bits of LinkedFiles: which descriptor files the set being linked provides.
@@ -85,7 +87,9 @@ class TKLDThemeManager {
   TKLDVisualDescriptor& BaseVisual() { return *baseVisual_; }
   // The active visual descriptor: the linked set's when it provides one, else the base.
   TKLDVisualDescriptor& Visual() { return *visual_; }
-  // TKLDInterfaceDescriptor: BaseInterface() / Interface() accessors go here.
+  TKLDInterfaceDescriptor& BaseInterface() { return *baseInterface_; }
+  // The active interface descriptor: the linked set's when it provides one, else the base.
+  TKLDInterfaceDescriptor& Interface() { return *interface_; }
   // TKLDAudioDescriptor: BaseAudio() / Audio() accessors go here.
 
  private:
@@ -108,7 +112,9 @@ class TKLDThemeManager {
   std::unique_ptr<TKLDVisualDescriptor> baseVisual_;
   std::unique_ptr<TKLDVisualDescriptor> linkedVisual_;
   TKLDVisualDescriptor* visual_ = nullptr;
-  // TKLDInterfaceDescriptor: std::unique_ptr baseInterface_, linkedInterface_ and the active pointer.
+  std::unique_ptr<TKLDInterfaceDescriptor> baseInterface_;
+  std::unique_ptr<TKLDInterfaceDescriptor> linkedInterface_;
+  TKLDInterfaceDescriptor* interface_ = nullptr;
   std::unique_ptr<TKLDLanguageDescriptor> baseLanguage_;
   std::unique_ptr<TKLDLanguageDescriptor> linkedLanguage_;
   TKLDLanguageDescriptor* language_ = nullptr;

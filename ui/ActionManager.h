@@ -24,6 +24,7 @@ class TKLDActionQueue {
   const TKLDActionQueueItem& Front() const { return items_.front(); }
   const TKLDActionQueueItem& At(size_t i) const { return items_[i]; }
   void PopFront() { items_.pop_front(); }
+  void PushFront(const TKLDActionQueueItem& item) { items_.push_front(item); }
   void Clear() { items_.clear(); }
 
  private:

@@ -63,7 +63,7 @@ void TKLDScreenLayout::RebuildControls() {
   RebuildFocusable();
 }
 
-TKLDInteractiveControl* TKLDScreenLayout::RebuildFocusable() {
+void TKLDScreenLayout::RebuildFocusableList() {
   Focusable.clear();
   for (TKLDControl* control : Controls)
     if (auto* interactive = dynamic_cast<TKLDInteractiveControl*>(control); interactive && interactive->Focusable())
@@ -74,6 +74,25 @@ TKLDInteractiveControl* TKLDScreenLayout::RebuildFocusable() {
   if (!focusable(FocusedControl)) {
     FocusedControl = LastFocus = DefaultControl;
     if (!focusable(DefaultControl)) FocusedControl = nullptr;
+  }
+}
+
+TKLDInteractiveControl* TKLDScreenLayout::RebuildFocusable() {
+  TKLDInteractiveControl* old = FocusedControl;
+  RebuildFocusableList();
+  // The focus moved away from a control that can no longer have it: its look and the hint
+  // follow, or a hidden button would show as focused again when it comes back.
+  if (old != FocusedControl) {
+    if (old) {
+      old->Focused = false;
+      old->Drawn = false;
+    }
+    if (FocusedControl) {
+      FocusedControl->Focused = true;
+      FocusedControl->Drawn = false;
+      if (TKLDMetaDataManager* meta = GlobalMetaDataManager())
+        meta->SetValue("application.hint", FocusedControl->GetHintText());
+    }
   }
   return FocusedControl;
 }
@@ -87,8 +106,9 @@ void TKLDScreenLayout::SetDefaultControl(const std::string& name) {
         DefaultControl = dynamic_cast<TKLDInteractiveControl*>(control);
         break;
       }
+  // Only remembered here: the focus itself is given when the screen becomes current, so that
+  // the control shows it and its hint is published.
   LastFocus = DefaultControl;
-  FocusedControl = DefaultControl;
 }
 
 void TKLDScreenLayout::SetFocus(TKLDInteractiveControl* control, const ControlEventSink& fire) {
@@ -102,7 +122,7 @@ void TKLDScreenLayout::SetFocus(TKLDInteractiveControl* control, const ControlEv
     old->Focused = false;
     old->Drawn = false;
     if (fire) fire(*old, "onunfocus");
-    RebuildFocusable();
+    RebuildFocusableList();
   }
   if (control && std::find(Focusable.begin(), Focusable.end(), control) != Focusable.end()) {
     FocusedControl = control;

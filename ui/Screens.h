@@ -83,6 +83,9 @@ class TKLDScreenLayout : public TKLDUIObject {
   TKLDInteractiveControl* LastFocus = nullptr;
 
  private:
+  // The list and the fallback to the default control, without touching focus flags.
+  void RebuildFocusableList();
+
   bool focusGuard_ = false;
 };
 

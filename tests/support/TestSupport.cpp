@@ -8,6 +8,20 @@
 
 namespace lorvane::test {
 
+namespace {
+// Every test runs headless, whoever starts it; a caller's own choice of drivers still wins.
+struct THeadlessEnvironment {
+  THeadlessEnvironment() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_RENDER_DRIVER", "software", 0);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("LORVANE_SOURCE", LORVANE_SOURCE_DIR, 0);
+    setenv("LORVANE_STAGE", LORVANE_STAGE_DIR, 0);
+  }
+} g_headlessEnvironment;
+}  // namespace
+
 TempDir::TempDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "lorvane-test-XXXXXX").string();
   if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
@@ -47,6 +61,8 @@ void WriteMinimalTheme(const TempDir& base, const std::string& name) {
   base.Write(dir + "ThemeDescriptor.xml",
              "<Theme name=\"" + name + "\"><DesignedWidth>800</DesignedWidth>"
              "<DesignedHeight>600</DesignedHeight></Theme>");
+  base.Write(dir + "base-VisualDescriptor.xml", "<VisualDescriptor name=\"" + name + "\"/>");
+  base.Write(dir + "base-InterfaceDescriptor.xml", "<InterfaceDescriptor name=\"" + name + "\"/>");
   base.Write(dir + "base-LanguageDescriptor.xml",
              "<LanguageDescriptor name=\"" + name + "\">"
              "<SupportedLanguages><Language name=\"English\"/></SupportedLanguages>"

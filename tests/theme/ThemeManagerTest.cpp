@@ -23,6 +23,7 @@ const std::string kBaseLanguages = LanguageFile(
 // The smallest theme: the base descriptors other than the language one, empty.
 void WriteEmptyDescriptors(const test::TempDir& themes, const std::string& theme) {
   themes.Write(theme + "/base-VisualDescriptor.xml", "<VisualDescriptor/>");
+  themes.Write(theme + "/base-InterfaceDescriptor.xml", "<InterfaceDescriptor/>");
 }
 
 // A themes folder holding the theme "t" with its base language file.

@@ -263,7 +263,9 @@ TEST_F(InterfaceDescriptorTest, LoadsContainersAndScreens) {
   TKLDScreenLayout* home = d->Screens.FindScreen("Home");
   EXPECT_EQ(home->Controls.size(), 3u);
   EXPECT_EQ(home->DefaultControl, d->Controls.FindControl("b1"));
-  EXPECT_EQ(home->FocusedControl, home->DefaultControl);
+  // Loading only remembers the default; the focus is given when the screen becomes current.
+  EXPECT_EQ(home->LastFocus, home->DefaultControl);
+  EXPECT_EQ(home->FocusedControl, nullptr);
   EXPECT_EQ(home->MetaInformation.FindValue("screen.title")->Value, "home");
   EXPECT_EQ(home->PendingEvents, seInit);
   // A default control named before the containers that hold it is not found.

@@ -213,8 +213,9 @@ TEST_F(ControlTest, HiddenAndDisabledControlsAreNotFocusable) {
   screen.Containers = {&container};
   screen.SetDefaultControl("hidden");
   EXPECT_EQ(screen.DefaultControl, &hidden);
-  EXPECT_EQ(screen.FocusedControl, &hidden);
+  EXPECT_EQ(screen.LastFocus, &hidden);
   EXPECT_EQ(screen.RebuildFocusable(), nullptr);  // the default is hidden: no focus
+  EXPECT_FALSE(hidden.Focused);
   ASSERT_EQ(screen.Focusable.size(), 1u);
   EXPECT_EQ(screen.Focusable[0], &a);
 

@@ -1,0 +1,72 @@
+#include "ui/ScreenSaver.h"
+
+#include <cmath>
+
+#include "app/Timing.h"
+#include "render/Graphic.h"
+#include "render/Random.h"
+#include "platform/HostLoop.h"
+#include "render/Screen.h"
+
+namespace lorvane {
+
+namespace {
+constexpr uint32_t kRepositionMs = 5000;
+constexpr float kAngleStep = 0.001f;
+constexpr float kFullTurn = 2.0f * static_cast<float>(M_PI);
+
+uint32_t Now() { return Timer() ? Timer()->CurrentTime() : SystemMilliseconds(); }
+
+// More than `interval` since `since`, or the clock wrapped below it.
+bool Passed(uint32_t now, uint32_t since, uint32_t interval) {
+  return now < since || static_cast<uint64_t>(since) + interval < now;
+}
+}  // namespace
+
+TKLDScreenSaver::TKLDScreenSaver() {
+  lastActivity_ = lastReposition_ = Now();
+  // While the interface is up the system's own screen saver stays away; ours takes its place.
+  THostLoop::KeepAwake();
+}
+
+TKLDScreenSaver::~TKLDScreenSaver() = default;
+
+void TKLDScreenSaver::SetDelay(int seconds) {
+  delaySeconds_ = seconds < 0 ? 0 : seconds;
+  delayMs_ = static_cast<uint32_t>(delaySeconds_) * 1000u;
+}
+
+bool TKLDScreenSaver::IsActive() {
+  if (delayMs_ == 0) return false;
+  if (!active_ && Passed(Now(), lastActivity_, delayMs_)) active_ = true;
+  return active_;
+}
+
+void TKLDScreenSaver::ResetIdle() {
+  if (delayMs_ == 0) return;
+  lastActivity_ = Now();
+  active_ = false;
+}
+
+void TKLDScreenSaver::Render() {
+  if (delayMs_ == 0 || !active_) return;
+  if (!image_) image_ = std::make_unique<TKLDGraphic>();
+  if (!imageLoaded_) {
+    imageLoaded_ = image_->LoadFromFile(imageFolder_ + "screensaver.png");
+    if (!imageLoaded_) return;
+  }
+  int width = image_->Width(), height = image_->Height();
+  uint32_t now = Now();
+  if (Passed(now, lastReposition_, kRepositionMs)) {
+    int screenWidth = Screen() ? Screen()->ScreenWidth() : width;
+    int screenHeight = Screen() ? Screen()->ScreenHeight() : height;
+    x_ = width < screenWidth ? RandomInt(screenWidth - width) : 0;
+    y_ = height < screenHeight ? RandomInt(screenHeight - height) : 0;
+    lastReposition_ = now;
+  }
+  angle_ += kAngleStep;
+  if (angle_ > kFullTurn) angle_ = 0.0f;
+  image_->RenderSprite({0, 0, width, height}, {x_, y_, x_ + width, y_ + height}, angle_, false, false, nullptr);
+}
+
+}  // namespace lorvane

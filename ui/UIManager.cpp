@@ -1,0 +1,237 @@
+#include "ui/UIManager.h"
+
+#include <algorithm>
+
+#include "app/KLDTypes.h"
+#include "app/Logging.h"
+#include "app/Timing.h"
+#include "metadata/MetaData.h"
+#include "render/Screen.h"
+#include "theme/ThemeManager.h"
+#include "ui/ActionManager.h"
+#include "ui/InterfaceDescriptor.h"
+#include "ui/Screens.h"
+
+namespace lorvane {
+
+namespace {
+// Pending screen events in the fixed order they run.
+struct TScreenEventName {
+  int bit;
+  const char* name;
+};
+constexpr TScreenEventName kScreenEvents[] = {
+    {seInit, "oninit"}, {seShow, "onshow"}, {seHide, "onhide"}, {seFocus, "onfocus"}, {seUnfocus, "onunfocus"}};
+}  // namespace
+
+// ---- Screen stack ----
+
+std::string TKLDScreenStack::NameAt(int index) const {
+  if (index < 0 || index >= Count()) return "";
+  return names_[static_cast<size_t>(index)];
+}
+
+TKLDScreenLayout* TKLDScreenStack::ScreenAt(int index) const {
+  std::string name = NameAt(index);
+  return name.empty() ? nullptr : lookup_(name);
+}
+
+bool TKLDScreenStack::Contains(const std::string& name) const {
+  return std::find(names_.begin(), names_.end(), name) != names_.end();
+}
+
+bool TKLDScreenStack::Push(const std::string& name) {
+  if (Contains(name)) return false;
+  TKLDScreenLayout* screen = lookup_(name);
+  if (!screen) return false;
+  names_.push_back(name);
+  screen->SetShown(true);
+  return true;
+}
+
+bool TKLDScreenStack::PushScreen(TKLDScreenLayout* screen) { return screen && Push(screen->Name); }
+
+bool TKLDScreenStack::Remove(const std::string& name) {
+  auto it = std::find(names_.begin(), names_.end(), name);
+  if (it == names_.end()) return false;
+  names_.erase(it);
+  if (TKLDScreenLayout* screen = lookup_(name)) screen->SetShown(false);
+  return true;
+}
+
+void TKLDScreenStack::Purge() {
+  for (int i = Count() - 1; i >= 0; --i)
+    if (!lookup_(names_[static_cast<size_t>(i)])) names_.erase(names_.begin() + i);
+}
+
+// ---- UI manager ----
+
+TKLDUIManager::TKLDUIManager() : stack_([this](const std::string& name) { return FindScreen(name); }) {}
+
+TKLDUIManager::~TKLDUIManager() = default;
+
+TKLDScreenLayout* TKLDUIManager::FindScreen(const std::string& name) const {
+  TKLDInterfaceDescriptor* descriptor = Descriptor();
+  return descriptor && !name.empty() ? descriptor->Screens.FindScreen(name) : nullptr;
+}
+
+TKLDScreenLayout* TKLDUIManager::CurrentScreen() const { return FindScreen(currentName_); }
+
+void TKLDUIManager::Start() { ShowFirstScreen(); }
+
+void TKLDUIManager::ShowFirstScreen() {
+  TKLDInterfaceDescriptor* descriptor = Descriptor();
+  if (!descriptor) {
+    ShowScreen(nullptr);
+    return;
+  }
+  descriptor->MetaInformation.Apply(meta_);
+  TKLDScreenLayout* first =
+      descriptor->Screens.TotalCount() > 0 ? dynamic_cast<TKLDScreenLayout*>(descriptor->Screens.Object(0)) : nullptr;
+  ShowScreen(first);
+}
+
+void TKLDUIManager::FireScreenEvents(TKLDScreenLayout& screen) {
+  int pending = screen.PendingEvents;
+  screen.PendingEvents = 0;
+  if (!actions_) return;
+  for (const auto& event : kScreenEvents)
+    if (pending & event.bit) actions_->Fire(screen.Actions, event.name);
+}
+
+void TKLDUIManager::ChangeScreenFocus(const std::string& oldName, const std::string& newName) {
+  TKLDScreenLayout* oldScreen = FindScreen(oldName);
+  TKLDScreenLayout* newScreen = FindScreen(newName);
+  if (oldScreen == newScreen) return;
+  if (oldScreen) oldScreen->SetHasFocus(false);
+  if (newScreen) newScreen->SetHasFocus(true);
+  // The old screen may no longer be current, so its onunfocus and onhide run now.
+  if (oldScreen) FireScreenEvents(*oldScreen);
+}
+
+void TKLDUIManager::SetFocus(TKLDScreenLayout& screen, TKLDInteractiveControl* control) {
+  screen.SetFocus(control, [this](TKLDInteractiveControl& target, const std::string& event) {
+    if (actions_) actions_->Fire(target.Actions, event);
+  });
+}
+
+void TKLDUIManager::ActivateCurrentScreen() {
+  TKLDScreenLayout* screen = CurrentScreen();
+  if (!screen) return;
+  SetFocus(*screen, screen->LastFocus ? screen->LastFocus : screen->DefaultControl);
+  screen->MetaInformation.Apply(meta_);
+  currentInitialised_ = false;
+}
+
+void TKLDUIManager::ShowScreen(TKLDScreenLayout* screen) {
+  TKLDScreenLayout* current = CurrentScreen();
+  if (screen && screen == current) return;
+  stack_.Remove(currentName_);
+  stack_.PushScreen(screen);
+  std::string newName = screen ? screen->Name : std::string();
+  ChangeScreenFocus(currentName_, newName);
+  stack_.Purge();
+  currentName_ = newName;
+  ActivateCurrentScreen();
+}
+
+void TKLDUIManager::OverlayScreen(const std::string& name) {
+  if (name == currentName_) return;
+  stack_.Remove(name);
+  stack_.Push(name);
+  ChangeScreenFocus(currentName_, name);
+  currentName_ = name;
+  ActivateCurrentScreen();
+}
+
+void TKLDUIManager::CloseScreen(const std::string& name) {
+  stack_.Remove(name);
+  currentName_ = stack_.TopName();
+  ChangeScreenFocus(name, currentName_);
+}
+
+void TKLDUIManager::LinkDescriptorSet(const std::string& name) {
+  if (!themes_) return;
+  std::string previous = themes_->LinkedName();
+  try {
+    if (themes_->LinkDescriptors(name)) {
+      ShowFirstScreen();
+    } else if (!previous.empty()) {
+      themes_->LinkDescriptors(previous);
+      ShowFirstScreen();
+    }
+  } catch (const std::exception& e) {
+    throw TKLDException("Error loading theme descriptor " + name + ":\r\n" + e.what());
+  }
+}
+
+void TKLDUIManager::Update() {
+  if (TKLDScreenLayout* screen = CurrentScreen()) {
+    if (!currentInitialised_) {
+      currentInitialised_ = true;
+      screen->RebuildControls();
+    }
+    FireScreenEvents(*screen);
+  }
+  if (frameWork_) frameWork_();
+  if (actions_) actions_->ProcessQueue();
+}
+
+void TKLDUIManager::Render() {
+  TKLDTimer* timer = Timer();
+  TKLDScreen* screen = Screen();
+  if (timer) {
+    timer->StartMeasure(kMeasureRendering);
+    timer->MarkFrameStart();
+  }
+  if (!screen || !screen->BeginFrame()) return;
+  auto finish = [&] {
+    screen->EndFrame();
+    if (timer) timer->StartMeasure(kMeasurePresenting);
+    screen->PresentFrame();
+    if (timer) {
+      timer->MarkFrameEnd();
+      timer->StopMeasure(kMeasurePresenting);
+    }
+    ++renderedFrames_;
+  };
+  try {
+    if (screenSaver_.IsActive()) {
+      screenSaver_.Render();
+    } else {
+      for (int i = 0; i < stack_.Count(); ++i)
+        if (TKLDScreenLayout* shown = stack_.ScreenAt(i)) shown->Render();
+    }
+    if (timer) timer->StopMeasure(kMeasureRendering);
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+}
+
+TKLDControl* TKLDUIManager::FindControl(const std::string& name, bool topOnly) const {
+  for (int i = stack_.Count() - 1; i >= 0; --i) {
+    TKLDScreenLayout* screen = stack_.ScreenAt(i);
+    if (!screen) return nullptr;
+    if (TKLDControl* control = screen->FindControl(name)) return control;
+    if (topOnly) return nullptr;
+  }
+  TKLDInterfaceDescriptor* descriptor = Descriptor();
+  return descriptor ? descriptor->Controls.FindAs<TKLDControl>(name) : nullptr;
+}
+
+void TKLDUIManager::ShowError(const std::string& text, const std::string& description) {
+  if (meta_) {
+    meta_->SetValue("system.error.text", text);
+    meta_->SetValue("system.error.description", description);
+  }
+  if (actions_) actions_->ProcessAction("onerror");
+}
+
+bool TKLDUIManager::HandleKey(int keyCode) {
+  // The diagnostic console takes keys first once it exists; until then they all go on.
+  return actions_ ? actions_->HandleKey(keyCode) : false;
+}
+
+}  // namespace lorvane
