@@ -116,6 +116,8 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
   if (scripted) {
     // The frame whose update follows a "screenshot" command is the one written.
     manager.SetFrameHook([&] {
+      // Controls take their places when first drawn, so commands wait for the first frame.
+      if (manager.RenderedFrames() == 0) return;
       script.RunFrame();
       if (!script.PendingScreenshot().empty() && requested != script.PendingScreenshot()) {
         requested = script.PendingScreenshot();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -287,6 +288,11 @@ std::string XmlBytesToUtf8(const std::string& bytes) {
   }
   std::string body = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
   std::string encoding = DeclaredEncoding(body);
+  // Our own writers declare iso-8859-1, and people then edit the files with editors that save
+  // UTF-8. Multi-byte UTF-8 almost never occurs by chance in 8-bit text, so such a file is read
+  // as the UTF-8 it is rather than turned into mojibake.
+  bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  if (eightBit && IsValidUtf8(body)) return body;
   if (encoding == "iso-8859-1" || encoding == "iso8859-1" || encoding == "iso_8859-1" ||
       encoding == "latin1" || encoding == "latin-1")
     return BytesToUtf8(body, ByteCharset::kLatin1);

@@ -216,6 +216,15 @@ TEST(XmlHelperEncoding, DeclaredLegacyEncodingsBecomeUtf8) {
             "<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\xE2\x82\xAC\xE2\x80\x93</a>");
 }
 
+TEST(XmlHelperEncoding, UndeclaredUtf8InALegacyDeclaredFileStaysUtf8) {
+  // A file written by us (declared iso-8859-1) and then edited in a UTF-8 editor.
+  const std::string edited = "<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?><a>Fran\xC3\xA7" "ais</a>";
+  EXPECT_EQ(XmlBytesToUtf8(edited), edited);
+  // One stray 8-bit byte makes it 8-bit text again.
+  EXPECT_EQ(XmlBytesToUtf8("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>\xC3\xA7\xE9</a>"),
+            "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>\xC3\x83\xC2\xA7\xC3\xA9</a>");
+}
+
 TEST(XmlHelperEncoding, UndeclaredTextIsUtf8UnlessItCannotBe) {
   std::string utf8 = "<a>\xE4\xB8\xAD\xC3\xA9</a>";
   EXPECT_EQ(XmlBytesToUtf8(utf8), utf8);
