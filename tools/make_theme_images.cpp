@@ -297,6 +297,30 @@ void Vignette(const std::string& dir) {
 
 }  // namespace
 
+// The screen saver's emblem: a soft glowing ring with a play mark, drifting over black.
+void ScreenSaver(const std::string& dir) {
+  const int s = 320;
+  Save(dir, "screensaver.png", s, s, [&](cairo_t* cr) {
+    const double c = s / 2.0;
+    cairo_pattern_t* glow = cairo_pattern_create_radial(c, c, s * 0.18, c, c, s * 0.5);
+    cairo_pattern_add_color_stop_rgba(glow, 0, 0.31, 0.64, 1.0, 0.35);
+    cairo_pattern_add_color_stop_rgba(glow, 1, 0.31, 0.64, 1.0, 0.0);
+    cairo_set_source(cr, glow);
+    cairo_paint(cr);
+    cairo_pattern_destroy(glow);
+    cairo_set_line_width(cr, s * 0.05);
+    cairo_set_source_rgba(cr, 0.31, 0.64, 1.0, 0.95);
+    cairo_arc(cr, c, c, s * 0.3, 0, 2 * M_PI);
+    cairo_stroke(cr);
+    cairo_move_to(cr, c - s * 0.09, c - s * 0.14);
+    cairo_line_to(cr, c + s * 0.15, c);
+    cairo_line_to(cr, c - s * 0.09, c + s * 0.14);
+    cairo_close_path(cr);
+    cairo_set_source_rgba(cr, 0.95, 0.96, 0.98, 0.95);
+    cairo_fill(cr);
+  });
+}
+
 int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : "themes/tv/Resources";
   Buttons(dir);
@@ -304,5 +328,6 @@ int main(int argc, char** argv) {
   Bars(dir);
   Icons(dir);
   Vignette(dir);
+  ScreenSaver(dir);
   return 0;
 }
