@@ -7,6 +7,7 @@
 #include "metadata/MetaData.h"
 #include "support/TestSupport.h"
 #include "theme/ThemeManager.h"
+#include "ui/InterfaceDescriptor.h"
 
 namespace lorvane {
 namespace {
@@ -278,6 +279,34 @@ TEST(DefaultThemeTest, LoadsWithEveryLanguage) {
       EXPECT_FALSE(language->FindText(code).empty()) << name << " lacks " << code;
     }
     EXPECT_EQ(meta.GetValue("system.booleans.yes"), languages.GetText("system.booleans.yes"));
+  }
+}
+
+// Every text and hint the default interface shows is written in every language of the theme,
+// not only found through the fall-back to English.
+TEST(DefaultThemeTest, EveryShownTextIsTranslated) {
+  const char* source = std::getenv("LORVANE_SOURCE");
+  ASSERT_NE(source, nullptr);
+  TKLDThemeManager manager;
+  manager.SetThemesDirectory(std::string(source) + "/themes");
+  ASSERT_TRUE(manager.LoadTheme("tv"));
+  std::vector<std::string> codes;
+  TKLDControlList& controls = manager.Interface().Controls;
+  for (int i = 0; i < controls.Count(); ++i) {
+    auto* control = dynamic_cast<TKLDControl*>(controls.Object(i));
+    ASSERT_NE(control, nullptr);
+    if (!control->Text.empty()) codes.push_back(control->Text);
+    if (auto* interactive = dynamic_cast<TKLDInteractiveControl*>(control); interactive && !interactive->Hint.empty())
+      codes.push_back(interactive->Hint);
+  }
+  ASSERT_GT(codes.size(), 20u);
+  TKLDLanguageManager& languages = manager.Language().LanguageManager();
+  ASSERT_EQ(languages.LanguageNames().size(), 3u);
+  for (const std::string& name : languages.LanguageNames()) {
+    languages.SelectLanguage(name);
+    ASSERT_NE(languages.CurrentLanguage, nullptr);
+    for (const std::string& code : codes)
+      EXPECT_FALSE(languages.CurrentLanguage->FindText(code).empty()) << name << " lacks " << code;
   }
 }
 
