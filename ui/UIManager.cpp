@@ -22,6 +22,14 @@ struct TScreenEventName {
 };
 constexpr TScreenEventName kScreenEvents[] = {
     {seInit, "oninit"}, {seShow, "onshow"}, {seHide, "onhide"}, {seFocus, "onfocus"}, {seUnfocus, "onunfocus"}};
+
+// "application.hint" := the hint of the screen's focused control (empty without one).
+void PublishHint(TKLDMetaDataManager* meta, TKLDScreenLayout* screen) {
+  if (!meta) meta = GlobalMetaDataManager();
+  if (!meta) return;
+  meta->SetValue("application.hint",
+                 screen && screen->FocusedControl ? screen->FocusedControl->GetHintText() : std::string());
+}
 }  // namespace
 
 // ---- Screen stack ----
@@ -36,15 +44,17 @@ TKLDScreenLayout* TKLDScreenStack::ScreenAt(int index) const {
   return name.empty() ? nullptr : lookup_(name);
 }
 
+// Screens are found without regard to case, so names in the stack are compared the same way:
+// "B" and "b" are one screen and may stand in the stack only once.
 bool TKLDScreenStack::Contains(const std::string& name) const {
-  return std::find(names_.begin(), names_.end(), name) != names_.end();
+  return std::any_of(names_.begin(), names_.end(), [&](const std::string& n) { return SameText(n, name); });
 }
 
 bool TKLDScreenStack::Push(const std::string& name) {
   if (Contains(name)) return false;
   TKLDScreenLayout* screen = lookup_(name);
   if (!screen) return false;
-  names_.push_back(name);
+  names_.push_back(screen->Name);
   screen->SetShown(true);
   return true;
 }
@@ -52,7 +62,7 @@ bool TKLDScreenStack::Push(const std::string& name) {
 bool TKLDScreenStack::PushScreen(TKLDScreenLayout* screen) { return screen && Push(screen->Name); }
 
 bool TKLDScreenStack::Remove(const std::string& name) {
-  auto it = std::find(names_.begin(), names_.end(), name);
+  auto it = std::find_if(names_.begin(), names_.end(), [&](const std::string& n) { return SameText(n, name); });
   if (it == names_.end()) return false;
   names_.erase(it);
   if (TKLDScreenLayout* screen = lookup_(name)) screen->SetShown(false);
@@ -105,8 +115,10 @@ void TKLDUIManager::ChangeScreenFocus(const std::string& oldName, const std::str
   if (oldScreen == newScreen) return;
   if (oldScreen) oldScreen->SetHasFocus(false);
   if (newScreen) newScreen->SetHasFocus(true);
-  // The old screen may no longer be current, so its onunfocus and onhide run now.
-  if (oldScreen) FireScreenEvents(*oldScreen);
+  // The old screen may no longer be current, so its onunfocus and onhide run now. A screen that
+  // has neither (a "close" of a screen that was not shown) keeps its oninit for the first time
+  // it is current.
+  if (oldScreen && (oldScreen->PendingEvents & (seHide | seUnfocus))) FireScreenEvents(*oldScreen);
 }
 
 void TKLDUIManager::SetFocus(TKLDScreenLayout& screen, TKLDInteractiveControl* control) {
@@ -119,6 +131,8 @@ void TKLDUIManager::ActivateCurrentScreen() {
   TKLDScreenLayout* screen = CurrentScreen();
   if (!screen) return;
   SetFocus(*screen, screen->LastFocus ? screen->LastFocus : screen->DefaultControl);
+  // A focus that did not move publishes nothing, yet the hint shown is still the last screen's.
+  PublishHint(meta_, screen);
   screen->MetaInformation.Apply(meta_);
   currentInitialised_ = false;
 }
@@ -148,7 +162,10 @@ void TKLDUIManager::CloseScreen(const std::string& name) {
   stack_.Remove(name);
   currentName_ = stack_.TopName();
   ChangeScreenFocus(name, currentName_);
+  // The screen beneath keeps its focused control, so the hint must come back with it.
+  PublishHint(meta_, CurrentScreen());
 }
+
 
 void TKLDUIManager::LinkDescriptorSet(const std::string& name) {
   if (!themes_) return;
