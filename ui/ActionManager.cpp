@@ -34,7 +34,8 @@ void TKLDActionManager::LoadKeyBindings(const std::string& configFolder) {
 
 void TKLDActionManager::SetPrimaryProfile(const std::string& name) {
   primary_ = profiles_.Find(name);
-  if (!primary_ && profiles_.Count() > 0) LogWarn("Unknown key binding profile: " + name);
+  if (!primary_ && profiles_.Count() > 0)
+    LogInfo("Key binding profile " + name + " is not in " + kFileName + "; keys use the native profile");
 }
 
 void TKLDActionManager::SetNativeProfile(const std::string& name) { native_ = profiles_.Find(name); }
