@@ -7,7 +7,13 @@
 #include "app/ApplicationManager.h"
 #include "app/ScriptRunner.h"
 #include "app/Timing.h"
+#include "metadata/MetaData.h"
 #include "platform/HostLoop.h"
+#include "render/Screen.h"
+#include "render/Viewport.h"
+#include "theme/UIObjects.h"
+#include "ui/Screens.h"
+#include "ui/UIManager.h"
 
 namespace lorvane {
 
@@ -28,6 +34,17 @@ bool ParseCount(const std::string& text, uint64_t& value) {
   }
   return true;
 }
+
+// Theme lengths are designed for the theme's own size and converted with the screen's rule.
+class TScreenScaler final : public TKLDDisplayScaler {
+ public:
+  explicit TScreenScaler(const TKLDScreen& screen) : screen_(screen) {}
+  int ScaleX(int x) const override { return screen_.ScaleX(x); }
+  int ScaleY(int y) const override { return screen_.ScaleY(y); }
+
+ private:
+  const TKLDScreen& screen_;
+};
 }  // namespace
 
 bool TCommandLine::Parse(const std::vector<std::string>& parameters, std::string& problem) {
@@ -80,6 +97,38 @@ std::string TCommandLine::HelpText() {
          "  --script F       run the commands of the file F, one per frame\n"
          "  --no-vsync       do not pace frames to the display (benchmarks)\n"
          "  --help           show this text\n";
+}
+
+THostConnection::THostConnection(TKLDScreen& screen, TKLDApplicationManager& manager)
+    : screen_(screen), scaler_(std::make_unique<TScreenScaler>(screen)) {
+  SetDisplayScaler(scaler_.get());
+  FollowScreenSize(screen);
+  TKLDScreenHooks& hooks = screen.Hooks();
+  hooks.CloseRequested = [&manager] { manager.CloseInterface(); };
+  hooks.KeyDown = [&manager](int key) { return manager.ProcessKey(key); };
+  hooks.Suspend = [&manager] { manager.Suspend(); };
+  hooks.Resume = [&manager] { manager.Resume(); };
+  hooks.Activate = [&manager] { manager.Activate(); };
+  hooks.Deactivate = [&manager] { manager.Deactivate(); };
+
+  services_.handleEvent = [&screen](const SDL_Event& event) { screen.HandleEvent(event); };
+  services_.saveScreenshot = [&screen](const std::string& path) { return screen.SaveScreenshot(path); };
+  services_.metaValue = [](const std::string& name) {
+    TKLDMetaDataManager* meta = GlobalMetaDataManager();
+    return meta ? meta->GetValue(name) : std::string();
+  };
+  services_.stateLine = [&manager] {
+    TKLDUIManager* ui = manager.UIManager();
+    TKLDScreenLayout* current = ui ? ui->CurrentScreen() : nullptr;
+    std::string focus = current && current->FocusedControl ? current->FocusedControl->Name : std::string();
+    return "screen=" + (ui ? ui->CurrentScreenName() : std::string()) + " focus=" + focus;
+  };
+}
+
+THostConnection::~THostConnection() {
+  // The manager may go before the screen: its events must not reach it any more.
+  screen_.Hooks() = TKLDScreenHooks{};
+  SetDisplayScaler(nullptr);
 }
 
 int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@ union SDL_Event;
 namespace lorvane {
 
 class TKLDApplicationManager;
+class TKLDDisplayScaler;
+class TKLDScreen;
 
 // The options of the lorvane command. A first parameter containing "DEBUG" in any case turns
 // debug mode on (the application manager decides that); such parameters are otherwise ignored.
@@ -31,6 +34,24 @@ struct THostServices {
   std::function<bool(const std::string&)> saveScreenshot;
   std::function<std::string(const std::string&)> metaValue;
   std::function<std::string()> stateLine;
+};
+
+// Connects the screen with the application manager the way the host process runs them: theme
+// lengths scale with the screen, the screen's events reach the manager, and the host loop gets
+// screenshots, metadata values and the state line. main and the scripted-run tests share it;
+// the scaling and the event hooks are undone when it goes.
+class THostConnection {
+ public:
+  THostConnection(TKLDScreen& screen, TKLDApplicationManager& manager);
+  ~THostConnection();
+  THostConnection(const THostConnection&) = delete;
+  THostConnection& operator=(const THostConnection&) = delete;
+  const THostServices& Services() const { return services_; }
+
+ private:
+  TKLDScreen& screen_;
+  std::unique_ptr<TKLDDisplayScaler> scaler_;
+  THostServices services_;
 };
 
 // Launches the interface and runs the host loop until the interface closes or the options

@@ -1,0 +1,205 @@
+// The whole program headless on the repository's own configuration and default theme: the host
+// loop, the application manager, the interface and a script, wired the way main wires them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationManager.h"
+#include "app/CommandLine.h"
+#include "app/Timing.h"
+#include "platform/HostLoop.h"
+#include "platform/PngWriter.h"
+#include "render/Screen.h"
+#include "support/TestSupport.h"
+#include "ui/UIManager.h"
+
+namespace lorvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Windows virtual-key codes, as conf/KeyBindings.xml binds them.
+constexpr int kEnter = 13, kEscape = 27, kLeft = 37, kDown = 40;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class ScriptedRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* source = std::getenv("LORVANE_SOURCE");
+    ASSERT_NE(source, nullptr);
+    fs::copy(fs::path(source) / "conf", base.File("conf"), fs::copy_options::recursive);
+    fs::copy(fs::path(source) / "themes", base.File("themes"), fs::copy_options::recursive);
+
+    THostLoop::ConfigureHeadless();
+    timer = std::make_unique<TKLDTimer>();
+    SetGlobalTimer(timer.get());
+    ASSERT_TRUE(THostLoop::Initialise());
+    display = std::make_unique<TKLDDisplayModule>();
+    display->Screen().SetVSync(false);
+    display->Screen().SetFrameCapture(true);
+    manager = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{}, base.Path());
+    // An unhandled error would otherwise end the test program.
+    manager->SetErrorDialog([this](const std::string& text, bool) {
+      errors.push_back(text);
+      return true;
+    });
+    manager->SetTerminate([] { FAIL() << "the run asked to terminate"; });
+    connection = std::make_unique<THostConnection>(display->Screen(), *manager);
+  }
+  void TearDown() override {
+    connection.reset();
+    manager.reset();
+    display.reset();
+    THostLoop::Finalise();
+    SetGlobalTimer(nullptr);
+    EXPECT_EQ(errors, std::vector<std::string>{});
+  }
+
+  // Runs the script through the host loop; what it printed goes to `out` and `err`.
+  int Run(const std::string& script) {
+    base.Write("script.txt", script);
+    TCommandLine options;
+    std::string problem;
+    EXPECT_TRUE(options.Parse({"--headless", "--script", base.File("script.txt")}, problem)) << problem;
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    int status = RunHost(*manager, options, connection->Services());
+    out = Lines(::testing::internal::GetCapturedStdout());
+    err = ::testing::internal::GetCapturedStderr();
+    return status;
+  }
+  static std::string Key(int code) { return "key " + std::to_string(code) + "\n"; }
+
+  test::TempDir base;
+  std::unique_ptr<TKLDTimer> timer;
+  std::unique_ptr<TKLDDisplayModule> display;
+  std::unique_ptr<TKLDApplicationManager> manager;
+  std::unique_ptr<THostConnection> connection;
+  std::vector<std::string> errors;
+  std::vector<std::string> out;
+  std::string err;
+};
+
+TEST_F(ScriptedRunTest, ArrowsEnterAndEscapeWalkThroughEverySection) {
+  std::string script = "state\n";
+  for (int section = 0; section < 4; ++section) {
+    if (section > 0) script += Key(kDown);
+    script += Key(kEnter) + "state\n" + Key(kEscape) + "state\n";
+  }
+  script += "meta application.hint\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{
+                     "screen=home focus=music",
+                     "screen=music focus=back",
+                     "screen=home focus=music",
+                     "screen=videos focus=back",
+                     "screen=home focus=videos",
+                     "screen=pictures focus=back",
+                     "screen=home focus=pictures",
+                     "screen=settings focus=back",
+                     "screen=home focus=settings",
+                     "application.hint=Change the theme, language, screen and sound",
+                 }));
+  EXPECT_EQ(manager->State(), STATE_STOPPED) << "a headless script that has run out closes the interface";
+}
+
+TEST_F(ScriptedRunTest, TheExitQuestionLiesOverHomeAndGoesAgain) {
+  ASSERT_EQ(Run(Key(kEscape) + "state\nmeta application.hint\n" + Key(kEscape) +
+                "state\nmeta application.hint\n" + Key(kEscape) + Key(kDown) + "state\n" + Key(kEnter) + "state\n"),
+            0)
+      << err;
+  EXPECT_EQ(out, (std::vector<std::string>{
+                     "screen=exit focus=exitno",
+                     "application.hint=Stay in lorvane",
+                     "screen=home focus=music",
+                     // Home kept its focus beneath, and its hint comes back with it.
+                     "application.hint=Browse and play your music collection",
+                     "screen=exit focus=exitno",
+                     "screen=home focus=music",
+                 }));
+}
+
+TEST_F(ScriptedRunTest, QuitFromTheExitQuestionClosesTheInterfaceAfterTheFrame) {
+  // Left from "no" reaches "yes", whose okay quits: the run ends by itself before "state".
+  ASSERT_EQ(Run(Key(kEscape) + Key(kLeft) + "state\n" + Key(kEnter) + "state\nstate\n"), 0) << err;
+  EXPECT_EQ(out, std::vector<std::string>{"screen=exit focus=exityes"});
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  EXPECT_EQ(manager->UIManager(), nullptr) << "the managers are freed with the interface";
+}
+
+TEST_F(ScriptedRunTest, AScriptErrorStopsTheRunWithItsLine) {
+  EXPECT_EQ(Run("state\n# a comment\n\nkey 13\nkey thirteen\nstate\n"), 1);
+  EXPECT_NE(err.find("line 5: bad key code \"thirteen\""), std::string::npos) << err;
+  EXPECT_EQ(out, std::vector<std::string>{"screen=home focus=music"}) << "nothing after the bad line runs";
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+}
+
+TEST_F(ScriptedRunTest, AnUnknownCommandAndAMissingScriptFail) {
+  EXPECT_EQ(Run("state\njump home\n"), 1);
+  EXPECT_NE(err.find("line 2: unknown command \"jump\""), std::string::npos) << err;
+
+  TCommandLine options;
+  options.headless = true;
+  options.script = base.File("no-such-script.txt");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(RunHost(*manager, options, connection->Services()), 2);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("cannot read script"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- key to frame
+
+// The frame drawn after the key: its pixels, read back from the screen's frame capture.
+class KeyToFrameTest : public ScriptedRunTest {
+ protected:
+  std::vector<uint32_t> Frame() {
+    EXPECT_TRUE(manager->UpdateFrame());
+    std::string file = base.File("frame" + std::to_string(frames++) + ".png"), error;
+    EXPECT_TRUE(display->Screen().SaveScreenshot(file));
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    EXPECT_TRUE(ReadPngFile(file, pixels, width, height, error)) << error;
+    return pixels;
+  }
+  static double Difference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size() || a.empty()) return 1.0;
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) differing += (a[i] & 0xFFFFFF) != (b[i] & 0xFFFFFF);
+    return static_cast<double>(differing) / static_cast<double>(a.size());
+  }
+  int frames = 0;
+};
+
+TEST_F(KeyToFrameTest, TheFrameOfTheKeyAlreadyShowsTheNewScreen) {
+  manager->Launch();
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  for (int i = 0; i < 3; ++i) Frame();
+  const std::vector<uint32_t> home = Frame();
+  // The key arrives at the start of the frame, as the window's events do before an idle pass.
+  bool sent = false;
+  manager->SetFrameHook([&] {
+    if (!sent) manager->ProcessKey(kEnter);
+    sent = true;
+  });
+  const uint64_t before = manager->RenderedFrames();
+  const std::vector<uint32_t> keyFrame = Frame();
+  EXPECT_EQ(manager->RenderedFrames(), before + 1);
+  EXPECT_EQ(manager->UIManager()->CurrentScreenName(), "music");
+  const std::vector<uint32_t> next = Frame();
+  EXPECT_GT(Difference(home, keyFrame), 0.2) << "the key's own frame shows the music screen";
+  EXPECT_LT(Difference(keyFrame, next), 0.01) << "and the frame after it shows nothing newer";
+  manager->CloseInterface();
+}
+
+}  // namespace
+}  // namespace lorvane
