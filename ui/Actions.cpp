@@ -48,12 +48,15 @@ TKLDAction* TKLDActionList::CreateAction(const std::string& inheritName, const s
 
 std::vector<TKLDAction*> TKLDActionList::FindActions(const std::string& name) const {
   std::vector<TKLDAction*> found;
-  std::string key = FoldCase(name);
-  for (const TKLDUIObjectList* list = this; list && found.empty(); list = list->ParentList) {
+  const std::string key = FoldCase(name);
+  // The list's own matches come first, then those of the parent list (the same list of the base
+  // theme): an overriding descriptor adds to the base's reactions rather than hiding them.
+  const TKLDUIObjectList* lists[] = {this, ParentList != this ? ParentList : nullptr};
+  for (const TKLDUIObjectList* list : lists) {
+    if (!list) continue;
     for (int i = 0; i < list->Count(); ++i)
       if (FoldCase(list->NameAt(i)) == key)
         if (auto* action = dynamic_cast<TKLDAction*>(list->Object(i))) found.push_back(action);
-    if (list->ParentList == this) break;
   }
   return found;
 }

@@ -47,8 +47,8 @@ class TKLDActionList : public TKLDUIObjectList {
 
   TKLDAction* CreateAction(const std::string& inheritName, const std::string& name);
   TKLDAction* ActionAt(int index) const { return dynamic_cast<TKLDAction*>(Object(index)); }
-  // Every action of that name in the list itself, in order; when it has none, those of the
-  // parent list. Names match without regard to letter case, like every theme name.
+  // Every action of that name in the list itself, in order, then those of the parent list.
+  // Names match without regard to letter case, like every theme name.
   std::vector<TKLDAction*> FindActions(const std::string& name) const;
   // Own actions that are written back (the built-in ones are not).
   int WrittenCount() const;

@@ -23,8 +23,10 @@ void TKLDContainer::InheritFrom(TKLDUIObject& source) {
   Foreground = container.Foreground;
   Contents = container.Contents;
   Clipping = container.Clipping;
-  SetWidth(container.DesignedWidth);
-  SetHeight(container.DesignedHeight);
+  DesignedWidth = container.DesignedWidth;
+  DesignedHeight = container.DesignedHeight;
+  ScaledWidth = container.ScaledWidth;
+  ScaledHeight = container.ScaledHeight;
 }
 
 void TKLDContainer::SetWidth(int value) {

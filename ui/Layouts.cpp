@@ -16,22 +16,25 @@ void TKLDLayout::InheritFrom(TKLDUIObject& source) {
   Positions = layout.Positions;
   Columns = layout.Columns;
   Rows = layout.Rows;
-  SetDefaultColumnWidth(layout.DefaultColumnWidth);
-  SetDefaultRowHeight(layout.DefaultRowHeight);
-  // The setters above only spread a changed default; the copied lists already hold the widths.
-  Columns = layout.Columns;
-  Rows = layout.Rows;
+  // Copied as they stand: going through the setters would spread the defaults over the copied
+  // widths.
+  DefaultColumnWidth = layout.DefaultColumnWidth;
+  ScaledDefaultColumnWidth = layout.ScaledDefaultColumnWidth;
+  DefaultRowHeight = layout.DefaultRowHeight;
+  ScaledDefaultRowHeight = layout.ScaledDefaultRowHeight;
   ScrollHorizontal = layout.ScrollHorizontal;
   ScrollVertical = layout.ScrollVertical;
 }
 
 void TKLDLayout::SetColumnCount(int count) {
+  // A negative count from a theme means no columns rather than a failed allocation.
   if (count < 0) count = 0;
   if (count == ColumnCount()) return;
   Columns.assign(count, TKLDLayoutColumn{});
 }
 
 void TKLDLayout::SetRowCount(int count) {
+  // As for columns.
   if (count < 0) count = 0;
   if (count == RowCount()) return;
   Rows.assign(count, TKLDLayoutRow{});

@@ -115,8 +115,11 @@ TKLDPlace::TKLDPlace(const std::string& name) : TKLDUIObject(name) { TagName = "
 void TKLDPlace::InheritFrom(TKLDUIObject& source) {
   auto& place = InheritSource<TKLDPlace>(source);
   TKLDUIObject::InheritFrom(source);
-  SetX(place.X);
-  SetY(place.Y);
+  // A copy takes the scaled offsets as they stand, like every other field.
+  X = place.X;
+  Y = place.Y;
+  ScaledX = place.ScaledX;
+  ScaledY = place.ScaledY;
   VerticalAlign = place.VerticalAlign;
   HorizontalAlign = place.HorizontalAlign;
 }

@@ -377,6 +377,8 @@ TKLDCheckButtonControl::TKLDCheckButtonControl(const std::string& name) : TKLDCo
   MetaIndex = "yes";
 }
 
+// An unbound button is never checked: the empty name reads as an empty value, which would
+// otherwise check every radio button without an index.
 bool TKLDCheckButtonControl::IsChecked() const { return !MetaName.empty() && MetaValue(MetaName) == MetaIndex; }
 
 bool TKLDRadioButtonControl::IsChecked() const { return !MetaName.empty() && MetaValue(MetaName) == MetaIndex; }

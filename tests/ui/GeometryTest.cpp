@@ -147,6 +147,48 @@ TEST(LayoutTest, CountsAndDefaultsFollowTheirRules) {
   EXPECT_EQ(layout.ColumnWidth(0), 0);
 }
 
+// A copy ("inherit") takes every field as it stands, the scaled values included, and a layout's
+// copied defaults do not spread over its copied widths.
+TEST(CopyTest, PlacesLayoutsAndContainersCopyTheirScaledValues) {
+  TKLDPlace place("p");
+  TKLDLayout layout("l");
+  TKLDContainer container("c");
+  {
+    TestScaler scaler(1600, 1200);
+    place.SetX(10);
+    place.SetY(20);
+    place.VerticalAlign = TKLDVerticalAlign::Bottom;
+    layout.Kind = TKLDLayoutKind::Grid;
+    layout.SetColumnCount(3);
+    layout.SetDefaultColumnWidth(100);
+    layout.SetColumnWidth(2, 50);
+    layout.SetRowCount(1);
+    layout.SetDefaultRowHeight(30);
+    container.SetWidth(40);
+    container.SetHeight(30);
+  }
+  TestScaler scaler(800, 600);
+  TKLDPlace placeCopy("p2");
+  placeCopy.InheritFrom(place);
+  EXPECT_EQ(placeCopy.X, 10);
+  EXPECT_EQ(placeCopy.ScaledX, 20);
+  EXPECT_EQ(placeCopy.ScaledY, 40);
+  EXPECT_EQ(placeCopy.VerticalAlign, TKLDVerticalAlign::Bottom);
+  TKLDLayout layoutCopy("l2");
+  layoutCopy.InheritFrom(layout);
+  EXPECT_EQ(layoutCopy.Kind, TKLDLayoutKind::Grid);
+  EXPECT_EQ(layoutCopy.ColumnWidth(0), 200);
+  EXPECT_EQ(layoutCopy.ColumnWidth(1), 100);
+  EXPECT_EQ(layoutCopy.ColumnWidth(7), 200);  // the default, outside the columns
+  EXPECT_EQ(layoutCopy.RowHeight(0), 60);
+  EXPECT_EQ(layoutCopy.DefaultColumnWidth, 100);
+  TKLDContainer containerCopy("c2");
+  containerCopy.InheritFrom(container);
+  EXPECT_EQ(containerCopy.DesignedWidth, 40);
+  EXPECT_EQ(containerCopy.ScaledWidth, 80);
+  EXPECT_EQ(containerCopy.ScaledHeight, 60);
+}
+
 // One descriptor drawn at two display sizes.
 class ScreenGeometryTest : public ::testing::TestWithParam<std::pair<int, int>> {
  protected:

@@ -319,6 +319,24 @@ TEST_F(InterfaceDescriptorTest, LinkedSetOverridesAndFallsBackToTheBase) {
   EXPECT_EQ(set.Controls.TotalCount(), 2 + base->Controls.Count());
 }
 
+TEST_F(InterfaceDescriptorTest, ActionsOfALinkedSetComeBeforeThoseOfTheBase) {
+  auto base = Load(kFull);
+  TKLDInterfaceDescriptor set;
+  set.SetStyleCatalogue(&catalogue);
+  set.LinkBase(base.get());
+  set.LoadFromText(Wrap(R"(<GlobalActions><Action name="BACK" function="jump" target="Menu"/>
+    <Action name="menu" function="jump" target="Menu"/></GlobalActions>)"));
+  auto back = set.GlobalActions.FindActions("back");
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0]->Target, "Menu");
+  EXPECT_EQ(back[1], base->GlobalActions.FindActions("back")[0]);
+  EXPECT_TRUE(back[1]->Final);
+  // Names the set alone declares, and names only the base declares.
+  EXPECT_EQ(set.GlobalActions.FindActions("menu").size(), 1u);
+  EXPECT_EQ(set.GlobalActions.FindActions("exit").size(), 1u);
+  EXPECT_TRUE(set.GlobalActions.FindActions("nosuch").empty());
+}
+
 TEST_F(InterfaceDescriptorTest, RejectsMalformedInputWithItsMessage) {
   const std::string prefix = TKLDInterfaceDescriptor::kErrorPrefix;
   EXPECT_EQ(LoadError("<VisualDescriptor/>"), prefix + "Missing InterfaceDescriptor start tag");
