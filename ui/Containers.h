@@ -33,6 +33,11 @@ class TKLDContainer : public TKLDAbstractControl {
 
   bool Holds(const TKLDControl* control) const;
 
+  // The background and foreground draw through the container's own viewport, whose origin is
+  // already the container's position: relative to it the container starts at 0,0.
+  int TargetX() const override { return 0; }
+  int TargetY() const override { return 0; }
+
   TKLDLayout* Layout = nullptr;             // not owned
   TKLDUIDisplayObject* Background = nullptr;  // not owned; from the visual descriptor
   TKLDUIDisplayObject* Foreground = nullptr;  // not owned

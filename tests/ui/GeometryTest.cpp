@@ -299,5 +299,38 @@ TEST(ContainerTest, ResizeResetsTheLayoutAndRendersOnce) {
   EXPECT_FALSE(b.Drawn);
 }
 
+// Where a visual object would draw for its target: the target's rectangle through its viewport.
+class RectStyle : public TKLDUIDisplayObject {
+ public:
+  using TKLDUIDisplayObject::TKLDUIDisplayObject;
+  void Render(TKLDRenderTarget& target) override {
+    TKLDStyleTarget* style = StyleTargetOf(target);
+    Drawn = style->TargetViewport()->ControlRect(style->TargetX(), style->TargetY(), style->TargetWidth(),
+                                                 style->TargetHeight());
+  }
+  TKLDRect Drawn{};
+};
+
+TEST(ContainerTest, BackgroundAndForegroundCoverTheContainersRectangle) {
+  TestScaler scaler(800, 600);
+  TKLDPlace place("p");
+  place.SetX(100);
+  place.SetY(50);
+  TKLDContainer container("c");
+  container.Placement = &place;
+  container.SetWidth(300);
+  container.SetHeight(200);
+  RectStyle background("bg"), foreground("fg");
+  container.Background = &background;
+  container.Foreground = &foreground;
+  container.Render();
+  for (const RectStyle* style : {&background, &foreground}) {
+    EXPECT_EQ(style->Drawn.X, 100) << style->Name;
+    EXPECT_EQ(style->Drawn.Y, 50) << style->Name;
+    EXPECT_EQ(style->Drawn.Width, 300) << style->Name;
+    EXPECT_EQ(style->Drawn.Height, 200) << style->Name;
+  }
+}
+
 }  // namespace
 }  // namespace lorvane
