@@ -200,11 +200,12 @@ void TKLDGraphic::RenderSprite(const TKLDDXRect& source, const TKLDDXRect& dest,
     if (!sprite_) return;
   }
   if (!sprite_->CreationAttempted()) {
+    // Without the pixels (the picture is locked elsewhere) nothing is drawn this time: drawing
+    // would create an empty texture that no later frame fills.
     TKLDBitmapDescription bits;
-    if (LockBits(bits)) {
-      helper->SpriteManager().UploadBits(sprite_.get(), bits);
-      UnlockBits();
-    }
+    if (!LockBits(bits)) return;
+    helper->SpriteManager().UploadBits(sprite_.get(), bits);
+    UnlockBits();
   }
   helper->RenderSprite(sprite_.get(), source, angle, flipVertical, flipHorizontal,
                        TintValue(tint), dest);
@@ -219,10 +220,9 @@ void TKLDGraphic::RenderSurface(const TKLDRect& rect) {
   }
   if (!surface_->CreationAttempted()) {
     TKLDBitmapDescription bits;
-    if (LockBits(bits)) {
-      helper->SurfaceManager().UploadBits(surface_.get(), bits);
-      UnlockBits();
-    }
+    if (!LockBits(bits)) return;  // as for the sprite: no empty surface
+    helper->SurfaceManager().UploadBits(surface_.get(), bits);
+    UnlockBits();
   }
   helper->RenderSurface(surface_.get(), {rect.X, rect.Y, rect.Right(), rect.Bottom()});
 }

@@ -194,6 +194,26 @@ TEST_F(DirectDrawingTest, SurfaceIsCopiedUnscaledAndUnblended) {
   Dx().EndFrame();
 }
 
+TEST_F(DirectDrawingTest, SurfaceMadeMidFrameFromPictureRows) {
+  // 20 x 10 straight-alpha rows, as a picture's lock gives them: left half red, right half blue.
+  std::vector<uint32_t> px(200);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) px[y * 20 + x] = x < 10 ? 0xFFFF0000 : 0xFF0000FF;
+  ASSERT_TRUE(Dx().BeginFrame());
+  auto surface = Dx().SurfaceManager().CreateSurface(20, 10);
+  TKLDBitmapDescription bits{20, 10, 80, 4, reinterpret_cast<uint8_t*>(px.data()), false, false};
+  ASSERT_TRUE(Dx().SurfaceManager().UploadBits(surface.get(), bits));
+  Dx().RenderSurface(surface.get(), {50, 60, 70, 70});
+  Read();
+  EXPECT_EQ(Pixel(50, 60), kRed);
+  EXPECT_EQ(Pixel(59, 69), kRed);
+  EXPECT_EQ(Pixel(60, 60), kBlue);
+  EXPECT_EQ(Pixel(69, 69), kBlue);
+  EXPECT_EQ(Pixel(70, 65), kBlack);
+  EXPECT_EQ(Pixel(55, 70), kBlack);
+  Dx().EndFrame();
+}
+
 using TextDrawingTest = DisplayFixture;
 
 bool IsRed(uint32_t p) { return (p >> 16) > 200 && ((p >> 8) & 0xFF) < 60; }

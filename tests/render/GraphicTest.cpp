@@ -59,10 +59,7 @@ class GraphicTest : public ::testing::Test {
     logger_.SetEchoList(&log_);
     SetGlobalLogger(&logger_);
   }
-  void TearDown() override {
-    SetGlobalLogger(nullptr);
-    logger_.SetEchoList(nullptr);
-  }
+  void TearDown() override { SetGlobalLogger(nullptr); }
   int Count(const std::string& text) const {
     int n = 0;
     for (const auto& line : log_) n += line.find(text) != std::string::npos;
@@ -75,7 +72,7 @@ class GraphicTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::vector<std::string> log_;
+  std::vector<std::string> log_;  // outlives the logger, which echoes into it as it closes
   TKLDLogger logger_;
 };
 
@@ -246,14 +243,7 @@ TEST_F(GraphicTest, LockIsRefusedTwice) {
 
 // ---- Drawing through the device ----
 
-class GraphicDrawingTest : public DisplayFixture {
- protected:
-  // The fixture's log list goes before its logger, which still echoes as it closes.
-  void TearDown() override {
-    DisplayFixture::TearDown();
-    logger_.SetEchoList(nullptr);
-  }
-};
+using GraphicDrawingTest = DisplayFixture;
 
 TEST_F(GraphicDrawingTest, DrawnAsSpriteUploadsOnceAndKeepsEveryColumn) {
   TempDir dir;
@@ -282,6 +272,74 @@ TEST_F(GraphicDrawingTest, DrawnAsSpriteUploadsOnceAndKeepsEveryColumn) {
   EXPECT_EQ(Pixel(2, 5), kRed);
   Dx().EndFrame();
   EXPECT_EQ(graphic.Sprite()->TexturesCreated(), 2);
+}
+
+TEST_F(GraphicDrawingTest, DrawnAsSurfaceLiesUnscaledAtTheTopLeftCorner) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(HalvesPicture(50, 25)->SavePng(dir.File("h.png"), error));
+  TKLDGraphic graphic;
+  ASSERT_TRUE(graphic.LoadFromFile(dir.File("h.png")));
+  // Resampled once to the screen: 320 x 240 shows an 800 x 600 design at 0.4.
+  ASSERT_EQ(graphic.ActualWidth(), 20);
+  ASSERT_EQ(graphic.ActualHeight(), 10);
+  TKLDCanvas canvas(nullptr);
+  for (int frame = 0; frame < 2; ++frame) {
+    ASSERT_TRUE(Dx().BeginFrame());
+    Dx().FillRect({0, 0, 320, 240}, 0xFFFFFFFFu);
+    // The rectangle's size plays no part: a surface is copied pixel for pixel.
+    canvas.DrawSurface({100, 50, 60, 40}, &graphic);
+    Read();
+    EXPECT_EQ(Pixel(100, 50), kRed);
+    EXPECT_EQ(Pixel(107, 59), kRed);
+    EXPECT_EQ(Pixel(112, 50), kBlue);
+    EXPECT_EQ(Pixel(119, 59), kBlue);   // the last column and row of the picture
+    EXPECT_EQ(Pixel(120, 55), kWhite);  // and nothing beyond them
+    EXPECT_EQ(Pixel(110, 60), kWhite);
+    EXPECT_EQ(Pixel(99, 55), kWhite);
+    EXPECT_EQ(Pixel(110, 49), kWhite);
+    Dx().EndFrame();
+  }
+  ASSERT_NE(graphic.Surface(), nullptr);
+  EXPECT_EQ(graphic.Surface()->Width(), 20);
+  EXPECT_EQ(graphic.Surface()->Height(), 10);
+  // A device release makes the next draw upload again.
+  Dx().SurfaceManager().ReleaseSurfaces();
+  ASSERT_TRUE(Dx().BeginFrame());
+  canvas.DrawSurface({0, 0, 20, 10}, &graphic);
+  Read();
+  EXPECT_EQ(Pixel(0, 0), kRed);
+  EXPECT_EQ(Pixel(19, 9), kBlue);
+  Dx().EndFrame();
+}
+
+// A draw while the picture is locked elsewhere cannot read its pixels; it must not leave an
+// empty device copy behind that every later frame draws.
+TEST_F(GraphicDrawingTest, DrawWhileLockedIsMadeGoodOnceUnlocked) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(HalvesPicture(50, 25)->SavePng(dir.File("h.png"), error));
+  TKLDGraphic graphic;
+  ASSERT_TRUE(graphic.LoadFromFile(dir.File("h.png")));
+  TKLDCanvas canvas(nullptr);
+  TKLDBitmapDescription held;
+  ASSERT_TRUE(graphic.LockBits(held));
+  ASSERT_TRUE(Dx().BeginFrame());
+  canvas.DrawSurface({0, 0, 20, 10}, &graphic);
+  canvas.DrawGraphic({40, 0, 20, 10}, &graphic);
+  Dx().EndFrame();
+  EXPECT_EQ(Count("Attempted to relock previously locked GDI graphic for direct access"), 2);
+  graphic.UnlockBits();
+
+  ASSERT_TRUE(Dx().BeginFrame());
+  canvas.DrawSurface({0, 0, 20, 10}, &graphic);
+  canvas.DrawGraphic({40, 0, 20, 10}, &graphic);
+  Read();
+  EXPECT_EQ(Pixel(2, 5), kRed);
+  EXPECT_EQ(Pixel(17, 5), kBlue);
+  EXPECT_EQ(Pixel(42, 5), kRed);
+  EXPECT_EQ(Pixel(57, 5), kBlue);
+  Dx().EndFrame();
 }
 
 }  // namespace

@@ -8,10 +8,6 @@ namespace {
 
 class RenderCacheTest : public DisplayFixture {
  protected:
-  void TearDown() override {
-    DisplayFixture::TearDown();
-    logger_.SetEchoList(nullptr);  // the fixture's log list goes before its logger
-  }
   // Paints a red square with a green right half into the buffer, counting the paints.
   void Paint(const TKLDRect& rect) {
     ++paints_;

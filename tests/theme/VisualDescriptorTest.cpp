@@ -451,8 +451,8 @@ TEST(VisualDescriptorLayoutTest, VisibleCellsRoundHalfToEvenAndZeroCellsShowNoth
 }
 
 TEST(DefaultThemeVisualTest, LoadsWithoutWarningAndReloadsFromItsOwnSave) {
+  std::vector<std::string> log;  // outlives the logger, which echoes its closing line into it
   TKLDLogger logger;
-  std::vector<std::string> log;
   logger.SetEchoList(&log);
   SetGlobalLogger(&logger);
   const char* source = std::getenv("LORVANE_SOURCE");
