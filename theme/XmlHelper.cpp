@@ -244,13 +244,11 @@ std::string TKLDXMLHelper::GetAttribute(const std::string& name) const {
 
 std::string TKLDXMLHelper::GetValue() const {
   if (current_.type() != pugi::node_element) return std::string();
-  // A text element holds only text (comments aside); anything with child elements has no value.
-  std::string value;
-  for (TKLDXmlNode child = current_.first_child(); child; child = child.next_sibling()) {
-    if (IsTextNode(child)) value += child.value();
-    else if (child.type() != pugi::node_comment) return std::string();
-  }
-  return value;
+  // A text element's only content is one piece of text: a comment or a child element beside
+  // the text, or text split by CDATA, makes it something else, with no value.
+  TKLDXmlNode child = current_.first_child();
+  if (!child || child.next_sibling() || !IsTextNode(child)) return std::string();
+  return child.value();
 }
 
 bool TKLDXMLHelper::GetCoordinates(int& x, int& y) const {

@@ -237,6 +237,120 @@ TEST_F(VisualDrawTest, ProgressBarFillsItsShareOfTheTrack) {
   EXPECT_EQ(Pixel(112, 110), grey);
 }
 
+TEST_F(VisualDrawTest, SquareBarIsVertical) {
+  SolidBitmap("track", 0xFF808080);
+  SolidBitmap("fill", 0xFF00FF00);
+  TKLDAbstractBar* bar = visual.Bars.CreateBar("", "bar");
+  bar->FallbackBitmaps = &visual.Bitmaps;
+  bar->Images = {{"background.middle", "track"}, {"foreground.middle", "fill"}};
+  FakeTarget control(&viewport);
+  control.x = 100, control.y = 100, control.width = 40, control.height = 40;
+  control.position = 1, control.total = 2;
+  Frame([&] { bar->Render(control); });
+  // Half of a vertical bar: the top half filled across the whole width, the bottom half track.
+  EXPECT_EQ(Pixel(102, 105), test::kGreen);
+  EXPECT_EQ(Pixel(137, 117), test::kGreen);
+  EXPECT_EQ(Pixel(102, 125), 0x808080u);
+  EXPECT_EQ(Pixel(137, 137), 0x808080u);
+}
+
+// A grid item that records the state the style gives it.
+class FakeCell : public TKLDGridCell {
+ public:
+  std::string CellCaption() const override { return std::string(); }
+  int CellState() const override { return state; }
+  void SetCellState(int value) override { state = value; }
+  TKLDGraphic* CellImage() const override { return nullptr; }
+  bool CellImageShared() const override { return false; }
+  int state = -1;
+};
+
+class GridTarget : public FakeTarget {
+ public:
+  using FakeTarget::FakeTarget;
+  int GridSelectedRow() const override { return selectedRow; }
+  int GridSelectedColumn() const override { return selectedColumn; }
+  TKLDGridCell* GridItem(int row, int column) override {
+    if (row < 0 || row >= 2 || column < 0 || column >= 3) return nullptr;
+    return &cells[row * 3 + column];
+  }
+  FakeCell cells[6];
+  int selectedRow = 1, selectedColumn = 2;
+};
+
+TEST_F(VisualDrawTest, GridCellStatesFollowTheControl) {
+  TKLDGrid* grid = visual.Grids.CreateGrid("", "g");
+  grid->SetWidth(300);
+  grid->SetHeight(200);
+  ASSERT_EQ(grid->VisibleColumns(), 3);
+  ASSERT_EQ(grid->VisibleRows(), 2);
+  GridTarget control(&viewport);
+  auto states = [&] {
+    std::vector<int> seen;
+    for (const FakeCell& cell : control.cells) seen.push_back(cell.state);
+    return seen;
+  };
+  // Idle: the selected cell shows as disabled, the others idle.
+  Frame([&] { grid->Render(control); });
+  EXPECT_EQ(states(), (std::vector<int>{0, 0, 0, 0, 0, csDisabled}));
+  control.state = csFocussed;
+  Frame([&] { grid->Render(control); });
+  EXPECT_EQ(states(), (std::vector<int>{0, 0, 0, 0, 0, csFocussed}));
+  control.state = csPressed;
+  control.selectedRow = 0, control.selectedColumn = 0;
+  Frame([&] { grid->Render(control); });
+  EXPECT_EQ(states(), (std::vector<int>{csPressed, 0, 0, 0, 0, 0}));
+  // Disabled: every cell takes the control's state.
+  control.state = csDisabled;
+  Frame([&] { grid->Render(control); });
+  EXPECT_EQ(states(), std::vector<int>(6, csDisabled));
+}
+
+// A media stream that records what the window hands it.
+class FakeStream : public TKLDMediaWindowSink {
+ public:
+  void SetWindowTint(std::optional<uint32_t> value) override { tint = value, calls++; }
+  void SetWindowRect(const TKLDRect& value) override { rect = value, calls++; }
+  std::optional<uint32_t> tint;
+  TKLDRect rect{};
+  int calls = 0;
+};
+
+TEST_F(VisualDrawTest, MediaWindowPlacesTheCurrentStream) {
+  TKLDMediaWindow* window = visual.MediaWindows.CreateMediaWindow("", "w");
+  FakeTarget control(&viewport);
+  control.x = 20, control.y = 40;
+  FakeStream stream;
+  // Nothing playing: nothing happens and nothing fails.
+  SetCurrentStreamSource([]() -> TKLDMediaWindowSink* { return nullptr; });
+  window->Render(control);
+  SetCurrentStreamSource(nullptr);
+  window->Render(control);
+  EXPECT_EQ(stream.calls, 0);
+
+  SetCurrentStreamSource([&stream]() -> TKLDMediaWindowSink* { return &stream; });
+  // No size anywhere: the rest of the viewport from the control's position.
+  window->Render(control);
+  EXPECT_FALSE(stream.tint.has_value());
+  EXPECT_EQ(stream.rect.Width, 300);
+  EXPECT_EQ(stream.rect.Height, 200);
+  // The window's own size, then the control's, take precedence.
+  window->SetWidth(160);
+  window->SetHeight(90);
+  TKLDColour* red = visual.Colours.CreateColour("", "red");
+  red->SetColour("0x80FF0000");
+  window->Colour = red;
+  window->Render(control);
+  EXPECT_EQ(stream.rect.Width, 160);
+  EXPECT_EQ(stream.rect.Height, 90);
+  EXPECT_EQ(stream.tint, std::optional<uint32_t>(0x80FF0000u));
+  control.width = 64, control.height = 48;
+  window->Render(control);
+  EXPECT_EQ(stream.rect.Width, 64);
+  EXPECT_EQ(stream.rect.Height, 48);
+  SetCurrentStreamSource(nullptr);
+}
+
 // Design units of the default theme (1920 x 1080) onto a 960 x 540 screen.
 class HalfScaler : public TKLDDisplayScaler {
  public:

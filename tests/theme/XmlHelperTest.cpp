@@ -115,12 +115,15 @@ TEST(XmlHelperReader, ValuesOfTextElementsOnly) {
   TKLDXMLHelper xml;
   xml.CreateFromText(
       "<Root><A>plain &amp; simple</A><B><![CDATA[<raw>]]></B><C>x<D/></C><E/>"
-      "<F>a<!-- note -->b</F></Root>");
+      "<F>a<!-- note -->b</F><G>text<!-- note --></G><H><!-- only a note --></H>"
+      "<I>a<![CDATA[b]]></I></Root>");
   TKLDXmlNode root, node;
   ASSERT_TRUE(xml.FindRootNode("Root", root));
   std::vector<std::string> values;
   while (xml.NextElement(root, node)) values.push_back(xml.GetValue());
-  EXPECT_EQ(values, (std::vector<std::string>{"plain & simple", "<raw>", "", "", "ab"}));
+  // Only an element whose one child is text has a value; a comment beside the text counts as
+  // other content.
+  EXPECT_EQ(values, (std::vector<std::string>{"plain & simple", "<raw>", "", "", "", "", "", ""}));
   EXPECT_EQ(xml.GetValue(), "");  // no current node
 }
 
