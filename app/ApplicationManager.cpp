@@ -281,18 +281,23 @@ bool TKLDApplicationManager::UpdateFrame() {
       idleSleep_(200);
     }
   } catch (...) {
-    state_ = pendingState_;
+    // A close or restart asked for before the failure is still carried out: otherwise the
+    // state would be left at closing or restarting, where nothing could ever leave it.
+    FinishFrame();
     throw;
   }
-  state_ = pendingState_;
-  if (pendingState_ == STATE_CLOSING || pendingState_ == STATE_RESTARTING) {
-    uint8_t request = pendingState_;
-    state_ = STATE_INITIALISED;
-    pendingState_ = STATE_INITIALISED;
-    if (request == STATE_CLOSING) CloseInterface();
-    else RestartInterface();
-  }
+  FinishFrame();
   return true;
+}
+
+void TKLDApplicationManager::FinishFrame() {
+  state_ = pendingState_;
+  if (pendingState_ != STATE_CLOSING && pendingState_ != STATE_RESTARTING) return;
+  uint8_t request = pendingState_;
+  state_ = STATE_INITIALISED;
+  pendingState_ = STATE_INITIALISED;
+  if (request == STATE_CLOSING) CloseInterface();
+  else RestartInterface();
 }
 
 void TKLDApplicationManager::CloseInterface() {
@@ -360,9 +365,13 @@ void TKLDApplicationManager::Deactivate() {
   if (activationGuard_) return;
   if (state_ != STATE_RUNNING && state_ != STATE_UPDATING && state_ != STATE_SUSPENDED) return;
   TGuard guard(activationGuard_);
-  // The media manager's "video playing" answer keeps the window in front once media exists.
   TKLDScreen* screen = Screen();
-  if (screen && screen->FullScreen()) renderingEnabled_ = false;
+  if (videoPlaying_ && videoPlaying_()) {
+    // The interface keeps the foreground while video plays.
+    BringScreenToFront();
+  } else if (screen && screen->FullScreen()) {
+    renderingEnabled_ = false;
+  }
 }
 
 void TKLDApplicationManager::ProcessRemoteKey(int keyCode) {

@@ -100,12 +100,18 @@ class TKLDApplicationManager {
   // Sleeping 200 ms a frame while not rendering; tests replace it to keep running fast.
   void SetIdleSleep(std::function<void(uint32_t)> sleep) { idleSleep_ = std::move(sleep); }
 
+  // The media manager's answer to "is video playing?", asked when the interface loses activation.
+  void SetVideoPlayingQuery(std::function<bool()> query) { videoPlaying_ = std::move(query); }
+
   const std::vector<std::string>& VideoExtensions() const { return videoExtensions_; }
   const std::vector<std::string>& AudioExtensions() const { return audioExtensions_; }
   const std::vector<std::string>& PlaylistExtensions() const { return playlistExtensions_; }
 
  private:
   void RenderFrame();
+  // The end of every frame, failed ones included: back to the state before it, then any close
+  // or restart asked for during it.
+  void FinishFrame();
   void ApplyPreferences();
   void BringScreenToFront();
 
@@ -140,6 +146,7 @@ class TKLDApplicationManager {
   ErrorDialog errorDialog_;
   std::function<void()> terminate_;
   std::function<void(uint32_t)> idleSleep_;
+  std::function<bool()> videoPlaying_;
 };
 
 // The process-wide application manager (null when none exists).

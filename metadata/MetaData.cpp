@@ -128,8 +128,8 @@ TKLDMetaData& TKLDMetaData::ResolveGroup(std::string& name) {
       if (index < 0) index = current->IndexOfName(head);
     }
     Line& line = current->lines_[index];
-    // A plain value that is also used as a path gets a group of its own instead of leaving the
-    // walk with nothing to step into.
+    // A plain value that is also used as a path becomes a group instead of leaving the walk
+    // with nothing to step into; like every group line it then reads as empty.
     if (!line.group) line.group = std::make_unique<TKLDNestedMetaData>();
     current = line.group.get();
   }
@@ -168,9 +168,10 @@ std::string TKLDMetaData::GetRawValue(const std::string& name) {
     if (!ParseIndex(last, index) || index < 0 || index >= group.Count()) return std::string();
     return group.LineValue(index);
   }
-  // A group line has an empty value; a value that also carries a group keeps its text.
+  // A line that carries a group reads as empty, whatever text was set on it.
   int index = group.IndexOfName(last);
-  return index < 0 ? std::string() : group.LineValue(index);
+  if (index < 0 || group.LineGroup(index)) return std::string();
+  return group.LineValue(index);
 }
 
 TKLDNestedMetaData* TKLDMetaData::GetGroup(const std::string& name) {

@@ -4,6 +4,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Timing.h"
+#include "platform/HostLoop.h"
+#include "render/Screen.h"
 #include "support/TestSupport.h"
 
 using namespace lorvane;
@@ -147,6 +149,81 @@ TEST_F(AppFixture, ErrorInsideAFrameRestoresTheState) {
   EXPECT_EQ(app_->State(), STATE_RUNNING);
 }
 
+TEST_F(AppFixture, ACloseAskedForBeforeAFrameFailsIsStillCarriedOut) {
+  app_->Launch();
+  app_->SetFrameHook([this] {
+    app_->CloseInterface();
+    throw std::runtime_error("boom");
+  });
+  EXPECT_THROW(app_->UpdateFrame(), std::runtime_error);
+  EXPECT_EQ(app_->State(), STATE_STOPPED) << "the close must not be left pending";
+  EXPECT_TRUE(test::FileExists(dir_.File("conf/Preferences.xml"))) << "the close saved the preferences";
+  app_->SetFrameHook(nullptr);
+  app_->Launch();
+  EXPECT_EQ(app_->State(), STATE_RUNNING) << "and the interface can be launched again";
+}
+
+TEST_F(AppFixture, ARestartAskedForBeforeAFrameFailsIsStillCarriedOut) {
+  app_->Launch();
+  int frames = 0;
+  app_->SetFrameHook([&] {
+    if (frames++ > 0) return;
+    app_->RestartInterface();
+    throw std::runtime_error("boom");
+  });
+  EXPECT_THROW(app_->UpdateFrame(), std::runtime_error);
+  EXPECT_EQ(app_->State(), STATE_RUNNING);
+  EXPECT_TRUE(app_->UpdateFrame());
+  EXPECT_EQ(frames, 2);
+}
+
+TEST_F(AppFixture, KeysReachTheInterfaceOnlyWhileItIsUp) {
+  EXPECT_FALSE(app_->ProcessKey(13)) << "stopped";
+  dir_.Write("conf/Preferences.xml", "<ClientPreferences><ThemeName>nowhere</ThemeName></ClientPreferences>");
+  app_->Launch();
+  ASSERT_EQ(app_->State(), STATE_INITIALISED);
+  EXPECT_FALSE(app_->ProcessKey(13)) << "initialised";
+  uint32_t before = app_->LastRemoteKeyTime();
+  app_->ProcessRemoteKey(13);
+  EXPECT_EQ(app_->State(), STATE_INITIALISED) << "a remote key launches only a stopped interface";
+  EXPECT_NE(app_->LastRemoteKeyTime(), before);
+}
+
+TEST_F(AppFixture, DebugModeComesFromTheFirstParameterAndLetsDiagnosticsThrough) {
+  dir_.Write("conf/Preferences.xml", "<ClientPreferences><ShowDiagnostics>yes</ShowDiagnostics></ClientPreferences>");
+  app_->Launch();
+  EXPECT_FALSE(app_->Prefs()->ShowDiagnostics());
+  app_->CloseInterface();
+  EXPECT_NE(dir_.Read("conf/Preferences.xml").find("<ShowDiagnostics>no</ShowDiagnostics>"), std::string::npos);
+
+  app_.reset();
+  dir_.Write("conf/Preferences.xml", "<ClientPreferences><ShowDiagnostics>yes</ShowDiagnostics></ClientPreferences>");
+  TKLDApplicationManager debug({"xDebugx"}, dir_.Path());
+  EXPECT_TRUE(debug.DebugMode());
+  debug.SetErrorDialog([](const std::string&, bool) { return true; });
+  debug.Launch();
+  EXPECT_TRUE(debug.Prefs()->ShowDiagnostics());
+  debug.CloseInterface();
+  EXPECT_NE(dir_.Read("conf/Preferences.xml").find("<ShowDiagnostics>yes</ShowDiagnostics>"), std::string::npos);
+}
+
+TEST_F(AppFixture, TheLogRecordsTheRunBetweenItsBanners) {
+  std::string path = app_->LogFolder() + app_->Logger()->FileName();
+  app_->Launch();
+  app_.reset();
+  std::string log = test::ReadFile(path);
+  size_t started = log.find(" INFO: *** lorvane started ***\r\n");
+  size_t listing = log.find(" INFO: lorvane Preference settings are as follows:\r\n");
+  size_t stopped = log.find(" INFO: *** lorvane stopped ***\r\n");
+  ASSERT_NE(started, std::string::npos);
+  ASSERT_NE(listing, std::string::npos);
+  ASSERT_NE(stopped, std::string::npos);
+  EXPECT_LT(started, listing);
+  EXPECT_LT(listing, stopped);
+  EXPECT_EQ(log.size(), stopped + std::string(" INFO: *** lorvane stopped ***\r\n").size())
+      << "the stop banner is the last line";
+}
+
 TEST_F(AppFixture, RemoteKeysTenMillisecondsApartAreDropped) {
   app_->ProcessRemoteKey(38);
   EXPECT_EQ(app_->State(), STATE_RUNNING) << "a remote key while stopped launches the interface";
@@ -218,4 +295,81 @@ TEST_F(AppFixture, MissingThemeStaysInitialisedAndLaunchThenDoesNothing) {
   EXPECT_FALSE(app_->UpdateFrame());
   app_->CloseInterface();
   EXPECT_EQ(app_->State(), STATE_STOPPED);
+}
+
+namespace {
+
+// The application manager with a headless screen, for what depends on the window.
+class AppWithScreen : public AppFixture {
+ protected:
+  void SetUp() override {
+    THostLoop::ConfigureHeadless();
+    ASSERT_TRUE(THostLoop::Initialise());
+    display_ = std::make_unique<TKLDDisplayModule>();
+    display_->Screen().SetVSync(false);
+    AppFixture::SetUp();
+  }
+  void TearDown() override {
+    AppFixture::TearDown();
+    display_.reset();
+    THostLoop::Finalise();
+  }
+  std::unique_ptr<TKLDDisplayModule> display_;
+};
+
+}  // namespace
+
+TEST_F(AppWithScreen, DeactivatingStopsRenderingOnlyForAFullScreenInterfaceWithoutVideo) {
+  app_->Launch();
+  ASSERT_EQ(app_->State(), STATE_RUNNING);
+  app_->Deactivate();
+  EXPECT_TRUE(app_->RenderingEnabled()) << "a window keeps rendering behind others";
+
+  display_->Screen().SetFullScreen(true);
+  bool video = true;
+  app_->SetVideoPlayingQuery([&] { return video; });
+  app_->Deactivate();
+  EXPECT_TRUE(app_->RenderingEnabled()) << "video keeps the interface in front";
+
+  video = false;
+  app_->Deactivate();
+  EXPECT_FALSE(app_->RenderingEnabled());
+  EXPECT_TRUE(app_->UpdateFrame());
+  EXPECT_EQ(app_->RenderedFrames(), 0u);
+  EXPECT_EQ(sleeps_, std::vector<uint32_t>{200});
+
+  app_->Activate();
+  EXPECT_TRUE(app_->RenderingEnabled());
+  app_->UpdateFrame();
+  EXPECT_EQ(app_->RenderedFrames(), 1u);
+}
+
+TEST_F(AppWithScreen, ActivationEventsRaisedWhileOneIsHandledAreIgnored) {
+  app_->Launch();
+  display_->Screen().SetFullScreen(true);
+  app_->Deactivate();
+  ASSERT_FALSE(app_->RenderingEnabled());
+  // Bringing the window to front raises activation events of its own; they must not re-enter.
+  app_->SetVideoPlayingQuery([this] {
+    app_->Activate();
+    return true;
+  });
+  app_->Deactivate();
+  EXPECT_FALSE(app_->RenderingEnabled()) << "the nested Activate was ignored";
+  app_->SetVideoPlayingQuery(nullptr);
+  app_->Activate();
+  EXPECT_TRUE(app_->RenderingEnabled()) << "the guard is cleared afterwards";
+}
+
+TEST_F(AppWithScreen, ActivationDoesNothingWhileStopped) {
+  display_->Screen().SetFullScreen(true);
+  app_->Activate();
+  EXPECT_FALSE(app_->RenderingEnabled());
+  app_->Launch();
+  display_->Screen().SetFullScreen(true);  // the launch applied the preference (windowed)
+  app_->Suspend();
+  app_->Deactivate();
+  EXPECT_FALSE(app_->RenderingEnabled()) << "a suspended full-screen interface is deactivated too";
+  app_->Resume();
+  EXPECT_EQ(app_->State(), STATE_RUNNING);
 }

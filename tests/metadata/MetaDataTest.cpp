@@ -92,17 +92,25 @@ TEST(MetaDataTest, GroupLinesReadAsEmptyAndPlainValuesAreNoGroups) {
   EXPECT_EQ(root.GetRawValue("a"), "");
   EXPECT_EQ(root.GetGroup("plain"), nullptr);
   EXPECT_EQ(root.GetGroup("missing"), nullptr);
+  // Text set on a group's own name changes its line but the line still reads as a group.
+  root.SetValue("A", "x");
+  ASSERT_NE(root.GetGroup("a"), nullptr);
+  EXPECT_EQ(root.LineText(root.IndexOfName("a")), "A=x");
+  EXPECT_EQ(root.GetRawValue("a"), "");
+  EXPECT_EQ(root.GetRawValue("a.b"), "1");
 }
 
-TEST(MetaDataTest, APlainValueUsedAsAPathKeepsItsValueAndGainsAGroup) {
+TEST(MetaDataTest, APlainValueUsedAsAPathBecomesAGroup) {
   TKLDNestedMetaData root;
   root.SetValue("volume", "50");
   root.SetValue("volume.muted", "yes");
-  EXPECT_EQ(root.GetRawValue("volume"), "50");
   EXPECT_EQ(root.GetRawValue("volume.muted"), "yes");
+  EXPECT_NE(root.GetGroup("volume"), nullptr);
+  EXPECT_EQ(root.GetRawValue("volume"), "");
   // Setting the value again keeps the group it carries.
   root.SetValue("volume", "60");
   EXPECT_EQ(root.GetRawValue("volume.muted"), "yes");
+  EXPECT_EQ(root.GetRawValue("volume.count"), "1");
 }
 
 TEST(MetaDataTest, EmptyPathPartStopsTheWalk) {
