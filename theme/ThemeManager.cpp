@@ -61,7 +61,18 @@ const std::vector<std::string>& TKLDThemeManager::ListThemes() {
     std::string name = entry.path().filename().string();
     if (!name.empty() && name[0] != '.') themeList_.push_back(name);
   }
-  std::sort(themeList_.begin(), themeList_.end());
+  // Directory order is arbitrary here; the names come in the order the themes' home platform
+  // lists them, letters compared in upper case, so every file system gives the same list.
+  auto upper = [](const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+  };
+  std::sort(themeList_.begin(), themeList_.end(), [&](const std::string& a, const std::string& b) {
+    std::string ua = upper(a), ub = upper(b);
+    return ua != ub ? ua < ub : a < b;
+  });
   return themeList_;
 }
 

@@ -52,8 +52,8 @@ class TKLDThemeManager {
   void SetLanguageName(const std::string& name);
   void SetDesignSizeHandler(DesignSizeHandler handler) { designSizeHandler_ = std::move(handler); }
 
-  // Names in the themes folder not starting with ".", sorted so the list reads the same on
-  // every file system.
+  // Names in the themes folder not starting with ".", sorted ignoring letter case so the list
+  // reads the same on every file system.
   const std::vector<std::string>& ListThemes();
   const std::vector<std::string>& ThemeList() const { return themeList_; }
 

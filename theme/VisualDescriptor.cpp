@@ -413,10 +413,16 @@ void TKLDVisualDescriptor::LoadShapes(TKLDXMLHelper& xml, TKLDXmlNode section) {
       if (tag == "Geometry") {
         int given = ParseGeometryType(xml.GetAttribute("type"));
         if (given != gtNone) type = given;
-        if (given == gtRoundRect) hasRadius = StrictAttribute(xml, "radius", radius);
+        // The figure's measures belong to its type and must be given with it: an absent one
+        // fails the conversion like a malformed one.
+        if (given == gtRoundRect) {
+          radius = StrToInt(xml.GetAttribute("radius"));
+          hasRadius = true;
+        }
         if (given == gtArc || given == gtPie) {
-          hasAngle = StrictAttribute(xml, "angle", angle);
-          hasSweep = StrictAttribute(xml, "sweep", sweep);
+          angle = StrToInt(xml.GetAttribute("angle"));
+          sweep = StrToInt(xml.GetAttribute("sweep"));
+          hasAngle = hasSweep = true;
         }
       } else if (tag == "Pen") {
         hasPen = true;

@@ -134,7 +134,10 @@ TEST(ThemeDescriptorTest, ParsesOnlyWholeValidDates) {
 TEST_F(ThemeManagerTest, ListsEveryEntryExceptHiddenOnes) {
   themes.Write("plain.txt", "x");
   themes.Write(".hidden/ThemeDescriptor.xml", "<Theme/>");
-  EXPECT_EQ(manager.ListThemes(), (std::vector<std::string>{"plain.txt", "t"}));
+  themes.Write("Zeta/ThemeDescriptor.xml", "<Theme/>");
+  themes.Write("Alpha/ThemeDescriptor.xml", "<Theme/>");
+  // Letter case does not decide the order.
+  EXPECT_EQ(manager.ListThemes(), (std::vector<std::string>{"Alpha", "plain.txt", "t", "Zeta"}));
   TKLDThemeManager other;
   other.SetThemesDirectory(themes.Path() + "nowhere");
   EXPECT_TRUE(other.ListThemes().empty());

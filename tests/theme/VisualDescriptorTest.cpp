@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/KLDTypes.h"
@@ -425,6 +427,21 @@ TEST(VisualDescriptorErrorTest, IntegerFieldsFailWithTheConversionErrorUnwrapped
     EXPECT_EQ(error.find("Encountered error"), std::string::npos) << error;
     EXPECT_NE(error, "no error") << body;
   }
+  // The message is the conversion's own; a figure's measure is required with its type.
+  for (auto [body, text] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"<Shapes><Shape name='s'><Geometry type='roundrect' radius='r'/></Shape></Shapes>", "r"},
+           {"<Shapes><Shape name='s'><Geometry type='roundrect'/></Shape></Shapes>", ""},
+           {"<Shapes><Shape name='s'><Geometry type='pie' angle='10'/></Shape></Shapes>", ""},
+           {"<Shapes><Shape name='s'><Geometry type='arc' angle='1.5' sweep='90'/></Shape></Shapes>", "1.5"},
+           {"<Shapes><Shape name='s'><Pen><Width>w</Width></Pen></Shape></Shapes>", "w"},
+           {"<Fonts><Font name='f'><Outline><Thickness>thick</Thickness></Outline></Font></Fonts>", "thick"},
+           {"<Grids><Grid name='g'><Properties><Margins width='4' height='x'/></Properties></Grid></Grids>", "x"}})
+    EXPECT_EQ(LoadError(Wrap(body)), std::string("'") + text + "' is not a valid integer value") << body;
+  // Measures of other figures are not read at all.
+  TKLDVisualDescriptor shapes;
+  EXPECT_NO_THROW(shapes.LoadFromText(
+      Wrap("<Shapes><Shape name='s'><Geometry type='ellipse' radius='r' angle='a'/></Shape></Shapes>")));
+  EXPECT_EQ(shapes.Shapes.FindShape("s")->Radius, 0);
   // Objects created before the error stay in their lists.
   TKLDVisualDescriptor visual;
   EXPECT_ANY_THROW(visual.LoadFromText(Wrap("<Fonts><Font name='ok'/><Font name='bad'><Size>x</Size></Font></Fonts>")));
