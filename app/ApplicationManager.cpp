@@ -335,7 +335,12 @@ void TKLDApplicationManager::RestartInterface() {
 void TKLDApplicationManager::AbortInterface() {
   if (state_ == STATE_ABORTING) return;
   state_ = STATE_ABORTING;
-  if (TKLDScreen* screen = Screen()) screen->Shutdown();
+  try {
+    if (TKLDScreen* screen = Screen()) screen->Shutdown();
+  } catch (...) {
+    state_ = STATE_STOPPED;
+    throw;
+  }
   state_ = STATE_STOPPED;
 }
 

@@ -209,6 +209,7 @@ void TKLDTimer::StopMeasure(const std::string& name) {
 }
 
 std::string TKLDTimer::FormatSeconds(int seconds) {
+  // A stream that reports a negative time has none to show: "00:00:00", not "-1:-1:-1".
   if (seconds < 0) seconds = 0;
   char buf[48];
   std::snprintf(buf, sizeof buf, "%.2d:%.2d:%.2d", seconds / 3600, (seconds % 3600) / 60, seconds % 60);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using namespace lorvane;
 
@@ -159,4 +160,42 @@ TEST(Timer, PresenterHandshakeAcrossThreads) {
   presenter.join();
   EXPECT_TRUE(taken) << "the interface loop acknowledged a presented frame";
   EXPECT_TRUE(timer.VideoSync());
+}
+
+TEST(Timer, KeepAwakeEveryTwentySecondsOfRenderedFrames) {
+  FakeClock clock;
+  TKLDTimer timer(clock.Source());
+  timer.SetFrameWait(0);
+  std::vector<uint32_t> calls;
+  timer.SetKeepAwake([&] { calls.push_back(timer.Now()); });
+  clock.now = 1000 + 20000;
+  timer.MarkFrameStart();
+  timer.FrameTick();
+  EXPECT_TRUE(calls.empty()) << "exactly 20 s is not yet past";
+  clock.now += 1;
+  timer.MarkFrameStart();
+  timer.FrameTick();
+  ASSERT_EQ(calls.size(), 1u);
+  clock.now += 15000;
+  timer.MarkFrameStart();
+  timer.FrameTick();
+  EXPECT_EQ(calls.size(), 1u) << "the mark moved to the last call";
+  clock.now += 5001;
+  timer.MarkFrameStart();
+  timer.FrameTick();
+  EXPECT_EQ(calls.size(), 2u);
+}
+
+TEST(Timer, TextAfterTheOrdinalIsCutAtFiftyCharacters) {
+  TKLDTimer timer;
+  timer.SetLocalTimeSource([] { return Date(2026, 3, 2, 10, 0); });
+  // Everything after the "x" is literal text here, so the cut is easy to see.
+  std::string tail(60, '-');
+  timer.SetDateFormat("dx" + tail);
+  timer.UpdateTexts();
+  EXPECT_EQ(timer.DateText(), "2nd" + std::string(50, '-'));
+  // Quoted text after the ordinal stays literal.
+  timer.SetDateFormat("dx \"of\" mmmm");
+  timer.UpdateTexts();
+  EXPECT_EQ(timer.DateText(), "2nd of March");
 }
