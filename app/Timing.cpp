@@ -82,7 +82,7 @@ std::string FormatDateTime(const std::string& picture, const std::tm& when, int 
   while (i < picture.size()) {
     char c = picture[i];
     char lc = Lower(c);
-    if (c == '"' || c == '\'') {
+    if (c == '"') {
       size_t end = picture.find(c, i + 1);
       if (end == std::string::npos) end = picture.size();
       out += picture.substr(i + 1, end - i - 1);

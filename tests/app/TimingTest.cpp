@@ -117,6 +117,10 @@ TEST(Timer, TimePicture) {
   EXPECT_EQ(FormatDateTime("\"at\" h \"o'clock\"", Date(2026, 1, 1, 15, 0)), "at 15 o'clock");
   EXPECT_EQ(FormatDateTime("dddd, mmmm d", Date(2026, 12, 7)), "Monday, December 7");
   EXPECT_EQ(FormatDateTime("zzz", Date(2026, 1, 1), 42), "042");
+  // Only double quotes make literals; an apostrophe prints itself.
+  EXPECT_EQ(FormatDateTime("d mmm 'yy", Date(2026, 5, 4)), "4 May '26");
+  EXPECT_EQ(FormatDateTime("\"unclosed d", Date(2026, 5, 4)), "unclosed d");
+  EXPECT_EQ(FormatDateTime("HH:NN AM/PM", Date(2026, 5, 4, 13, 9)), "01:09 PM");
 }
 
 TEST(Timer, FormatSecondsAndMediaTexts) {
