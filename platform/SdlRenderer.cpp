@@ -186,7 +186,32 @@ void TKLDSdlRenderer::Present() {
 
 uint32_t TextureFormat() { return SDL_PIXELFORMAT_ARGB8888; }
 
-std::string PixelFormatName(uint32_t format) { return SDL_GetPixelFormatName(format); }
+std::string PixelFormatName(uint32_t format) {
+  switch (format) {
+    case SDL_PIXELFORMAT_UNKNOWN: return "D3DFMT_UNKNOWN";
+    case SDL_PIXELFORMAT_RGB24: return "D3DFMT_R8G8B8";
+    case SDL_PIXELFORMAT_ARGB8888: return "D3DFMT_A8R8G8B8";
+    case SDL_PIXELFORMAT_RGB888: return "D3DFMT_X8R8G8B8";
+    case SDL_PIXELFORMAT_RGB565: return "D3DFMT_R5G6B5";
+    case SDL_PIXELFORMAT_RGB555: return "D3DFMT_X1R5G5B5";
+    case SDL_PIXELFORMAT_ARGB1555: return "D3DFMT_A1R5G5B5";
+    case SDL_PIXELFORMAT_ARGB4444: return "D3DFMT_A4R4G4B4";
+    case SDL_PIXELFORMAT_RGB332: return "D3DFMT_R3G3B2";
+    case SDL_PIXELFORMAT_RGB444: return "D3DFMT_X4R4G4B4";
+    case SDL_PIXELFORMAT_ARGB2101010: return "D3DFMT_A2R10G10B10";
+    case SDL_PIXELFORMAT_ABGR8888: return "D3DFMT_A8B8G8R8";
+    case SDL_PIXELFORMAT_BGR888: return "D3DFMT_X8B8G8R8";
+    default: break;
+  }
+  std::string name = "D3DFMT_";
+  for (int shift = 0; shift < 32; shift += 8) name += static_cast<char>((format >> shift) & 0xFF);
+  return name;
+}
+
+int RenderDriverCount() {
+  int count = SDL_GetNumRenderDrivers();
+  return count < 0 ? 0 : count;
+}
 
 TKLDDeviceResetWatch::TKLDDeviceResetWatch(Callback callback, void* context)
     : callback_(callback), context_(context) {

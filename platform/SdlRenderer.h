@@ -87,9 +87,13 @@ class TKLDSdlRenderer {
   uint64_t texturesCreated_ = 0;
 };
 
-// The format every texture here has, and a format's name for messages.
+// The format every texture here has, and a format's name for messages: the name of the matching
+// D3DFMT constant ("D3DFMT_A8R8G8B8"), or "D3DFMT_" and the value's four bytes as characters,
+// lowest first, for a format without one (four-character codes read as themselves).
 uint32_t TextureFormat();
 std::string PixelFormatName(uint32_t format);
+// How many render drivers SDL offers (0: nothing can draw on this system).
+int RenderDriverCount();
 
 // Calls back when SDL reports that its render device or render targets were reset (textures
 // lost). The callback may run on whichever thread pushed the event: keep it to setting a flag.

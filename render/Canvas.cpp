@@ -298,7 +298,8 @@ void TKLDCanvas::DrawSurface(const TKLDRect& rect, TKLDGraphic* graphic) {
 void TKLDCanvas::DrawGraphic(const TKLDRect& rect, TKLDGraphic* graphic,
                              const TKLDCanvasColour* tint) {
   if (!graphic) return;
-  // The whole picture: every column of it, so nothing is cut from the right edge.
+  // The whole picture, every column of it: a source one column narrower would drop the
+  // picture's right-hand column and stretch the rest to fill the rectangle.
   graphic->RenderSprite({0, 0, graphic->ActualWidth(), graphic->ActualHeight()}, EdgeRect(rect),
                         tint);
 }

@@ -355,6 +355,15 @@ void TKLDDirectXHelper::SetVSync(bool vsync) {
 
 std::string TKLDDirectXHelper::FormatName(uint32_t format) { return PixelFormatName(format); }
 
+std::string TKLDDirectXHelper::PoolName(int pool) {
+  switch (pool) {
+    case 1: return "D3DPOOL_MANAGED";
+    case 2: return "D3DPOOL_SYSTEMMEM";
+    case 3: return "D3DPOOL_SCRATCH";
+    default: return "D3DPOOL_DEFAULT";
+  }
+}
+
 void TKLDDirectXHelper::OnDeviceReset(void* self) {
   static_cast<TKLDDirectXHelper*>(self)->lossSignalled_ = true;
 }
@@ -403,6 +412,10 @@ bool TKLDDirectXHelper::Initialise() {
     if (inFormat(mode) && mode.Width > 799 && mode.Height > 599 && modes_) modes_->AddMode(mode.Width, mode.Height, depth);
   if (fullscreen_ && (!modes_ || !modes_->HasMode(displayWidth_, displayHeight_, depth)))
     Critical("Selected display mode is not supported by requested display adapter");
+  if (RenderDriverCount() < 1)
+    Critical("Requested display adapter does not support DirectX 9 acceleration. Please check that you have "
+             "suitable display drivers installed.",
+             TKLDSdlRenderer::LastError());
 
   if (screenForm_) {
     screenForm_->Window().MoveToDisplay(adapter_);
@@ -445,13 +458,14 @@ void TKLDDirectXHelper::Finalise() {
   clipped_ = false;
 }
 
-void TKLDDirectXHelper::CheckResult(bool ok, const char* what) {
+void TKLDDirectXHelper::CheckResult(bool ok, const char* /*what*/) {
   if (lossSignalled_.exchange(false) && !deviceLost_) {
     deviceLost_ = true;
     LogInfo("Lost display device, will attempt to reset next frame");
   }
-  if (!ok && !deviceLost_) LogDebug(std::string("DirectX rendering operation failed: ") + what + ": " +
-                                    TKLDSdlRenderer::LastError());
+  if (!ok && !deviceLost_) {
+    LogDebug("DirectX rendering operation failed: " + TKLDSdlRenderer::LastError());
+  }
 }
 
 bool TKLDDirectXHelper::RecoverDevice() {
@@ -637,7 +651,8 @@ void TKLDDirectXHelper::RenderText(const TKLDDXRect& rect, const TKLDFontStyle* 
         entry.Ink = {image.X, image.Y, image.X + image.Width, image.Y + image.Height};
       } else {
         entry.Texture.Reset();
-        LogInfo("Failed to render font: " + error);
+        LogInfo("Failed to render font.");
+        LogDebug(error);
       }
     }
     ++dxFont->TextsBuilt;

@@ -344,7 +344,9 @@ class TKLDDirectXHelper {
   // Writes the last presented frame (or, without capture, what the renderer holds now).
   bool SaveScreenshot(const std::string& path);
 
+  // Texture formats and pools under the names the log has always used for them.
   static std::string FormatName(uint32_t format);
+  static std::string PoolName(int pool);
 
  private:
   void CheckResult(bool ok, const char* what);

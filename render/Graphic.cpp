@@ -88,6 +88,9 @@ void TKLDGraphic::ChooseSize(int naturalWidth, int naturalHeight, int& width,
 }
 
 bool TKLDGraphic::LoadFromFile(const std::string& name) {
+  // A call without a name reloads the current file; it is refused only when that file is the
+  // one that failed, so a picture invalidated by a new requested size can load again even after
+  // some other file failed.
   const std::string target = name.empty() ? fileName_ : name;
   if (target.empty()) return false;
   if (!failedFileName_.empty() && target == failedFileName_) return false;
@@ -104,7 +107,8 @@ bool TKLDGraphic::LoadFromFile(const std::string& name) {
       fileName_,
       [this](int nw, int nh, int& w, int& h) { ChooseSize(nw, nh, w, h); }, error);
   if (!image || image->Width() <= 0 || image->Height() <= 0) {
-    LogWarn(std::string(kMsgLoadFailed) + fileName_ + (error.empty() ? "" : " (" + error + ")"));
+    LogWarn(std::string(kMsgLoadFailed) + fileName_);
+    if (!error.empty()) LogDebug("Image decoder: " + error);
     failedFileName_ = fileName_;
     actualWidth_ = actualHeight_ = 0;
     return false;
@@ -137,8 +141,8 @@ void TKLDGraphic::Resize(int width, int height) {
   if (locked_) UnlockBits();
   auto scaled = image_->Scaled(width, height);
   if (!scaled) {
-    LogWarn(std::string(kMsgLoadFailed) + fileName_ + " (could not resample to " +
-            std::to_string(width) + " x " + std::to_string(height) + ")");
+    LogWarn(std::string(kMsgLoadFailed) + fileName_);
+    LogDebug("Could not resample to " + std::to_string(width) + " x " + std::to_string(height));
     return;
   }
   image_ = std::move(scaled);

@@ -5,6 +5,8 @@
 
 #include "app/KLDTypes.h"
 #include "app/Logging.h"
+#include "render/Canvas.h"
+#include "render/Viewport.h"
 
 namespace lorvane {
 
@@ -56,6 +58,11 @@ void TKLDScreen::Prepare() {
     std::string error;
     if (!form->Create(error)) throw TKLDException("Failed to create the screen window: " + error);
     form_ = std::move(form);
+  }
+  if (!followed_) {
+    // The shared draw buffer and the screen's viewport take the screen's size from here on.
+    FollowScreenSize(*this);
+    followed_ = true;
   }
   ApplySize();
 }
@@ -109,6 +116,10 @@ void TKLDScreen::Shutdown() noexcept {
   } catch (...) {
   }
 }
+
+TKLDDrawBuffer& TKLDScreen::DrawBuffer() { return SharedDrawBuffer(); }
+TKLDViewport& TKLDScreen::Viewport() { return ScreenViewport(); }
+TKLDCanvas& TKLDScreen::Canvas() { return SharedCanvas(); }
 
 bool TKLDScreen::BeginFrame() { return helper_->BeginFrame(); }
 void TKLDScreen::EndFrame() { helper_->EndFrame(); }

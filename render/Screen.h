@@ -20,6 +20,10 @@ union SDL_Event;
 
 namespace lorvane {
 
+class TKLDCanvas;
+class TKLDDrawBuffer;
+class TKLDViewport;
+
 class TKLDDisplayMode {
  public:
   TKLDDisplayMode(int width, int height, int bits) : width_(width), height_(height), bitsPerPixel_(bits) {}
@@ -76,6 +80,12 @@ class TKLDScreen {
   // Told the new size whenever ApplySize runs (the draw buffer and the viewport follow it).
   void AddSizeListener(std::function<void(int width, int height)> listener);
 
+  // The draw buffer and viewport of the screen's size (made by Prepare, kept at the screen's
+  // size from then on), and the draw buffer's canvas.
+  TKLDDrawBuffer& DrawBuffer();
+  TKLDViewport& Viewport();
+  TKLDCanvas& Canvas();
+
   TKLDDXRect ScreenRect() const { return {0, 0, screenWidth_, screenHeight_}; }
   int ScaleX(int x) const;
   int ScaleY(int y) const;
@@ -121,6 +131,7 @@ class TKLDScreen {
   bool fullScreen_ = false;
   bool wideScreen_ = false;
   unsigned displayAdapter_ = 0;
+  bool followed_ = false;
 };
 
 // The process-wide screen (null before the display module starts).

@@ -424,5 +424,18 @@ TEST(CombineColourTest, ModifierScalesEachChannel) {
   EXPECT_EQ(CombineColour(0xFF808080, 0x80808080u), 0x80404040u);
 }
 
+TEST(NameTableTest, PoolsAndFormatsGoByTheirLogNames) {
+  EXPECT_EQ(TKLDDirectXHelper::PoolName(0), "D3DPOOL_DEFAULT");
+  EXPECT_EQ(TKLDDirectXHelper::PoolName(1), "D3DPOOL_MANAGED");
+  EXPECT_EQ(TKLDDirectXHelper::PoolName(2), "D3DPOOL_SYSTEMMEM");
+  EXPECT_EQ(TKLDDirectXHelper::PoolName(3), "D3DPOOL_SCRATCH");
+  EXPECT_EQ(TKLDDirectXHelper::PoolName(9), "D3DPOOL_DEFAULT");
+  // The textures asked for are the alpha format the texture-format warning names.
+  EXPECT_EQ(TKLDDirectXHelper::FormatName(TextureFormat()), "D3DFMT_A8R8G8B8");
+  EXPECT_EQ(TKLDDirectXHelper::FormatName(0), "D3DFMT_UNKNOWN");
+  // Four-character codes read as themselves, lowest byte first.
+  EXPECT_EQ(TKLDDirectXHelper::FormatName(0x32595559u), "D3DFMT_YUY2");
+}
+
 }  // namespace
 }  // namespace lorvane::test

@@ -6,7 +6,9 @@
 
 #include "app/KLDTypes.h"
 #include "platform/PngWriter.h"
+#include "render/Canvas.h"
 #include "render/DisplayFixture.h"
+#include "render/Viewport.h"
 #include "support/TestSupport.h"
 
 namespace lorvane::test {
@@ -76,6 +78,20 @@ TEST_F(ScreenOpenTest, WindowGetsTheScreenSizeAndIsShown) {
     EXPECT_GE(Screen().DisplayModes().Item(i)->Width(), 800);
     EXPECT_GE(Screen().DisplayModes().Item(i)->Height(), 600);
   }
+}
+
+TEST_F(ScreenOpenTest, PrepareGivesTheDrawBufferAndViewportTheScreenSize) {
+  EXPECT_EQ(Screen().DrawBuffer().Width(), 320);
+  EXPECT_EQ(Screen().DrawBuffer().Height(), 240);
+  EXPECT_EQ(Screen().Viewport().Width(), 320);
+  EXPECT_EQ(Screen().Viewport().Height(), 240);
+  EXPECT_EQ(&Screen().Canvas(), &Screen().DrawBuffer().Canvas());
+  EXPECT_EQ(&Screen().DrawBuffer(), &SharedDrawBuffer());
+  Screen().SetSize(640, 360);
+  EXPECT_EQ(Screen().DrawBuffer().Width(), 640);
+  EXPECT_EQ(Screen().DrawBuffer().Height(), 360);
+  EXPECT_EQ(Screen().Viewport().Width(), 640);
+  EXPECT_EQ(Screen().Viewport().Height(), 360);
 }
 
 TEST_F(ScreenOpenTest, MissingAdapterFallsBackToThePrimary) {
