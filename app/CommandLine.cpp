@@ -121,7 +121,9 @@ THostConnection::THostConnection(TKLDScreen& screen, TKLDApplicationManager& man
     TKLDUIManager* ui = manager.UIManager();
     TKLDScreenLayout* current = ui ? ui->CurrentScreen() : nullptr;
     std::string focus = current && current->FocusedControl ? current->FocusedControl->Name : std::string();
-    return "screen=" + (ui ? ui->CurrentScreenName() : std::string()) + " focus=" + focus;
+    // The screen's own name: a "jump" or "overlay" may spell it in another case, and a name
+    // whose screen is gone names no current screen.
+    return "screen=" + (current ? current->Name : std::string()) + " focus=" + focus;
   };
 }
 

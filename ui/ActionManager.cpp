@@ -41,11 +41,12 @@ void TKLDActionManager::SetPrimaryProfile(const std::string& name) {
 void TKLDActionManager::SetNativeProfile(const std::string& name) { native_ = profiles_.Find(name); }
 
 bool TKLDActionManager::HandleKey(int keyCode) {
-  std::string action;
-  if (primary_) action = primary_->ActionFor(keyCode);
-  if (action.empty() && native_) action = native_->ActionFor(keyCode);
-  if (action.empty()) return false;
-  return ProcessAction(action);
+  // A primary binding with an empty action name still counts as a binding: it keeps the native
+  // profile's action of that key away.
+  const TKLDKeyProfile* profile = primary_ && primary_->IsBound(keyCode) ? primary_ : nullptr;
+  if (!profile && native_ && native_->IsBound(keyCode)) profile = native_;
+  if (!profile) return false;
+  return ProcessAction(profile->ActionFor(keyCode));
 }
 
 bool TKLDActionManager::ProcessAction(const std::string& name) {

@@ -21,6 +21,10 @@ class TKLDKeyProfile {
   void Bind(int keyCode, const std::string& keyName, const std::string& actionName);
   // The action bound to the code, or empty (codes outside 0..255 have none).
   std::string ActionFor(int keyCode) const;
+  // The code has an entry, even one whose action name is empty.
+  bool IsBound(int keyCode) const {
+    return keyCode >= 0 && keyCode < kKeyCount && !Bindings[static_cast<size_t>(keyCode)].empty();
+  }
 };
 
 class TKLDKeyProfileList {

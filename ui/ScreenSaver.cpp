@@ -1,6 +1,8 @@
 #include "ui/ScreenSaver.h"
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "app/Timing.h"
 #include "render/Graphic.h"
@@ -12,6 +14,7 @@ namespace lorvane {
 
 namespace {
 constexpr uint32_t kRepositionMs = 5000;
+constexpr uint32_t kLoadRetryMs = 5000;
 constexpr float kAngleStep = 0.001f;
 constexpr float kFullTurn = 2.0f * static_cast<float>(M_PI);
 
@@ -20,6 +23,16 @@ uint32_t Now() { return Timer() ? Timer()->CurrentTime() : SystemMilliseconds();
 // More than `interval` since `since`, or the clock wrapped below it.
 bool Passed(uint32_t now, uint32_t since, uint32_t interval) {
   return now < since || static_cast<uint64_t>(since) + interval < now;
+}
+// What a failed load saw of the file: a retry is worth it only when this changes.
+std::string FileSignature(const std::string& fileName) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::file_status status = fs::status(fileName, error);
+  if (error || !fs::is_regular_file(status)) return fileName + "|missing";
+  auto size = fs::file_size(fileName, error);
+  auto time = fs::last_write_time(fileName, error).time_since_epoch().count();
+  return fileName + "|" + std::to_string(size) + "|" + std::to_string(time);
 }
 }  // namespace
 
@@ -30,6 +43,15 @@ TKLDScreenSaver::TKLDScreenSaver() {
 }
 
 TKLDScreenSaver::~TKLDScreenSaver() = default;
+
+void TKLDScreenSaver::SetImageFolder(const std::string& folder) {
+  if (folder == imageFolder_) return;
+  imageFolder_ = folder;
+  // Another folder, another picture: the next frame that shows the saver loads it.
+  image_.reset();
+  imageLoaded_ = loadTried_ = false;
+  failedSignature_.clear();
+}
 
 void TKLDScreenSaver::SetDelay(int seconds) {
   delaySeconds_ = seconds < 0 ? 0 : seconds;
@@ -50,11 +72,7 @@ void TKLDScreenSaver::ResetIdle() {
 
 void TKLDScreenSaver::Render() {
   if (delayMs_ == 0 || !active_) return;
-  if (!image_) image_ = std::make_unique<TKLDGraphic>();
-  if (!imageLoaded_) {
-    imageLoaded_ = image_->LoadFromFile(imageFolder_ + "screensaver.png");
-    if (!imageLoaded_) return;
-  }
+  if (!imageLoaded_ && !LoadImage()) return;
   int width = image_->Width(), height = image_->Height();
   uint32_t now = Now();
   if (Passed(now, lastReposition_, kRepositionMs)) {
@@ -67,6 +85,21 @@ void TKLDScreenSaver::Render() {
   angle_ += kAngleStep;
   if (angle_ > kFullTurn) angle_ = 0.0f;
   image_->RenderSprite({0, 0, width, height}, {x_, y_, x_ + width, y_ + height}, angle_, false, false, nullptr);
+}
+
+bool TKLDScreenSaver::LoadImage() {
+  uint32_t now = Now();
+  if (loadTried_ && !Passed(now, lastLoadTry_, kLoadRetryMs)) return false;
+  loadTried_ = true;
+  lastLoadTry_ = now;
+  std::string fileName = imageFolder_ + "screensaver.png";
+  std::string signature = FileSignature(fileName);
+  if (signature == failedSignature_) return false;
+  // A graphic refuses a name that failed before, so every try starts with a fresh one.
+  image_ = std::make_unique<TKLDGraphic>();
+  imageLoaded_ = image_->LoadFromFile(fileName);
+  failedSignature_ = imageLoaded_ ? std::string() : signature;
+  return imageLoaded_;
 }
 
 }  // namespace lorvane

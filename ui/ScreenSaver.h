@@ -21,13 +21,16 @@ class TKLDScreenSaver {
   void Render();
 
   // Where "screensaver.png" is read from.
-  void SetImageFolder(const std::string& folder) { imageFolder_ = folder; }
+  void SetImageFolder(const std::string& folder);
   float RotationAngle() const { return angle_; }
   int ImageX() const { return x_; }
   int ImageY() const { return y_; }
   bool ImageLoaded() const { return imageLoaded_; }
 
  private:
+  // Loads the picture, or tries again after a failure (see below); true once it is loaded.
+  bool LoadImage();
+
   bool active_ = false;
   std::unique_ptr<TKLDGraphic> image_;
   bool imageLoaded_ = false;
@@ -38,6 +41,11 @@ class TKLDScreenSaver {
   uint32_t lastActivity_ = 0;
   float angle_ = 0.0f;
   std::string imageFolder_;
+  // A picture that failed to load is tried again, at most every few seconds and only once the
+  // file has changed, so that a missing or broken picture costs one warning, not one a frame.
+  bool loadTried_ = false;
+  uint32_t lastLoadTry_ = 0;
+  std::string failedSignature_;
 };
 
 }  // namespace lorvane

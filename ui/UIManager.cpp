@@ -139,6 +139,8 @@ void TKLDUIManager::ActivateCurrentScreen() {
 
 void TKLDUIManager::ShowScreen(TKLDScreenLayout* screen) {
   TKLDScreenLayout* current = CurrentScreen();
+  // None while a current name is left that no screen bears any more (a descriptor without
+  // screens) still goes on, so that the lost name leaves the stack and nothing is current.
   if (screen && screen == current) return;
   stack_.Remove(currentName_);
   stack_.PushScreen(screen);
@@ -150,11 +152,15 @@ void TKLDUIManager::ShowScreen(TKLDScreenLayout* screen) {
 }
 
 void TKLDUIManager::OverlayScreen(const std::string& name) {
-  if (name == currentName_) return;
+  // The stack takes "b" and "B" for one screen, so both spellings of the current screen leave it
+  // alone; otherwise it would be taken off and put back, running its onshow and onhide.
+  if (SameText(name, currentName_)) return;
   stack_.Remove(name);
   stack_.Push(name);
   ChangeScreenFocus(currentName_, name);
-  currentName_ = name;
+  // The current name is the screen's own spelling, as the stack holds it.
+  TKLDScreenLayout* screen = FindScreen(name);
+  currentName_ = screen ? screen->Name : name;
   ActivateCurrentScreen();
 }
 

@@ -102,8 +102,10 @@ const char* kKeyBindings = R"(<?xml version="1.0" encoding="UTF-8"?>
       <ActionKey name="stopper" keyname="S">83</ActionKey>
       <ActionKey name="go" keyname="G">71</ActionKey>
       <ActionKey name="nobody" keyname="N">78</ActionKey>
+      <ActionKey name="kbd" keyname="M">77</ActionKey>
     </Profile>
     <Profile name="Remote">
+      <ActionKey name="" keyname="Mute">77</ActionKey>
       <ActionKey name="both-r" keyname="B">66</ActionKey>
       <ActionKey name="remote" keyname="R">82</ActionKey>
     </Profile>
@@ -304,6 +306,19 @@ TEST_F(KeyDispatchTest, PrimaryProfileFirstThenNative) {
   EXPECT_EQ(h.actions.PrimaryProfile(), nullptr);
   h.actions.HandleKey(66);
   EXPECT_EQ(Take(), Items{Event("global:both-k")});
+}
+
+TEST_F(KeyDispatchTest, APrimaryBindingWithoutAnActionNameStillHidesTheNativeOne) {
+  h.ui.ScreenSaver().SetDelay(1);
+  h.ui.ScreenSaver().ResetIdle();
+  h.clock += 1001;
+  ASSERT_TRUE(h.ui.ScreenSaver().IsActive());
+  EXPECT_FALSE(h.actions.HandleKey(77));
+  EXPECT_EQ(Take(), Items{}) << "the native profile's \"kbd\" is not reached";
+  EXPECT_FALSE(h.ui.ScreenSaver().IsActive()) << "the key was dispatched, so it counts as activity";
+  h.actions.SetPrimaryProfile("nosuch");
+  h.actions.HandleKey(77);
+  EXPECT_EQ(Take(), Items{Event("global:kbd")});
 }
 
 TEST_F(KeyDispatchTest, AKeyIsHandledOnlyWhenAFinalActionWasQueued) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Logging.h"
 #include "app/Timing.h"
 #include "platform/PngWriter.h"
 #include "render/DisplayFixture.h"
@@ -114,6 +115,47 @@ TEST(ScreenSaverTest, RotationStartsAgainOnceItPassesAFullTurn) {
   EXPECT_LE(restartedAt, 6290);
   saver->Render();
   EXPECT_NEAR(saver->RotationAngle(), 0.001f, 1e-6f);
+}
+
+TEST(ScreenSaverTest, APictureThatFailedIsTriedAgainOnceItChanged) {
+  ScreenSaverClock clock;
+  std::vector<std::string> logged;
+  TKLDLogger logger;
+  logger.SetEchoList(&logged);
+  SetGlobalLogger(&logger);
+  test::TempDir empty;
+  auto saver = clock.MakeSaver(1);
+  saver->SetImageFolder(empty.Path());
+  clock.now += 2 * kSecond;
+  ASSERT_TRUE(saver->IsActive());
+  auto warnings = [&] {
+    return std::count_if(logged.begin(), logged.end(),
+                         [](const std::string& line) { return line.find("WARN") != std::string::npos; });
+  };
+  // Missing: one warning, then no more however many frames and retries pass.
+  for (int frame = 0; frame < 100; ++frame) saver->Render();
+  clock.now += 6 * kSecond;
+  saver->Render();
+  EXPECT_FALSE(saver->ImageLoaded());
+  EXPECT_EQ(warnings(), 1);
+  // Broken: tried again (not at once, but within 5 s), warned about once more.
+  empty.Write("screensaver.png", "not a picture");
+  saver->Render();
+  EXPECT_EQ(warnings(), 1) << "no new try within 5 s of the last";
+  clock.now += 5001;
+  for (int frame = 0; frame < 100; ++frame) saver->Render();
+  EXPECT_FALSE(saver->ImageLoaded());
+  EXPECT_EQ(warnings(), 2);
+  // Replaced by a good picture: it shows from the next try on.
+  std::string error;
+  ASSERT_TRUE(WritePngFile(empty.File("screensaver.png"), std::vector<uint32_t>(8 * 6, 0xFF00FF00), 8, 6, error));
+  clock.now += 5001;
+  saver->Render();
+  EXPECT_TRUE(saver->ImageLoaded());
+  EXPECT_NEAR(saver->RotationAngle(), 0.001f, 1e-6f) << "drawn in the frame that loaded it";
+  EXPECT_EQ(warnings(), 2);
+  SetGlobalLogger(nullptr);
+  logger.SetEchoList(nullptr);
 }
 
 // Drawn for real on a headless screen. Like every picture the screen draws, the saver's is

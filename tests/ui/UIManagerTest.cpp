@@ -160,10 +160,20 @@ TEST_F(UIManagerTest, OverlayOfTheCurrentScreenDoesNothing) {
   EXPECT_EQ(TakeEvents(), Events{});
   EXPECT_EQ(Update(), Events{});
   EXPECT_EQ(h.StackNames(), (std::vector<std::string>{"A", "B"}));
-  // Another spelling names the same screen, which stands in the stack only once.
+  // Another spelling names the same screen, which stands in the stack only once and is not
+  // taken off and put back.
   h.ui.OverlayScreen("b");
   EXPECT_EQ(h.StackNames(), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(h.ui.CurrentScreen(), h.Screen("B"));
+  EXPECT_EQ(h.ui.CurrentScreenName(), "B");
+  EXPECT_EQ(TakeEvents(), Events{});
+  EXPECT_EQ(Update(), Events{});
+  EXPECT_TRUE(h.ui.CurrentScreenInitialised());
+  // Overlaid under another spelling, a screen is current under its own name.
+  h.ui.OverlayScreen("c");
+  EXPECT_EQ(h.StackNames(), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(h.ui.CurrentScreenName(), "C");
+  h.ui.CloseScreen("C");
   h.ui.CloseScreen("b");
   EXPECT_EQ(h.StackNames(), std::vector<std::string>{"A"});
   EXPECT_FALSE(h.Screen("B")->Shown);
