@@ -567,7 +567,11 @@ void TKLDDirectXHelper::ForceDeviceLoss() { TKLDDeviceResetWatch::Simulate(); }
 
 void TKLDDirectXHelper::SetClipViewport(const TKLDDXRect& rect) {
   if (!renderer_.Valid()) return;
-  if (!renderer_.SetClip(rect.Left, rect.Top, rect.Right, rect.Bottom))
+  // A viewport of negative size cannot be set; SDL would take it as "no clipping" without a word.
+  if (rect.Width() < 0 || rect.Height() < 0)
+    LogWarn("Failed to set DirectX viewport: invalid viewport " + std::to_string(rect.Width()) + " x " +
+            std::to_string(rect.Height()));
+  else if (!renderer_.SetClip(rect.Left, rect.Top, rect.Right, rect.Bottom))
     LogWarn("Failed to set DirectX viewport: " + TKLDSdlRenderer::LastError());
   clipped_ = true;
 }

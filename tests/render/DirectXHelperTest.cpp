@@ -179,6 +179,20 @@ TEST_F(DirectDrawingTest, ClipViewportCutsUntilReset) {
   Dx().EndFrame();
 }
 
+TEST_F(DirectDrawingTest, ClipOfNegativeSizeIsRefusedAndKeepsTheViewport) {
+  ASSERT_TRUE(Dx().BeginFrame());
+  Dx().SetClipViewport({10, 10, 50, 50});
+  Dx().SetClipViewport({100, 100, 90, 140});
+  EXPECT_TRUE(Logged("WARN: Failed to set DirectX viewport: "));
+  EXPECT_TRUE(Dx().Clipped());
+  Dx().FillRect({0, 0, 320, 240}, 0xFFFFFFFFu);
+  Read();
+  EXPECT_EQ(Pixel(20, 20), kWhite);
+  EXPECT_EQ(Pixel(120, 120), kBlack);  // still cut to the viewport in force, not unclipped
+  Dx().ResetClipViewport();
+  Dx().EndFrame();
+}
+
 TEST_F(DirectDrawingTest, SurfaceIsCopiedUnscaledAndUnblended) {
   auto surface = Dx().SurfaceManager().CreateSurface(8, 8);
   std::vector<uint32_t> px(64, 0x40FF0000);  // translucent pixels still replace what is there
@@ -330,6 +344,37 @@ TEST_F(DeviceLossTest, ForcedLossIsLoggedRecoveredAndDrawingResumes) {
     for (int x = 0; x < 200; ++x) textShown |= Pixel(x, y) != kBlack;
   EXPECT_TRUE(textShown);
   Dx().EndFrame();
+}
+
+struct FakePlayer : TKLDDXPlayer {
+  static inline int shutdowns = 0;
+  void Shutdown() override { ++shutdowns; }
+  void Render(const TKLDDXRect&) override {}
+};
+
+std::unique_ptr<TKLDDXPlayer> MakeFakePlayer(const std::string& fileName, bool) {
+  if (fileName == "broken") return nullptr;
+  return std::make_unique<FakePlayer>();
+}
+
+TEST_F(DeviceLossTest, LossEndsTheVideoForGoodButKeepsTheVisualisation) {
+  FakePlayer::shutdowns = 0;
+  Dx().SetPlayerFactory(&MakeFakePlayer);
+  EXPECT_FALSE(Dx().CreateVideoPlayer("broken"));
+  EXPECT_EQ(Dx().VideoPlayer(), nullptr);
+  ASSERT_TRUE(Dx().CreateVideoPlayer("film"));
+  EXPECT_FALSE(Dx().CreateVideoPlayer("film"));  // one at a time
+  ASSERT_TRUE(Dx().CreateVisualisationPlayer("song"));
+  Dx().ForceDeviceLoss();
+  EXPECT_FALSE(Dx().BeginFrame());
+  ASSERT_TRUE(Dx().BeginFrame());
+  EXPECT_EQ(Dx().VideoPlayer(), nullptr);
+  EXPECT_NE(Dx().VisualisationPlayer(), nullptr);
+  EXPECT_EQ(FakePlayer::shutdowns, 1);
+  Dx().EndFrame();
+  Dx().Finalise();
+  EXPECT_EQ(Dx().VisualisationPlayer(), nullptr);
+  EXPECT_EQ(FakePlayer::shutdowns, 2);
 }
 
 using SpriteManagerTest = DisplayFixture;
