@@ -187,12 +187,15 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     return 1;
   }
 
+  int status = 0;
+  // A screenshot that was asked for and not written fails the run, or a script comparing
+  // pictures would be told that all went well.
   auto takeScreenshot = [&](const std::string& path) {
-    if (!services.saveScreenshot || !services.saveScreenshot(path))
-      std::fprintf(stderr, "lorvane: could not write the screenshot %s\n", path.c_str());
+    if (services.saveScreenshot && services.saveScreenshot(path)) return;
+    std::fprintf(stderr, "lorvane: could not write the screenshot %s\n", path.c_str());
+    status = 1;
   };
 
-  int status = 0;
   while (true) {
     if (!THostLoop::PumpEvents(handler)) {
       guarded([&] { manager.CloseInterface(); });

@@ -157,6 +157,28 @@ TEST_F(ScriptedRunTest, AnUnknownCommandAndAMissingScriptFail) {
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("cannot read script"), std::string::npos);
 }
 
+TEST_F(ScriptedRunTest, ARelativeScreenshotLandsInTheCurrentFolder) {
+  test::TempDir here;
+  const fs::path previous = fs::current_path();
+  fs::current_path(here.Path());
+  int status = Run(Key(kEnter) + "screenshot shots.png\nstate\nquit\nstate\n");
+  fs::current_path(previous);
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_EQ(out, std::vector<std::string>{"screen=music focus=back"}) << "stdout holds the state lines only";
+  std::vector<uint32_t> pixels;
+  int width = 0, height = 0;
+  std::string error;
+  EXPECT_TRUE(ReadPngFile(here.File("shots.png"), pixels, width, height, error)) << error;
+  EXPECT_GT(width, 0);
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+}
+
+TEST_F(ScriptedRunTest, AScreenshotThatCannotBeWrittenFailsTheRun) {
+  EXPECT_NE(Run("screenshot " + base.File("no-such-folder/shot.png") + "\nquit\n"), 0);
+  EXPECT_NE(err.find("could not write the screenshot"), std::string::npos) << err;
+  EXPECT_EQ(out, std::vector<std::string>{});
+}
+
 // ---------------------------------------------------------------- key to frame
 
 // The frame drawn after the key: its pixels, read back from the screen's frame capture.
