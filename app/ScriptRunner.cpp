@@ -40,7 +40,9 @@ bool TScriptRunner::Load(const std::string& fileName, std::string& problem) {
 void TScriptRunner::LoadText(const std::string& text) {
   commands_.clear();
   next_ = 0;
-  std::istringstream lines(text);
+  // Editors that save UTF-8 with a byte order mark would otherwise spoil the first command.
+  const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  std::istringstream lines(bom ? text.substr(3) : text);
   std::string raw;
   int number = 0;
   while (std::getline(lines, raw)) {

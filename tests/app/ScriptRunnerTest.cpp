@@ -39,6 +39,18 @@ TEST(ScriptRunner, OneCommandPerFrameSkippingCommentsAndBlankLines) {
   EXPECT_EQ(out.str(), "screen=Home focus=Music\nApplication.Version=v(Application.Version)\n");
 }
 
+TEST(ScriptRunner, AByteOrderMarkAndWindowsLineEndsAreNotPartOfTheCommands) {
+  Recorder rec;
+  TScriptRunner runner;
+  runner.SetHooks(rec.Hooks());
+  runner.LoadText("\xEF\xBB\xBFkey 38\r\n\r\nremote 40\r\nfly\r\n");
+  EXPECT_TRUE(runner.RunFrame());
+  EXPECT_TRUE(runner.RunFrame());
+  EXPECT_EQ(rec.calls, (std::vector<std::string>{"key 38", "remote 40"}));
+  EXPECT_FALSE(runner.RunFrame());
+  EXPECT_EQ(runner.Error(), "line 4: unknown command \"fly\"");
+}
+
 TEST(ScriptRunner, WaitHoldsLaterCommandsForItsTime) {
   Recorder rec;
   TScriptRunner runner;

@@ -157,6 +157,12 @@ TEST_F(ScriptedRunTest, AnUnknownCommandAndAMissingScriptFail) {
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("cannot read script"), std::string::npos);
 }
 
+TEST_F(ScriptedRunTest, WithoutKeyBindingsTheInterfaceRunsAndKeysDoNothing) {
+  fs::remove(base.File("conf/KeyBindings.xml"));
+  ASSERT_EQ(Run(Key(kDown) + Key(kEnter) + "state\n"), 0) << err;
+  EXPECT_EQ(out, std::vector<std::string>{"screen=home focus=music"});
+}
+
 TEST_F(ScriptedRunTest, ARelativeScreenshotLandsInTheCurrentFolder) {
   test::TempDir here;
   const fs::path previous = fs::current_path();
