@@ -159,6 +159,7 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     hooks.meta = services.metaValue;
     hooks.state = services.stateLine;
     hooks.clock = [] { return SystemMilliseconds(); };
+    hooks.remoteClock = [] { return Timer() ? Timer()->Now() : SystemMilliseconds(); };
     script.SetHooks(hooks);
     script.SetOutput(&std::cout);
   }

@@ -85,6 +85,23 @@ bool TScriptRunner::Execute(const TScriptCommand& command) {
     uint64_t code;
     if (!ParseUnsigned(arg, 65535, code))
       return Fail(command, "bad key code \"" + arg + "\" (a number in 0-65535 expected)");
+    if (verb == "remote" && hooks_.remoteClock) {
+      uint32_t now = hooks_.remoteClock();
+      uint32_t real = hooks_.clock ? hooks_.clock() : 0;
+      if (remoteSent_ && now - lastRemote_ <= kRemoteGapMs) {
+        if (!remoteHeld_) {
+          remoteHeld_ = true;
+          remoteHeldSince_ = real;
+        }
+        if (real - remoteHeldSince_ < kRemoteHoldMs) {
+          --next_;  // the same command again in the next frame
+          return true;
+        }
+      }
+      remoteHeld_ = false;
+      remoteSent_ = true;
+      lastRemote_ = now;
+    }
     auto& hook = verb == "key" ? hooks_.key : hooks_.remote;
     if (hook) hook(static_cast<int>(code));
     return true;

@@ -24,7 +24,13 @@ class TScriptRunner {
     // "screen=NAME focus=NAME"
     std::function<std::string()> state;
     std::function<uint32_t()> clock;
+    // The clock remote keys are timed on (the frame clock). A remote key 10 ms or less after the
+    // one before is dropped there, so a script's "remote" waits until it would count.
+    std::function<uint32_t()> remoteClock;
   };
+  static constexpr uint32_t kRemoteGapMs = 10;
+  // A frame clock that stands still (frames not drawn) holds a remote key no longer than this.
+  static constexpr uint32_t kRemoteHoldMs = 1000;
 
   // Reads the script; false with the reason when the file cannot be read.
   bool Load(const std::string& fileName, std::string& problem);
@@ -56,6 +62,10 @@ class TScriptRunner {
   uint32_t waitStart_ = 0;
   uint32_t waitLength_ = 0;
   std::string pendingScreenshot_;
+  bool remoteSent_ = false;
+  uint32_t lastRemote_ = 0;
+  bool remoteHeld_ = false;
+  uint32_t remoteHeldSince_ = 0;
 };
 
 }  // namespace lorvane

@@ -51,6 +51,41 @@ TEST(ScriptRunner, AByteOrderMarkAndWindowsLineEndsAreNotPartOfTheCommands) {
   EXPECT_EQ(runner.Error(), "line 4: unknown command \"fly\"");
 }
 
+TEST(ScriptRunner, RemoteKeysWaitUntilTheyWouldNotBeDropped) {
+  Recorder rec;
+  uint32_t frameClock = 5000;
+  TScriptRunner::Hooks hooks = rec.Hooks();
+  hooks.remoteClock = [&] { return frameClock; };
+  TScriptRunner runner;
+  runner.SetHooks(hooks);
+  runner.LoadText("remote 40\nremote 13\nkey 1\nremote 27\nremote 8\n");
+  runner.RunFrame();
+  frameClock += 4;
+  runner.RunFrame();
+  frameClock += 6;
+  runner.RunFrame();
+  EXPECT_EQ(rec.calls, std::vector<std::string>{"remote 40"}) << "10 ms later would still be dropped";
+  EXPECT_FALSE(runner.Finished());
+  frameClock += 1;
+  runner.RunFrame();
+  EXPECT_EQ(rec.calls.back(), "remote 13");
+  frameClock += 1;
+  runner.RunFrame();
+  EXPECT_EQ(rec.calls.back(), "key 1") << "other commands are not held";
+  frameClock += 20;
+  runner.RunFrame();
+  EXPECT_EQ(rec.calls.back(), "remote 27");
+  // A frame clock that stands still holds a remote key for a second at most.
+  runner.RunFrame();
+  rec.now += 999;
+  runner.RunFrame();
+  EXPECT_EQ(rec.calls.back(), "remote 27");
+  rec.now += 1;
+  runner.RunFrame();
+  EXPECT_EQ(rec.calls.back(), "remote 8");
+  EXPECT_TRUE(runner.Finished());
+}
+
 TEST(ScriptRunner, WaitHoldsLaterCommandsForItsTime) {
   Recorder rec;
   TScriptRunner runner;

@@ -157,6 +157,15 @@ TEST_F(ScriptedRunTest, AnUnknownCommandAndAMissingScriptFail) {
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("cannot read script"), std::string::npos);
 }
 
+TEST_F(ScriptedRunTest, RemoteKeysGivenOneAfterTheOtherAllCount) {
+  // However fast the frames run, no remote key falls within the 10 ms that would drop it.
+  ASSERT_EQ(Run("remote " + std::to_string(kDown) + "\nremote " + std::to_string(kDown) + "\nremote " +
+                std::to_string(kEnter) + "\nstate\n"),
+            0)
+      << err;
+  EXPECT_EQ(out, std::vector<std::string>{"screen=pictures focus=back"});
+}
+
 TEST_F(ScriptedRunTest, WithoutKeyBindingsTheInterfaceRunsAndKeysDoNothing) {
   fs::remove(base.File("conf/KeyBindings.xml"));
   ASSERT_EQ(Run(Key(kDown) + Key(kEnter) + "state\n"), 0) << err;
