@@ -10,7 +10,6 @@
 #include "metadata/MetaData.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
-#include "render/Viewport.h"
 #include "theme/UIObjects.h"
 #include "ui/Screens.h"
 #include "ui/UIManager.h"
@@ -102,7 +101,6 @@ std::string TCommandLine::HelpText() {
 THostConnection::THostConnection(TKLDScreen& screen, TKLDApplicationManager& manager)
     : screen_(screen), scaler_(std::make_unique<TScreenScaler>(screen)) {
   SetDisplayScaler(scaler_.get());
-  FollowScreenSize(screen);
   TKLDScreenHooks& hooks = screen.Hooks();
   hooks.CloseRequested = [&manager] { manager.CloseInterface(); };
   hooks.KeyDown = [&manager](int key) { return manager.ProcessKey(key); };
