@@ -172,7 +172,6 @@ void TKLDUIManager::CloseScreen(const std::string& name) {
   PublishHint(meta_, CurrentScreen());
 }
 
-
 void TKLDUIManager::LinkDescriptorSet(const std::string& name) {
   if (!themes_) return;
   std::string previous = themes_->LinkedName();
