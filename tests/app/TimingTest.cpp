@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -147,20 +148,27 @@ TEST(Timer, VideoPacingRunsFreeAfterTwentySevenTimeouts) {
   timer.FrameTick();
   EXPECT_FALSE(timer.VideoSync()) << "the 27th timed-out wait frees the loop";
   timer.SetFrameWait(200);
+  // Five waits that timed out would take a second; free frames take next to nothing, with
+  // room to spare for a loaded machine.
   uint32_t start = SystemMilliseconds();
-  timer.FrameTick();
-  EXPECT_LT(SystemMilliseconds() - start, 150u) << "render-allowed stays set afterwards";
+  for (int i = 0; i < 5; ++i) timer.FrameTick();
+  EXPECT_LT(SystemMilliseconds() - start, 1000u) << "render-allowed stays set afterwards";
 }
 
 TEST(Timer, PresenterHandshakeAcrossThreads) {
   TKLDTimer timer;
   timer.VideoStarted();
   std::atomic<bool> taken{false};
+  std::atomic<bool> stop{false};
+  // The presenter waits only 2 ms for each answer, so on a loaded machine (or under a
+  // sanitizer) many frames may pass unanswered; what matters is that one is taken at all.
   std::thread presenter([&] {
-    // Keep presenting until the interface loop takes a frame.
-    for (int i = 0; i < 200 && !taken; ++i) taken = timer.VideoFramePresented();
+    while (!stop)
+      if (timer.VideoFramePresented()) taken = true;
   });
-  for (int i = 0; i < 50 && !taken; ++i) timer.FrameTick();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!taken && std::chrono::steady_clock::now() < deadline) timer.FrameTick();
+  stop = true;
   presenter.join();
   EXPECT_TRUE(taken) << "the interface loop acknowledged a presented frame";
   EXPECT_TRUE(timer.VideoSync());
