@@ -12,12 +12,12 @@
 #include "ui/ActionManager.h"
 #include "ui/InterfaceDescriptor.h"
 #include "ui/UIManager.h"
+#include "ui/InterfaceHarness.h"
 #include "ui/UITestSupport.h"
 
 namespace lorvane {
 namespace {
 
-using test::TestCatalogue;
 
 const char* kInterface = R"(<?xml version="1.0" encoding="UTF-8"?>
 <InterfaceDescriptor name="Functions">
@@ -76,36 +76,15 @@ std::unique_ptr<TKLDFunction> Fn(const std::string& name, TKLDTargetKind kind = 
 
 // A UI manager showing "Home", an action manager and the executor wired as the application
 // manager wires them, a frame clock the test moves by hand and a log the test reads.
-class FunctionsTest : public ::testing::Test {
+class FunctionsTest : public ::testing::Test, public test::InterfaceHarness {
  protected:
-  FunctionsTest() : timer([this] { return clock; }) {
-    logger.SetEchoList(&logged);
-    SetGlobalLogger(&logger);
-    catalogue.Add(TKLDStyleKind::Caption, "big");
-    catalogue.Add(TKLDStyleKind::Button, "btn");
-    catalogue.Add(TKLDStyleKind::Button, "btn2");
-    descriptor.SetStyleCatalogue(&catalogue);
-    descriptor.LoadFromText(kInterface);
-    ui.SetDescriptorSource([this] { return &descriptor; });
-    ui.SetActionManager(&actions);
-    ui.SetMetaDataManager(&meta);
-    actions.SetUIManager(&ui);
-    actions.SetFunctions(&functions);
-    actions.SetDescriptorSource([this] { return &descriptor; });
-    TKLDFunctions::Context context;
-    context.ui = &ui;
-    context.actions = &actions;
-    context.meta = &meta;
-    context.timer = &timer;
+  FunctionsTest() : InterfaceHarness(kInterface) {
+    TKLDFunctions::Context context = functions.GetContext();
     context.quit = [this] { ++quits; };
     context.restart = [this] { ++restarts; };
     functions.SetContext(context);
     ui.Start();
     ui.Update();
-  }
-  ~FunctionsTest() override {
-    SetGlobalLogger(nullptr);
-    logger.SetEchoList(nullptr);
   }
 
   std::string ErrorOf(const std::function<void()>& call) {
@@ -129,35 +108,19 @@ class FunctionsTest : public ::testing::Test {
   bool RunControl(const std::string& name, const std::string& target, const std::string& parameter = "") {
     return Run(name, TKLDTargetKind::Control, target, parameter);
   }
+  // Moves the clock only: these tests run the executor directly, not the frame's update.
   void Frame(uint32_t now) {
     clock = now;
     timer.MarkFrameStart();
   }
 
-  TKLDInteractiveControl* Control(const std::string& name) {
-    return dynamic_cast<TKLDInteractiveControl*>(descriptor.Controls.FindControl(name));
-  }
   TKLDScreenLayout& Home() { return *descriptor.Screens.FindScreen("Home"); }
-  std::string Focused() {
-    TKLDScreenLayout* screen = ui.CurrentScreen();
-    return screen && screen->FocusedControl ? screen->FocusedControl->Name : "";
-  }
   void Place(const std::string& name, int x, int y) {
     Control(name)->AbsoluteX = x;
     Control(name)->AbsoluteY = y;
   }
   void Move(const std::string& name) { functions.Execute(*Fn(name)); }
 
-  std::vector<std::string> logged;  // outlives the logger, which echoes into it
-  TKLDLogger logger;
-  uint32_t clock = 1000;
-  TKLDTimer timer;
-  TKLDMetaDataManager meta;
-  TestCatalogue catalogue;
-  TKLDInterfaceDescriptor descriptor;
-  TKLDActionManager actions;
-  TKLDUIManager ui;
-  TKLDFunctions functions;
   int quits = 0;
   int restarts = 0;
 };

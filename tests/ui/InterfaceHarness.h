@@ -23,11 +23,12 @@ namespace lorvane::test {
 
 class InterfaceHarness {
  public:
-  // Styles the texts may name: buttons "btn", captions "big".
+  // Styles the texts may name: buttons "btn" and "btn2", captions "big".
   explicit InterfaceHarness(const std::string& interfaceXml) {
     logger.SetEchoList(&logged);
     SetGlobalLogger(&logger);
     catalogue.Add(TKLDStyleKind::Button, "btn");
+    catalogue.Add(TKLDStyleKind::Button, "btn2");
     catalogue.Add(TKLDStyleKind::Caption, "big");
     descriptor.SetStyleCatalogue(&catalogue);
     loaded = descriptor.LoadFromText(interfaceXml);
