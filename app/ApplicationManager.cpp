@@ -1,6 +1,5 @@
 #include "app/ApplicationManager.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -9,6 +8,7 @@
 #include "app/KLDTypes.h"
 #include "app/Timing.h"
 #include "metadata/MetaData.h"
+#include "platform/FileSystem.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "theme/ThemeManager.h"
@@ -26,11 +26,6 @@ const char* const kMeasureUpdates = "User interface updates";
 const char* const kErrorText =
     "A fatal error has occurred and lorvane needs to close. Please contact Tarnwick support and report the "
     "following error message:";
-
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string Upper(std::string text) {
   for (char& c : text)
@@ -418,5 +413,4 @@ void TKLDApplicationManager::HandleUnhandledError(const std::string& message) {
   }
   if (!ignore) terminate_();
 }
-
 }  // namespace lorvane

@@ -1,22 +1,16 @@
 #include "app/Logging.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <chrono>
 #include <ctime>
 
 #include "Version.h"
+#include "platform/FileSystem.h"
 
 namespace lorvane {
 
 namespace {
 TKLDLogger* g_logger = nullptr;
-
-bool DirectoryExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::string Upper(std::string text) {
   for (char& c : text)
@@ -100,9 +94,7 @@ void TKLDLogger::OpenLog() {
   opened_ = true;
   std::string folder = logFolder_;
   if (!folder.empty() && folder.back() == '/') folder.pop_back();
-  if (!DirectoryExists(folder)) {
-    if (mkdir(folder.c_str(), 0755) != 0 && !DirectoryExists(folder)) return;
-  }
+  if (!DirectoryExists(folder) && !CreateFolder(folder)) return;
   std::time_t t = std::time(nullptr);
   std::tm tm {};
   localtime_r(&t, &tm);
@@ -122,5 +114,4 @@ void LogInfo(const std::string& message) { if (g_logger) g_logger->Log(LOG_INFO,
 void LogWarn(const std::string& message) { if (g_logger) g_logger->Log(LOG_WARN, message); }
 void LogError(const std::string& message) { if (g_logger) g_logger->Log(LOG_ERROR, message); }
 void LogInfoList(const std::vector<std::string>* lines) { if (g_logger) g_logger->LogList(LOG_INFO, lines); }
-
 }  // namespace lorvane

@@ -1,9 +1,8 @@
 #include "app/Preferences.h"
 
-#include <sys/stat.h>
-
 #include "app/KLDTypes.h"
 #include "app/Logging.h"
+#include "platform/FileSystem.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {
@@ -12,15 +11,9 @@ namespace {
 
 constexpr const char* kRootName = "ClientPreferences";
 
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
-}
-
 std::string Element(const std::string& name, const std::string& value) {
   return IndentText(0) + XmlOpenTag(name) + value + XmlCloseTag(name);
 }
-
 }  // namespace
 
 TKLDPrefsManager::TKLDPrefsManager() { SetDefaults(); }
@@ -175,5 +168,4 @@ std::vector<std::string> TKLDPrefsManager::ExtensionItems(const std::string& lis
   }
   return items;
 }
-
 }  // namespace lorvane

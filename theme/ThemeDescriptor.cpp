@@ -1,12 +1,11 @@
 #include "theme/ThemeDescriptor.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <ctime>
 
 #include "app/KLDTypes.h"
 #include "app/Logging.h"
+#include "platform/FileSystem.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {
@@ -16,12 +15,6 @@ namespace {
 constexpr const char* kErrorPrefix = "Encountered error whilst parsing Theme Descriptor XML: ";
 
 [[noreturn]] void RaiseError(const std::string& text) { throw TKLDException(kErrorPrefix + text); }
-
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
-
 }  // namespace
 
 void TKLDPreviewList::Add(const std::string& name, const std::string& fileName) {
@@ -124,5 +117,4 @@ bool TKLDThemeDescriptor::LoadFromFile(const std::string& themeDir) {
   }
   return true;
 }
-
 }  // namespace lorvane

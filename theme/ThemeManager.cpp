@@ -1,24 +1,14 @@
 #include "theme/ThemeManager.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 
 #include "app/KLDTypes.h"
 #include "app/Logging.h"
+#include "platform/FileSystem.h"
 #include "ui/InterfaceDescriptor.h"
 
 namespace lorvane {
-
-namespace {
-
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
-
-}  // namespace
 
 TKLDThemeManager::TKLDThemeManager()
     : themeDescriptor_(std::make_unique<TKLDThemeDescriptor>()),
@@ -196,5 +186,4 @@ void TKLDThemeManager::UnlinkDescriptors() {
   // TKLDAudioDescriptor: linkedAudio_.reset(); make baseAudio_ active.
   ConnectActiveDescriptors();
 }
-
 }  // namespace lorvane

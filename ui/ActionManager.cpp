@@ -1,8 +1,7 @@
 #include "ui/ActionManager.h"
 
-#include <sys/stat.h>
-
 #include "app/Logging.h"
+#include "platform/FileSystem.h"
 #include "ui/Functions.h"
 #include "ui/InterfaceDescriptor.h"
 #include "ui/Macros.h"
@@ -10,13 +9,6 @@
 #include "ui/UIManager.h"
 
 namespace lorvane {
-
-namespace {
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-}  // namespace
 
 TKLDActionManager::TKLDActionManager() = default;
 TKLDActionManager::~TKLDActionManager() = default;
@@ -107,5 +99,4 @@ void TKLDActionManager::ProcessQueue() {
     }
   }
 }
-
 }  // namespace lorvane
