@@ -8,7 +8,7 @@
 
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
-#include "app/Timing.h"
+#include "base/Timing.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 

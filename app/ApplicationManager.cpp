@@ -5,10 +5,10 @@
 #include <climits>
 #include <cstdlib>
 
-#include "app/KLDTypes.h"
-#include "app/Timing.h"
+#include "base/KLDTypes.h"
+#include "base/Timing.h"
 #include "metadata/MetaData.h"
-#include "platform/FileSystem.h"
+#include "base/FileSystem.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "theme/ThemeManager.h"

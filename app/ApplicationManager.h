@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "app/Preferences.h"
 
 namespace lorvane {

@@ -6,7 +6,7 @@
 
 #include "app/ApplicationManager.h"
 #include "app/ScriptRunner.h"
-#include "app/Timing.h"
+#include "base/Timing.h"
 #include "metadata/MetaData.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"

@@ -1,8 +1,8 @@
 #include "app/Preferences.h"
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
-#include "platform/FileSystem.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
+#include "base/FileSystem.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/Logging.h"
-#include "app/Timing.h"
+#include "base/Logging.h"
+#include "base/Timing.h"
 #include "theme/Languages.h"
 
 namespace lorvane {

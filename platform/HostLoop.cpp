@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 
 namespace lorvane {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "platform/CairoSurface.h"
 #include "render/Graphic.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 
 namespace lorvane {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
 #include "platform/PngWriter.h"
 #include "platform/SdlWindow.h"
 #include "platform/SpriteContext.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "platform/PixbufImage.h"
 #include "render/Screen.h"
 

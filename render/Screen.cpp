@@ -3,8 +3,8 @@
 #include <cfenv>
 #include <cmath>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
 #include "render/Canvas.h"
 #include "render/Viewport.h"
 

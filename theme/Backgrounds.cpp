@@ -1,6 +1,6 @@
 #include "theme/Backgrounds.h"
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "render/ColourRenderer.h"
 #include "theme/VisualDescriptor.h"
 #include "theme/XmlHelper.h"

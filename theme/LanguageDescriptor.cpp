@@ -1,6 +1,6 @@
 #include "theme/LanguageDescriptor.h"
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {

@@ -1,6 +1,6 @@
 #include "theme/Shapes.h"
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "theme/Fills.h"
 #include "theme/VisualDescriptor.h"
 #include "theme/XmlHelper.h"

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
-#include "platform/FileSystem.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
+#include "base/FileSystem.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
-#include "platform/FileSystem.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
+#include "base/FileSystem.h"
 #include "ui/InterfaceDescriptor.h"
 
 namespace lorvane {

@@ -366,4 +366,14 @@ TKLDUIDisplayObjectList::TKLDUIDisplayObjectList() {
   ItemClass = &CreateUIObject<TKLDUIDisplayObject>;
 }
 
+std::string XmlAttribute(const std::string& name, const std::string& value) {
+  return " " + name + "=\"" + EncodeXml(value) + "\"";
+}
+
+std::string SelfClosingTag(const TKLDUIObject& object, const std::string& attributes) {
+  std::string tag = object.GetOpenTag();
+  tag.pop_back();  // the ">"
+  return tag + attributes + "/>";
+}
+
 }  // namespace lorvane

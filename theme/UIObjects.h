@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 
 namespace lorvane {
 
@@ -232,5 +232,11 @@ class TKLDUIDisplayObjectList : public TKLDUIObjectList {
  public:
   TKLDUIDisplayObjectList();
 };
+
+// An object written as one self-closing element: the start tag with `attributes` (each with its
+// leading space) added before "/>".
+std::string SelfClosingTag(const TKLDUIObject& object, const std::string& attributes);
+// ` name="VALUE"` with the value escaped.
+std::string XmlAttribute(const std::string& name, const std::string& value);
 
 }  // namespace lorvane

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 
 namespace lorvane {
 

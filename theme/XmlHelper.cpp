@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 
 namespace lorvane {
 

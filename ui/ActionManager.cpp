@@ -1,7 +1,7 @@
 #include "ui/ActionManager.h"
 
-#include "app/Logging.h"
-#include "platform/FileSystem.h"
+#include "base/Logging.h"
+#include "base/FileSystem.h"
 #include "ui/Functions.h"
 #include "ui/InterfaceDescriptor.h"
 #include "ui/Macros.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "theme/XmlHelper.h"
 #include "ui/FunctionList.h"
 

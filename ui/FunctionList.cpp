@@ -36,16 +36,6 @@ std::string TargetKindName(TKLDTargetKind kind) {
   return std::string();
 }
 
-std::string XmlAttribute(const std::string& name, const std::string& value) {
-  return " " + name + "=\"" + EncodeXml(value) + "\"";
-}
-
-std::string SelfClosingTag(const TKLDUIObject& object, const std::string& attributes) {
-  std::string tag = object.GetOpenTag();
-  tag.pop_back();  // the ">"
-  return tag + attributes + "/>";
-}
-
 TKLDFunction::TKLDFunction(const std::string& name) : TKLDUIObject(name) { TagName = "Function"; }
 
 void TKLDFunction::InheritFrom(TKLDUIObject& source) {

@@ -15,12 +15,6 @@ enum class TKLDTargetKind { None, Screen, Descriptor, Text, Control, Sound, Valu
 bool ParseTargetKind(const std::string& text, TKLDTargetKind& kind);
 std::string TargetKindName(TKLDTargetKind kind);
 
-// An object written as one self-closing element: the start tag with `attributes` (each with its
-// leading space) added before "/>".
-std::string SelfClosingTag(const TKLDUIObject& object, const std::string& attributes);
-// ` name="VALUE"` with the value escaped.
-std::string XmlAttribute(const std::string& name, const std::string& value);
-
 class TKLDFunction : public TKLDUIObject {
  public:
   explicit TKLDFunction(const std::string& name);

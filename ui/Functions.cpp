@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
-#include "app/Timing.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
+#include "base/Timing.h"
 #include "metadata/MetaData.h"
 #include "ui/ActionManager.h"
 #include "ui/InterfaceDescriptor.h"

@@ -1,6 +1,6 @@
 #include "ui/InterfaceDescriptor.h"
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "theme/VisualDescriptor.h"
 #include "theme/XmlHelper.h"
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {

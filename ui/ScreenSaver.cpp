@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/Timing.h"
+#include "base/Timing.h"
 #include "render/Graphic.h"
 #include "render/Random.h"
 #include "platform/HostLoop.h"

@@ -6,34 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "metadata/MetaValues.h"
 #include "theme/UIObjects.h"
 #include "ui/Actions.h"
 #include "ui/Containers.h"
 #include "ui/UIControls.h"
 
 namespace lorvane {
-
-class TKLDMetaDataManager;
-
-// A metadata value a theme declares ("MetaInformation"): applied when the interface starts, or
-// for a screen's own values whenever the screen becomes current.
-class TKLDMetaValue : public TKLDUIObject {
- public:
-  explicit TKLDMetaValue(const std::string& name);
-  void InheritFrom(TKLDUIObject& source) override;
-  void SaveAsXML(std::vector<std::string>& lines) override;
-
-  std::string Value;
-};
-
-class TKLDMetaValueList : public TKLDUIObjectList {
- public:
-  TKLDMetaValueList();
-  TKLDMetaValue* FindValue(const std::string& name) const { return FindAs<TKLDMetaValue>(name); }
-  TKLDMetaValue* ValueAt(int index) const { return dynamic_cast<TKLDMetaValue*>(Object(index)); }
-  // Publishes every own value into the manager (the process-wide one when none is given).
-  void Apply(TKLDMetaDataManager* manager = nullptr) const;
-};
 
 // Pending screen events, run in this order by the UI manager.
 enum TKLDScreenEvent : int { seInit = 1, seShow = 2, seHide = 4, seFocus = 8, seUnfocus = 16 };

@@ -1,6 +1,6 @@
 #include "ui/UIControls.h"
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "metadata/MetaData.h"
 #include "theme/Languages.h"
 #include "theme/XmlHelper.h"

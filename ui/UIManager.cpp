@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
-#include "app/Timing.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
+#include "base/Timing.h"
 #include "metadata/MetaData.h"
 #include "render/Screen.h"
 #include "theme/ThemeManager.h"

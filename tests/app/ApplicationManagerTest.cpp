@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
-#include "app/Timing.h"
+#include "base/Timing.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "support/TestSupport.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
 #include "support/TestSupport.h"
 
 namespace lorvane {

@@ -11,7 +11,7 @@
 
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
-#include "app/Timing.h"
+#include "base/Timing.h"
 #include "platform/HostLoop.h"
 #include "platform/PngWriter.h"
 #include "render/Screen.h"

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <map>
 
-#include "app/Logging.h"
-#include "app/Timing.h"
+#include "base/Logging.h"
+#include "base/Timing.h"
 
 namespace lorvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Logging.h"
+#include "base/Logging.h"
 #include "render/DirectXHelper.h"
 #include "render/Screen.h"
 

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "platform/PngWriter.h"
 #include "render/Canvas.h"
 #include "render/DisplayFixture.h"

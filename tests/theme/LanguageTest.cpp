@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "metadata/MetaData.h"
 #include "support/TestSupport.h"
 #include "theme/LanguageDescriptor.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "metadata/MetaData.h"
 #include "support/TestSupport.h"
 #include "theme/ThemeManager.h"

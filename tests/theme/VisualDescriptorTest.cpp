@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/KLDTypes.h"
-#include "app/Logging.h"
+#include "base/KLDTypes.h"
+#include "base/Logging.h"
 #include "support/TestSupport.h"
 #include "theme/VisualDescriptor.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "support/TestSupport.h"
 
 namespace lorvane {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "support/TestSupport.h"
 #include "ui/InterfaceHarness.h"
 #include "ui/Macros.h"

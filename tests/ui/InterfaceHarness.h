@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Logging.h"
-#include "app/Timing.h"
+#include "base/Logging.h"
+#include "base/Timing.h"
 #include "metadata/MetaData.h"
 #include "ui/ActionManager.h"
 #include "ui/Functions.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/KLDTypes.h"
+#include "base/KLDTypes.h"
 #include "support/TestSupport.h"
 
 using namespace lorvane;

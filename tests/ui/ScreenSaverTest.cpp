@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Logging.h"
-#include "app/Timing.h"
+#include "base/Logging.h"
+#include "base/Timing.h"
 #include "platform/PngWriter.h"
 #include "render/DisplayFixture.h"
 #include "support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "platform/FileSystem.h"
+#include "base/FileSystem.h"
 
 #include <sys/stat.h>
 

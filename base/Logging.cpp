@@ -1,11 +1,11 @@
-#include "app/Logging.h"
+#include "base/Logging.h"
 
 #include <cerrno>
 #include <chrono>
 #include <ctime>
 
 #include "Version.h"
-#include "platform/FileSystem.h"
+#include "base/FileSystem.h"
 
 namespace lorvane {
 

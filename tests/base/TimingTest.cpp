@@ -1,4 +1,4 @@
-#include "app/Timing.h"
+#include "base/Timing.h"
 
 #include <gtest/gtest.h>
 
