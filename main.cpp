@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "base/Timing.h"
 #include "platform/HostLoop.h"
+#include "platform/SoundOutput.h"
 #include "render/Screen.h"
 
 using namespace lorvane;
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     THostConnection connection(screen, manager);
     status = RunHost(manager, options, connection.Services());
   }
+  ShutdownSoundOutput();
   THostLoop::Finalise();
   SetGlobalTimer(nullptr);
   return status;

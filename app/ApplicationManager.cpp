@@ -5,12 +5,15 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/ConsoleManager.h"
+#include "app/Settings.h"
 #include "base/KLDTypes.h"
 #include "base/Timing.h"
 #include "metadata/MetaData.h"
 #include "base/FileSystem.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
+#include "theme/Sound.h"
 #include "theme/ThemeManager.h"
 #include "ui/ActionManager.h"
 #include "ui/Functions.h"
@@ -100,6 +103,7 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
     std::_Exit(EXIT_FAILURE);
   };
   idleSleep_ = [](uint32_t ms) { THostLoop::SleepMs(ms); };
+  SetSoundEffectsSource([this] { return prefs_ && prefs_->SoundEffects(); });
 }
 
 TKLDApplicationManager::~TKLDApplicationManager() {
@@ -107,6 +111,7 @@ TKLDApplicationManager::~TKLDApplicationManager() {
   FreeManagers();
   prefs_.reset();
   if (g_applicationManager == this) g_applicationManager = nullptr;
+  SetSoundEffectsSource(nullptr);
   SetGlobalLogger(nullptr);
   logger_.reset();
 }
@@ -122,6 +127,7 @@ void TKLDApplicationManager::CreateManagers() {
   if (!actionManager_) actionManager_ = std::make_unique<TKLDActionManager>();
   if (!uiManager_) uiManager_ = std::make_unique<TKLDUIManager>();
   if (!metaDataManager_) metaDataManager_ = std::make_unique<TKLDMetaDataManager>();
+  if (!settingsManager_) settingsManager_ = std::make_unique<TKLDSettingsManager>();
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 
   auto descriptor = [this]() -> TKLDInterfaceDescriptor* {
@@ -139,9 +145,40 @@ void TKLDApplicationManager::CreateManagers() {
   context.actions = actionManager_.get();
   context.meta = metaDataManager_.get();
   context.timer = Timer();
+  context.themes = themeManager_.get();
   context.quit = [this] { CloseInterface(); };
   context.restart = [this] { RestartInterface(); };
+  context.loadGroup = [this](const std::string& group) { settingsManager_->LoadGroup(group); };
+  context.saveGroup = [this](const std::string& group) { settingsManager_->SaveGroup(group); };
   functions_->SetContext(context);
+
+  TKLDSettingsManager::Context settings;
+  settings.prefs = prefs_.get();
+  settings.meta = metaDataManager_.get();
+  settings.modes = Screen() ? &Screen()->DisplayModes() : nullptr;
+  settings.themes = themeManager_.get();
+  settings.setScreenSaverDelay = [this](int seconds) { uiManager_->ScreenSaver().SetDelay(seconds); };
+  settings.processAction = [this](const std::string& action) { actionManager_->ProcessAction(action); };
+  settingsManager_->SetContext(settings);
+
+  if (!uiManager_->Diagnostics()) {
+    TKLDConsoleManager::Context console;
+    console.prefs = prefs_.get();
+    console.meta = metaDataManager_.get();
+    console.ui = uiManager_.get();
+    console.functions = functions_.get();
+    console.timer = Timer();
+    console.logger = logger_.get();
+    console.screen = Screen();
+    console.functionList = [this]() -> TKLDFunctionList* {
+      return themeManager_ && themeManager_->ThemeLoaded() ? &themeManager_->Interface().Functions : nullptr;
+    };
+    console.restart = [this] { RestartInterface(); };
+    console.quit = [this] { CloseInterface(); };
+    // This host has no life without the interface: closing it ends the process.
+    console.bye = [this] { CloseInterface(); };
+    uiManager_->SetDiagnostics(std::make_unique<TKLDDiagnostics>(console));
+  }
   SetFunctionExecutor(functions_.get());
 }
 
@@ -153,6 +190,7 @@ void TKLDApplicationManager::FreeManagers() {
   themeManager_.reset();
   actionManager_.reset();
   uiManager_.reset();
+  settingsManager_.reset();
   metaDataManager_.reset();
 }
 

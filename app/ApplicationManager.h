@@ -13,6 +13,7 @@ namespace lorvane {
 class TKLDActionManager;
 class TKLDFunctions;
 class TKLDMetaDataManager;
+class TKLDSettingsManager;
 class TKLDThemeManager;
 class TKLDUIManager;
 
@@ -88,6 +89,7 @@ class TKLDApplicationManager {
   TKLDMetaDataManager* MetaDataManager() const { return metaDataManager_.get(); }
   TKLDActionManager* ActionManager() const { return actionManager_.get(); }
   TKLDUIManager* UIManager() const { return uiManager_.get(); }
+  TKLDSettingsManager* SettingsManager() const { return settingsManager_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -137,6 +139,7 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDActionManager> actionManager_;
   std::unique_ptr<TKLDUIManager> uiManager_;
   std::unique_ptr<TKLDMetaDataManager> metaDataManager_;
+  std::unique_ptr<TKLDSettingsManager> settingsManager_;
   // The theme function executor, made with the managers it acts on.
   std::unique_ptr<TKLDFunctions> functions_;
   std::unique_ptr<TKLDLogger> logger_;

@@ -26,12 +26,21 @@ PangoContext* SharedContext() {
   return context;
 }
 
+// Windows' console faces are rarely installed here; fontconfig does not know them as fixed
+// pitch, so without a hint they would fall back to a proportional face and columns would wander.
+std::string FamilyWithFallback(const std::string& family) {
+  static const char* const kMonospaceFaces[] = {"Lucida Console", "Consolas", "Lucida Sans Typewriter"};
+  for (const char* face : kMonospaceFaces)
+    if (g_ascii_strcasecmp(family.c_str(), face) == 0) return family + ",monospace";
+  return family;
+}
+
 }  // namespace
 
 TKLDPangoFont::TKLDPangoFont(const std::string& family, int pixelSize, bool bold, bool italic)
     : description_(pango_font_description_new()), pixelSize_(pixelSize) {
   // The family is set as a name, never parsed, so "Times New Roman" stays one family.
-  pango_font_description_set_family(description_, family.c_str());
+  pango_font_description_set_family(description_, FamilyWithFallback(family).c_str());
   pango_font_description_set_absolute_size(description_, std::max(1, pixelSize) * PANGO_SCALE);
   pango_font_description_set_weight(description_, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
   pango_font_description_set_style(description_, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);

@@ -17,8 +17,9 @@ TKLDThemeManager::TKLDThemeManager()
       baseInterface_(std::make_unique<TKLDInterfaceDescriptor>()),
       interface_(baseInterface_.get()),
       baseLanguage_(std::make_unique<TKLDLanguageDescriptor>()),
-      // TKLDAudioDescriptor: create baseAudio_ here.
-      language_(baseLanguage_.get()) {
+      language_(baseLanguage_.get()),
+      baseAudio_(std::make_unique<TKLDAudioDescriptor>()),
+      audio_(baseAudio_.get()) {
   ConnectActiveDescriptors();
 }
 
@@ -99,6 +100,8 @@ bool TKLDThemeManager::LoadTheme(const std::string& name) {
   baseInterface_ = std::make_unique<TKLDInterfaceDescriptor>();
   interface_ = baseInterface_.get();
   language_ = baseLanguage_.get();
+  baseAudio_ = std::make_unique<TKLDAudioDescriptor>();
+  audio_ = baseAudio_.get();
   ConnectActiveDescriptors();
 
   themeName_ = name;
@@ -109,12 +112,12 @@ bool TKLDThemeManager::LoadTheme(const std::string& name) {
   if (!visual_->LoadFromFile(GetBasePrefix())) return false;
   if (!interface_->LoadFromFile(GetBasePrefix())) return false;
   if (!language_->LoadFromFile(GetBasePrefix())) return false;
-  // TKLDAudioDescriptor: if (!audio_->LoadFromFile(GetBasePrefix())) return false;
+  if (!audio_->LoadFromFile(GetBasePrefix())) return false;
 
   if (TKLDLanguageManager* current = CurrentLanguageManager()) current->LoadingComplete();
 
   visual_->Bitmaps.LoadImages(GetResourcesDir());
-  // TKLDAudioDescriptor: the sound list loads its sound files here.
+  audio_->Sounds.LoadSounds(GetResourcesDir());
 
   themeLoaded_ = true;
   const TKLDLanguageManager& languages = language_->LanguageManager();
@@ -161,16 +164,20 @@ bool TKLDThemeManager::LinkDescriptors(const std::string& name) {
     linkedLanguage_->LinkBase(*baseLanguage_);
     language_ = linkedLanguage_.get();
   }
-  // TKLDAudioDescriptor: if (files & kLinkedAudio) create linkedAudio_, LinkBase(*baseAudio_), make it active.
+  if (files & kLinkedAudio) {
+    linkedAudio_ = std::make_unique<TKLDAudioDescriptor>();
+    linkedAudio_->LinkBase(*baseAudio_);
+    audio_ = linkedAudio_.get();
+  }
   ConnectActiveDescriptors();
 
   if (linkedVisual_ && !linkedVisual_->LoadFromFile(GetLinkedPrefix())) return false;
   if (linkedInterface_ && !linkedInterface_->LoadFromFile(GetLinkedPrefix())) return false;
   if (linkedLanguage_ && !linkedLanguage_->LoadFromFile(GetLinkedPrefix())) return false;
-  // TKLDAudioDescriptor: if (linkedAudio_ && !linkedAudio_->LoadFromFile(GetLinkedPrefix())) return false;
+  if (linkedAudio_ && !linkedAudio_->LoadFromFile(GetLinkedPrefix())) return false;
 
   if (linkedVisual_) linkedVisual_->Bitmaps.LoadImages(GetResourcesDir());
-  // TKLDAudioDescriptor: if the audio descriptor was replaced, its sound list loads its sounds here.
+  if (linkedAudio_) linkedAudio_->Sounds.LoadSounds(GetResourcesDir());
   LogInfo("Linked descriptor set " + name + " of theme " + themeName_);
   return true;
 }
@@ -183,7 +190,8 @@ void TKLDThemeManager::UnlinkDescriptors() {
   linkedInterface_.reset();
   visual_ = baseVisual_.get();
   linkedVisual_.reset();
-  // TKLDAudioDescriptor: linkedAudio_.reset(); make baseAudio_ active.
+  audio_ = baseAudio_.get();
+  linkedAudio_.reset();
   ConnectActiveDescriptors();
 }
 }  // namespace lorvane

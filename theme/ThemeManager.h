@@ -3,19 +3,18 @@
 // (visual, interface, language, audio) from the files prefixed "base-", and on request a linked
 // descriptor set whose files (prefixed with the set's name and "-") override the base ones.
 //
-// The content descriptors arrive one by one. Each has the same place in this class:
+// Every content descriptor has the same places in this class:
 //   - an owned base descriptor created in the constructor and an active pointer;
 //   - a step in LoadTheme (load from GetBasePrefix, then any files it names: bitmaps, sounds);
 //   - a step in LinkDescriptors (create, LinkBase to the base one, load from GetLinkedPrefix);
 //   - a step in UnlinkDescriptors (free the override, make the base one active again).
-// Every such place is marked below with the descriptor's name: TKLDVisualDescriptor,
-// TKLDInterfaceDescriptor, TKLDAudioDescriptor. The language descriptor is already in all four.
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "theme/AudioDescriptor.h"
 #include "theme/LanguageDescriptor.h"
 #include "theme/ThemeDescriptor.h"
 #include "theme/VisualDescriptor.h"
@@ -90,7 +89,9 @@ class TKLDThemeManager {
   TKLDInterfaceDescriptor& BaseInterface() { return *baseInterface_; }
   // The active interface descriptor: the linked set's when it provides one, else the base.
   TKLDInterfaceDescriptor& Interface() { return *interface_; }
-  // TKLDAudioDescriptor: BaseAudio() / Audio() accessors go here.
+  TKLDAudioDescriptor& BaseAudio() { return *baseAudio_; }
+  // The active audio descriptor: the linked set's when it provides one, else the base.
+  TKLDAudioDescriptor& Audio() { return *audio_; }
 
  private:
   // Theme and set names become folder and file names: nothing that leaves the themes folder.
@@ -118,7 +119,9 @@ class TKLDThemeManager {
   std::unique_ptr<TKLDLanguageDescriptor> baseLanguage_;
   std::unique_ptr<TKLDLanguageDescriptor> linkedLanguage_;
   TKLDLanguageDescriptor* language_ = nullptr;
-  // TKLDAudioDescriptor: std::unique_ptr baseAudio_, linkedAudio_ and the active pointer.
+  std::unique_ptr<TKLDAudioDescriptor> baseAudio_;
+  std::unique_ptr<TKLDAudioDescriptor> linkedAudio_;
+  TKLDAudioDescriptor* audio_ = nullptr;
 };
 
 }  // namespace lorvane

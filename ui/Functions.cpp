@@ -8,6 +8,7 @@
 #include "base/Logging.h"
 #include "base/Timing.h"
 #include "metadata/MetaData.h"
+#include "theme/ThemeManager.h"
 #include "ui/ActionManager.h"
 #include "ui/InterfaceDescriptor.h"
 #include "ui/Macros.h"
@@ -154,7 +155,9 @@ bool TKLDFunctions::ExecuteWithTarget(const TKLDFunction& function, const std::s
     case TKLDTargetKind::Sound:
       if (function.Name == "sound") {
         handled = true;
-        WarnNotAvailable(function.Name, "sound effects (sound " + t + ")");
+        // Unknown sounds are not an error: a theme may leave any effect out.
+        if (context_.themes)
+          if (TKLDSound* sound = context_.themes->Audio().Sounds.FindSound(t)) sound->Play();
       }
       break;
     case TKLDTargetKind::Value:
@@ -245,7 +248,9 @@ bool TKLDFunctions::ControlFunction(const std::string& name, const std::string& 
 bool TKLDFunctions::MetaFunction(const std::string& name, const std::string& t, const std::string& p,
                                  const std::string& rawParameter) {
   if (name == "loadmeta" || name == "savemeta") {
-    WarnNotAvailable(name, "settings manager (group " + t + ")");
+    const auto& group = name == "loadmeta" ? context_.loadGroup : context_.saveGroup;
+    if (group) group(t);
+    else WarnNotAvailable(name, "settings manager (group " + t + ")");
     return true;
   }
   if (name != "setmeta" && name != "nextmeta" && name != "prevmeta") return false;

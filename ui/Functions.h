@@ -12,6 +12,7 @@ namespace lorvane {
 class TKLDActionManager;
 class TKLDInterfaceDescriptor;
 class TKLDMetaDataManager;
+class TKLDThemeManager;
 class TKLDTimer;
 class TKLDUIManager;
 enum class TKLDDirection;
@@ -24,9 +25,14 @@ class TKLDFunctions {
     TKLDActionManager* actions = nullptr;
     TKLDMetaDataManager* meta = nullptr;
     TKLDTimer* timer = nullptr;
+    // The loaded theme, whose active audio descriptor "sound" plays from.
+    TKLDThemeManager* themes = nullptr;
     // The application manager's close and restart (deferred to the end of the frame there).
     std::function<void()> quit;
     std::function<void()> restart;
+    // The settings manager's LoadGroup and SaveGroup ("loadmeta", "savemeta").
+    std::function<void(const std::string&)> loadGroup;
+    std::function<void(const std::string&)> saveGroup;
   };
 
   void SetContext(Context context) { context_ = std::move(context); }

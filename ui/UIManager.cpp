@@ -225,6 +225,7 @@ void TKLDUIManager::Render() {
         if (TKLDScreenLayout* shown = stack_.ScreenAt(i)) shown->Render();
     }
     if (timer) timer->StopMeasure(kMeasureRendering);
+    if (diagnostics_) diagnostics_->RenderDiagnostics();
   } catch (...) {
     finish();
     throw;
@@ -252,7 +253,8 @@ void TKLDUIManager::ShowError(const std::string& text, const std::string& descri
 }
 
 bool TKLDUIManager::HandleKey(int keyCode) {
-  // The diagnostic console takes keys first once it exists; until then they all go on.
+  // The diagnostic console takes keys first while it is shown.
+  if (showDiagnostics_ && diagnostics_ && diagnostics_->ProcessKey(keyCode)) return true;
   return actions_ ? actions_->HandleKey(keyCode) : false;
 }
 

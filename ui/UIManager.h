@@ -42,6 +42,16 @@ class TKLDScreenStack {
   std::vector<std::string> names_;
 };
 
+// What the UI manager draws over the screens and offers keys to first: the diagnostic console,
+// which belongs to the application core and is handed over when the managers are made.
+class TKLDDiagnosticsOverlay {
+ public:
+  virtual ~TKLDDiagnosticsOverlay() = default;
+  // False lets the key go on to the action manager.
+  virtual bool ProcessKey(int keyCode) = 0;
+  virtual void RenderDiagnostics() = 0;
+};
+
 class TKLDUIManager {
  public:
   static constexpr const char* kMeasureRendering = "Rendering UI (except diagnostics)";
@@ -82,6 +92,9 @@ class TKLDUIManager {
   // Moves the focus on the current screen and fires the controls' own focus events.
   void SetFocus(TKLDScreenLayout& screen, TKLDInteractiveControl* control);
 
+  // The overlay is owned from now on and freed with the UI manager.
+  void SetDiagnostics(std::unique_ptr<TKLDDiagnosticsOverlay> diagnostics) { diagnostics_ = std::move(diagnostics); }
+  TKLDDiagnosticsOverlay* Diagnostics() const { return diagnostics_.get(); }
   bool ShowDiagnostics() const { return showDiagnostics_; }
   void SetShowDiagnostics(bool show) { showDiagnostics_ = show; }
   TKLDScreenStack& Stack() { return stack_; }
@@ -104,6 +117,7 @@ class TKLDUIManager {
   std::string currentName_;
   bool currentInitialised_ = false;
   bool showDiagnostics_ = false;
+  std::unique_ptr<TKLDDiagnosticsOverlay> diagnostics_;
   TKLDScreenSaver screenSaver_;
   TKLDScreenStack stack_;
   uint64_t renderedFrames_ = 0;

@@ -107,7 +107,7 @@ TEST_F(ScriptedRunTest, ArrowsEnterAndEscapeWalkThroughEverySection) {
                      "screen=home focus=videos",
                      "screen=pictures focus=back",
                      "screen=home focus=pictures",
-                     "screen=settings focus=back",
+                     "screen=settings focus=setdisplay",
                      "screen=home focus=settings",
                      "application.hint=Change the theme, language, screen and sound",
                  }));
@@ -236,6 +236,80 @@ TEST_F(KeyToFrameTest, TheFrameOfTheKeyAlreadyShowsTheNewScreen) {
   EXPECT_GT(Difference(home, keyFrame), 0.2) << "the key's own frame shows the music screen";
   EXPECT_LT(Difference(keyFrame, next), 0.01) << "and the frame after it shows nothing newer";
   manager->CloseInterface();
+}
+
+// ---------------------------------------------------------------- settings and console
+
+// Keys typed as the keyboard sends them: letters as their upper-case key codes.
+std::string TypeKeys(const std::string& text) {
+  std::string script;
+  for (char c : text) {
+    int code = c == ' ' ? 32 : c == '.' ? 190 : (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+    script += "key " + std::to_string(code) + "\n";
+  }
+  return script;
+}
+
+std::string PreferenceLine(const std::string& file, const std::string& name) {
+  for (const std::string& line : Lines(file))
+    if (line.find("<" + name + ">") != std::string::npos) {
+      std::string element = line.substr(line.find('<'));
+      if (!element.empty() && element.back() == '\r') element.pop_back();
+      return element;
+    }
+  return "";
+}
+
+TEST_F(ScriptedRunTest, ASettingChangedWithLeftAndRightIsInThePreferencesAfterQuitting) {
+  const int kRight = 39;
+  std::string script = Key(kDown) + Key(kDown) + Key(kDown) + Key(kEnter) + Key(kEnter) + "state\n";
+  // Screen size, full screen, wide screen, then the screen saver delay.
+  script += Key(kDown) + Key(kDown) + Key(kDown) + "state\nmeta settings.display.screensaverdelay\n";
+  script += Key(kRight) + "meta settings.display.screensaverdelay\n" + Key(kLeft) + Key(kLeft) +
+            "meta settings.display.screensaverdelay\nstate\nquit\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{
+                     "screen=setdisplay focus=screensize",
+                     "screen=setdisplay focus=screensaver",
+                     "settings.display.screensaverdelay=0600",
+                     "settings.display.screensaverdelay=1800",
+                     "settings.display.screensaverdelay=0300",
+                     "screen=setdisplay focus=screensaver",
+                 }));
+  EXPECT_EQ(PreferenceLine(base.Read("conf/Preferences.xml"), "ScreenSaverDelay"),
+            "<ScreenSaverDelay>300</ScreenSaverDelay>");
+}
+
+TEST_F(ScriptedRunTest, AFullScreenChangeAsksForARestartAndLaterKeepsRunning) {
+  const int kRight = 39;
+  std::string script = Key(kDown) + Key(kDown) + Key(kDown) + Key(kEnter) + Key(kEnter) + Key(kDown) +
+                       Key(kRight) + "state\n" + Key(kEnter) + "state\nmeta settings.display.fullscreen\nquit\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{"screen=restart focus=restartno", "screen=setdisplay focus=fullscreen",
+                                           "settings.display.fullscreen=yes"}));
+  EXPECT_EQ(PreferenceLine(base.Read("conf/Preferences.xml"), "FullScreen"), "<FullScreen>yes</FullScreen>");
+}
+
+TEST_F(ScriptedRunTest, InDebugModeTheConsoleRunsATypedCommandAndLetsKeysGoAfterExit) {
+  std::string prefs = base.Read("conf/Preferences.xml");
+  const std::string hidden = "<ShowDiagnostics>no</ShowDiagnostics>";
+  ASSERT_NE(prefs.find(hidden), std::string::npos);
+  prefs.replace(prefs.find(hidden), hidden.size(), "<ShowDiagnostics>yes</ShowDiagnostics>");
+  base.Write("conf/Preferences.xml", prefs);
+  connection.reset();
+  manager = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{"DEBUG"}, base.Path());
+  manager->SetErrorDialog([this](const std::string& text, bool) {
+    errors.push_back(text);
+    return true;
+  });
+  connection = std::make_unique<THostConnection>(display->Screen(), *manager);
+
+  std::string script = TypeKeys("fn setmeta console.test 42") + Key(kEnter) + "meta console.test\n";
+  // While the console is shown, arrows browse its history instead of moving the focus.
+  script += Key(kDown) + "state\n" + TypeKeys("exit") + Key(kEnter) + Key(kDown) + "state\nquit\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{"console.test=42", "screen=home focus=music",
+                                           "screen=home focus=videos"}));
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ void WriteMinimalTheme(const TempDir& base, const std::string& name) {
              "<DesignedHeight>600</DesignedHeight></Theme>");
   base.Write(dir + "base-VisualDescriptor.xml", "<VisualDescriptor name=\"" + name + "\"/>");
   base.Write(dir + "base-InterfaceDescriptor.xml", "<InterfaceDescriptor name=\"" + name + "\"/>");
+  base.Write(dir + "base-AudioDescriptor.xml", "<AudioDescriptor name=\"" + name + "\"/>");
   base.Write(dir + "base-LanguageDescriptor.xml",
              "<LanguageDescriptor name=\"" + name + "\">"
              "<SupportedLanguages><Language name=\"English\"/></SupportedLanguages>"

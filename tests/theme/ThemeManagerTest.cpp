@@ -25,6 +25,7 @@ const std::string kBaseLanguages = LanguageFile(
 void WriteEmptyDescriptors(const test::TempDir& themes, const std::string& theme) {
   themes.Write(theme + "/base-VisualDescriptor.xml", "<VisualDescriptor/>");
   themes.Write(theme + "/base-InterfaceDescriptor.xml", "<InterfaceDescriptor/>");
+  themes.Write(theme + "/base-AudioDescriptor.xml", "<AudioDescriptor/>");
 }
 
 // A themes folder holding the theme "t" with its base language file.
