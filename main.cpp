@@ -11,11 +11,13 @@
 #include "base/Timing.h"
 #include "platform/HostLoop.h"
 #include "platform/SoundOutput.h"
+#include "platform/TextCollation.h"
 #include "render/Screen.h"
 
 using namespace lorvane;
 
 int main(int argc, char** argv) {
+  UseUserCollation();
   std::vector<std::string> parameters(argv + 1, argv + argc);
   TCommandLine options;
   std::string problem;

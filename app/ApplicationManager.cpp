@@ -11,6 +11,9 @@
 #include "base/Timing.h"
 #include "metadata/MetaData.h"
 #include "base/FileSystem.h"
+#include "media/MediaFolders.h"
+#include "media/MediaLocations.h"
+#include "media/UPnP.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "theme/Sound.h"
@@ -128,6 +131,9 @@ void TKLDApplicationManager::CreateManagers() {
   if (!uiManager_) uiManager_ = std::make_unique<TKLDUIManager>();
   if (!metaDataManager_) metaDataManager_ = std::make_unique<TKLDMetaDataManager>();
   if (!settingsManager_) settingsManager_ = std::make_unique<TKLDSettingsManager>();
+  if (!upnpManager_) upnpManager_ = std::make_unique<TKLDUPnPManager>();
+  if (!mediaLocations_) mediaLocations_ = std::make_unique<TKLDMediaLocationParser>();
+  upnpManager_->SetLocations(mediaLocations_.get());
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 
   auto descriptor = [this]() -> TKLDInterfaceDescriptor* {
@@ -192,6 +198,8 @@ void TKLDApplicationManager::FreeManagers() {
   uiManager_.reset();
   settingsManager_.reset();
   metaDataManager_.reset();
+  upnpManager_.reset();
+  mediaLocations_.reset();
 }
 
 void TKLDApplicationManager::Launch() {
@@ -223,9 +231,9 @@ bool TKLDApplicationManager::ReadConfiguration() {
     if (!configurationLoaded_) {
       prefs_->ReadPreferences(configurationFolder_);
       actionManager_->LoadKeyBindings(configurationFolder_);
-      videoExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->VideoExtensions());
-      audioExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->AudioExtensions());
-      playlistExtensions_ = TKLDPrefsManager::ExtensionItems(prefs_->PlaylistExtensions());
+      LoadLocations(*mediaLocations_, configurationFolder_);
+      LoadExtensionLists(prefs_->VideoExtensions(), prefs_->AudioExtensions(),
+                         prefs_->PlaylistExtensions());
     }
     ApplyPreferences();
   } catch (const std::exception& e) {

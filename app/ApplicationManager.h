@@ -12,10 +12,12 @@ namespace lorvane {
 
 class TKLDActionManager;
 class TKLDFunctions;
+class TKLDMediaLocationParser;
 class TKLDMetaDataManager;
 class TKLDSettingsManager;
 class TKLDThemeManager;
 class TKLDUIManager;
+class TKLDUPnPManager;
 
 enum TKLDApplicationState : uint8_t {
   STATE_STOPPED = 0,
@@ -90,6 +92,11 @@ class TKLDApplicationManager {
   TKLDActionManager* ActionManager() const { return actionManager_.get(); }
   TKLDUIManager* UIManager() const { return uiManager_.get(); }
   TKLDSettingsManager* SettingsManager() const { return settingsManager_.get(); }
+  // The folder browser, reading the media locations below.
+  TKLDUPnPManager* UPnPManager() const { return upnpManager_.get(); }
+  // The folders of "Media.xml", read with the configuration. They belong to the media
+  // manager, which reaches them here.
+  TKLDMediaLocationParser* MediaLocations() const { return mediaLocations_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -104,10 +111,6 @@ class TKLDApplicationManager {
 
   // The media manager's answer to "is video playing?", asked when the interface loses activation.
   void SetVideoPlayingQuery(std::function<bool()> query) { videoPlaying_ = std::move(query); }
-
-  const std::vector<std::string>& VideoExtensions() const { return videoExtensions_; }
-  const std::vector<std::string>& AudioExtensions() const { return audioExtensions_; }
-  const std::vector<std::string>& PlaylistExtensions() const { return playlistExtensions_; }
 
  private:
   void RenderFrame();
@@ -132,7 +135,6 @@ class TKLDApplicationManager {
   uint8_t pendingState_ = STATE_STOPPED;
   uint64_t renderedFrames_ = 0;
   std::string lastFailure_;
-  std::vector<std::string> videoExtensions_, audioExtensions_, playlistExtensions_;
 
   // Declared in the order the managers are created.
   std::unique_ptr<TKLDThemeManager> themeManager_;
@@ -140,6 +142,8 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDUIManager> uiManager_;
   std::unique_ptr<TKLDMetaDataManager> metaDataManager_;
   std::unique_ptr<TKLDSettingsManager> settingsManager_;
+  std::unique_ptr<TKLDUPnPManager> upnpManager_;
+  std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
   // The theme function executor, made with the managers it acts on.
   std::unique_ptr<TKLDFunctions> functions_;
   std::unique_ptr<TKLDLogger> logger_;

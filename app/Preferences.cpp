@@ -3,6 +3,7 @@
 #include "base/KLDTypes.h"
 #include "base/Logging.h"
 #include "base/FileSystem.h"
+#include "media/MediaFolders.h"
 #include "theme/XmlHelper.h"
 
 namespace lorvane {
@@ -155,17 +156,6 @@ void TKLDPrefsManager::SavePreferences(const std::string& configFolder) const {
 }
 
 std::vector<std::string> TKLDPrefsManager::ExtensionItems(const std::string& list) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t comma = list.find(',', start);
-    if (comma == std::string::npos) comma = list.size();
-    std::string item = list.substr(start, comma - start);
-    size_t first = item.find_first_not_of(" \t\"");
-    size_t last = item.find_last_not_of(" \t\"");
-    if (first != std::string::npos) items.push_back(item.substr(first, last - first + 1));
-    start = comma + 1;
-  }
-  return items;
+  return SplitExtensionList(list);
 }
 }  // namespace lorvane

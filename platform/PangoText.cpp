@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/TextCollation.h"
+
 namespace lorvane {
 
 namespace {
@@ -54,7 +56,10 @@ bool LayoutText(const TKLDPangoFont& font, const std::string& text, int boxWidth
   if (text.empty() || boxWidth <= 0 || boxHeight <= 0) return false;
   PangoLayout* layout = pango_layout_new(SharedContext());
   pango_layout_set_font_description(layout, font.Description());
-  pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
+  // File names need not be valid UTF-8; Pango would refuse them, so they are drawn with
+  // replacement characters while the program keeps their own bytes.
+  const std::string shown = DisplayText(text);
+  pango_layout_set_text(layout, shown.c_str(), static_cast<int>(shown.size()));
   PangoAlignment pangoAlign = align == TKLDTextLayoutAlign::Right    ? PANGO_ALIGN_RIGHT
                               : align == TKLDTextLayoutAlign::Centre ? PANGO_ALIGN_CENTER
                                                                      : PANGO_ALIGN_LEFT;

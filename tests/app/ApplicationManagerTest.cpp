@@ -4,6 +4,9 @@
 
 #include "app/CommandLine.h"
 #include "base/Timing.h"
+#include "media/MediaFolders.h"
+#include "media/MediaLocations.h"
+#include "media/UPnP.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "support/TestSupport.h"
@@ -372,4 +375,57 @@ TEST_F(AppWithScreen, ActivationDoesNothingWhileStopped) {
   EXPECT_FALSE(app_->RenderingEnabled()) << "a suspended full-screen interface is deactivated too";
   app_->Resume();
   EXPECT_EQ(app_->State(), STATE_RUNNING);
+}
+
+TEST_F(AppFixture, MediaLocationsAndExtensionListsComeWithTheConfiguration) {
+  dir_.Write("conf/Media.xml", "<MediaManager><MediaLocations><Music><Directory name=\"Mine\" "
+                               "virtual=\"yes\">" + dir_.File("music") + "</Directory></Music>"
+                               "</MediaLocations></MediaManager>");
+  dir_.Write("conf/Preferences.xml",
+             "<ClientPreferences><VideoExtensions>\".OGV\"</VideoExtensions></ClientPreferences>");
+  app_->Launch();
+  ASSERT_EQ(app_->State(), STATE_RUNNING) << app_->LastFailure();
+  ASSERT_NE(app_->MediaLocations(), nullptr);
+  ASSERT_NE(app_->UPnPManager(), nullptr);
+  EXPECT_EQ(app_->UPnPManager()->Locations(), app_->MediaLocations());
+  const TKLDMediaFolder* folder = app_->MediaLocations()->MusicFolders().Item(0);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->Name, "Mine/");
+  EXPECT_EQ(folder->Path, dir_.File("music/"));
+  EXPECT_EQ(DetectMediaType("clip.ogv"), MEDIA_VIDEO);
+  EXPECT_EQ(DetectMediaType("clip.avi"), MEDIA_UNKNOWN);
+  app_->CloseInterface();
+  EXPECT_EQ(app_->MediaLocations(), nullptr);
+  EXPECT_EQ(app_->UPnPManager(), nullptr);
+}
+
+TEST_F(AppFixture, MalformedMediaLocationsAbortWithTheFileNamed) {
+  const std::string prefix = "Failed to read application configuration:\r\n";
+  const std::string kind = "Encountered error whilst parsing Media Locations XML: ";
+  const std::pair<std::string, std::string> cases[] = {
+      {"<Media/>", prefix + kind + "Missing MediaManager start tag"},
+      {"<MediaManager><Locations/></MediaManager>",
+       prefix + kind + "Unknown content type within Media locations"},
+      {"<MediaManager><MediaLocations></MediaManager>",
+       prefix + "Error parsing file " + dir_.File("conf/Media.xml") + ":\r\n"},
+  };
+  for (const auto& [content, message] : cases) {
+    dir_.Write("conf/Media.xml", content);
+    dialogs_.clear();
+    std::string raised;
+    try {
+      app_->Launch();
+    } catch (const std::exception& e) {
+      raised = e.what();
+      app_->HandleUnhandledError(raised);
+    }
+    EXPECT_EQ(raised.rfind(message, 0), 0u) << raised;
+    EXPECT_EQ(app_->State(), STATE_STOPPED);
+    ASSERT_EQ(dialogs_.size(), 1u) << content;
+    EXPECT_NE(dialogs_[0].find(message), std::string::npos) << dialogs_[0];
+    // Start again from a closed interface, so the next file is read.
+    app_->CloseInterface();
+    app_.reset();
+    SetUp();
+  }
 }

@@ -1,0 +1,231 @@
+#include "media/UPnP.h"
+
+#include <memory>
+#include <unordered_set>
+
+#include "base/Logging.h"
+#include "media/MediaLocations.h"
+#include "platform/DirectoryReader.h"
+
+namespace lorvane {
+
+namespace {
+
+constexpr uint32_t Bit(uint8_t type) { return 1u << type; }
+
+void Warn(std::vector<std::string>* warnings, const std::string& message) {
+  if (warnings) warnings->push_back(message);
+  else LogWarn(message);
+}
+
+bool HasParent(const TKLDMediaList& list) {
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.Item(i)->MediaType == MEDIA_PARENT) return true;
+  return false;
+}
+
+// The name without its extension; a name without a dot stays whole.
+std::string WithoutExtension(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+struct TKLDUPnPManager::TRequest {
+  uint32_t mask = 0;
+  const std::string& path;
+  TKLDPlaylist& playlist;
+  std::vector<std::string>* warnings;
+  std::shared_ptr<const TKLDExtensionLists> lists;
+  bool parentAdded = false;
+  // Captions of the folders listed so far: a merged sub-folder is listed once, and a look-up
+  // here keeps a folder of many sub-folders from a scan of the list per sub-folder.
+  std::unordered_set<std::string> folders;
+
+  void AddFolder(const std::string& caption, const std::string& url) {
+    if (folders.insert(caption).second) playlist.AddItem(caption, MEDIA_FOLDER, std::string(), url);
+  }
+};
+
+uint32_t CategoryMask(TKLDMediaCategory category) {
+  switch (category) {
+    case TKLDMediaCategory::Pictures:  // 87
+      return Bit(MEDIA_PARENT) | Bit(MEDIA_FOLDER) | Bit(MEDIA_PLAYLIST) | Bit(MEDIA_PICTURE) |
+             Bit(MEDIA_VIDEO);
+    case TKLDMediaCategory::Video:  // 71
+      return Bit(MEDIA_PARENT) | Bit(MEDIA_FOLDER) | Bit(MEDIA_PLAYLIST) | Bit(MEDIA_VIDEO);
+    case TKLDMediaCategory::Music:  // 103
+      return Bit(MEDIA_PARENT) | Bit(MEDIA_FOLDER) | Bit(MEDIA_PLAYLIST) | Bit(MEDIA_AUDIO) |
+             Bit(MEDIA_VIDEO);
+    case TKLDMediaCategory::All:
+      break;
+  }
+  return 0xFFFFFFFFu;
+}
+
+std::string ParentPath(const std::string& path) {
+  std::string trimmed = path;
+  if (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
+  size_t slash = trimmed.rfind('/');
+  return slash == std::string::npos ? std::string() : trimmed.substr(0, slash + 1);
+}
+
+bool TKLDUPnPManager::BrowsePictures(const std::string& path, TKLDPlaylist* playlist) const {
+  return Browse(TKLDMediaCategory::Pictures, path, playlist);
+}
+
+bool TKLDUPnPManager::BrowseVideo(const std::string& path, TKLDPlaylist* playlist) const {
+  return Browse(TKLDMediaCategory::Video, path, playlist);
+}
+
+bool TKLDUPnPManager::BrowseMusic(const std::string& path, TKLDPlaylist* playlist) const {
+  return Browse(TKLDMediaCategory::Music, path, playlist);
+}
+
+bool TKLDUPnPManager::BrowseAll(const std::string& path, TKLDPlaylist* playlist) const {
+  return Browse(TKLDMediaCategory::All, path, playlist);
+}
+
+bool TKLDUPnPManager::Browse(TKLDMediaCategory category, const std::string& path,
+                             TKLDPlaylist* playlist) const {
+  if (!Collect(category, path, playlist)) return false;
+  Finish(path, playlist);
+  return true;
+}
+
+bool TKLDUPnPManager::Collect(TKLDMediaCategory category, const std::string& path,
+                              TKLDPlaylist* playlist, std::vector<std::string>* warnings) const {
+  if (!playlist) return false;
+  playlist->Clear();
+  TRequest request{CategoryMask(category), path, *playlist, warnings, ExtensionLists(), false, {}};
+  if (!locations_) return true;
+  auto walk = [&](const TKLDMediaFolderList& list) {
+    for (int i = 0; i < list.Count(); ++i) BrowseLocation(request, *list.Item(i));
+  };
+  switch (category) {
+    case TKLDMediaCategory::Pictures: walk(locations_->PictureFolders()); break;
+    case TKLDMediaCategory::Video: walk(locations_->VideoFolders()); break;
+    case TKLDMediaCategory::Music: walk(locations_->MusicFolders()); break;
+    case TKLDMediaCategory::All:
+      walk(locations_->MusicFolders());
+      walk(locations_->VideoFolders());
+      walk(locations_->PictureFolders());
+      break;
+  }
+  return true;
+}
+
+void TKLDUPnPManager::Finish(const std::string& path, TKLDPlaylist* playlist) {
+  if (!playlist) return;
+  playlist->Sort();
+  if (!path.empty() && !HasParent(*playlist))
+    playlist->AddItem(ParentPath(path), MEDIA_PARENT, std::string(), path + "..");
+}
+
+void TKLDUPnPManager::BrowseLocation(TRequest& request, const TKLDMediaFolder& location) const {
+  if (!location.Virtual) {
+    ListDirectory(request, location.Path, request.path);
+    return;
+  }
+  if (request.path.empty()) {
+    request.AddFolder(location.Name, location.Path);
+    return;
+  }
+  if (request.path.compare(0, location.Name.size(), location.Name) != 0) return;
+  std::string remainder = request.path.substr(location.Name.size());
+  if (remainder.empty() && !request.parentAdded) {
+    request.playlist.AddItem(std::string(), MEDIA_PARENT, std::string(), location.Path + "..");
+    request.parentAdded = true;
+  }
+  ListDirectory(request, location.Path, remainder);
+}
+
+void TKLDUPnPManager::ListDirectory(TRequest& request, const std::string& root,
+                                    const std::string& relative) const {
+  const std::string folder = root + relative;
+  TKLDDirectoryReader reader(folder);
+  if (!reader.IsOpen()) {
+    if (!reader.NotFound()) Warn(request.warnings, "Cannot read media folder " + folder + ": " + reader.Error());
+    return;
+  }
+  // The way back up is listed before everything else, wherever the file system puts it, so that
+  // it keeps its place at the top even when the list is shuffled.
+  std::vector<TKLDDirectoryEntry> entries;
+  TKLDDirectoryEntry entry;
+  while (reader.Next(entry)) {
+    if (entry.name == ".." && entry.kind == TKLDEntryKind::Folder) {
+      entries.insert(entries.begin(), entry);
+    } else {
+      entries.push_back(std::move(entry));
+    }
+  }
+  if (!reader.Error().empty())
+    Warn(request.warnings, "Cannot read media folder " + folder + ": " + reader.Error());
+
+  const TKLDExtensionLists& lists = *request.lists;
+  for (const TKLDDirectoryEntry& e : entries) {
+    std::string name;
+    uint8_t type;
+    switch (e.kind) {
+      case TKLDEntryKind::Folder:
+        if (e.name == "..") {
+          name = e.name;
+          type = MEDIA_PARENT;
+        } else if (e.name.empty() || e.name[0] == '.') {
+          continue;  // "." itself, and hidden folders
+        } else {
+          name = e.name + "/";
+          type = MEDIA_FOLDER;
+        }
+        break;
+      case TKLDEntryKind::File:
+        if (e.name.empty() || e.name[0] == '.') continue;
+        name = e.name;
+        type = DetectMediaType(name, lists);
+        // A file whose name ends in ".." is no way back up.
+        if (type == MEDIA_PARENT) continue;
+        break;
+      case TKLDEntryKind::Cycle:
+        if (e.name[0] != '.')
+          Warn(request.warnings, "Skipped link that leads back into its own folder: " + folder + e.name);
+        continue;
+      case TKLDEntryKind::Broken:
+        if (e.name[0] != '.') Warn(request.warnings, "Skipped broken link: " + folder + e.name);
+        continue;
+      default:
+        continue;
+    }
+    if (!(request.mask & Bit(type))) continue;
+    TKLDPlaylist& playlist = request.playlist;
+    switch (type) {
+      case MEDIA_FOLDER:
+        request.AddFolder(name, folder + name);
+        break;
+      case MEDIA_PARENT:
+        if (!relative.empty() && !request.parentAdded) {
+          playlist.AddItem(ParentPath(relative), MEDIA_PARENT, std::string(), folder + "..");
+          request.parentAdded = true;
+        }
+        break;
+      case MEDIA_PLAYLIST:
+      case MEDIA_PICTURE:
+      case MEDIA_AUDIO:
+      case MEDIA_VIDEO: {
+        std::string url = folder + name;
+        TKLDMediaItem* item = playlist.AddItem(WithoutExtension(name), type,
+                                               type == MEDIA_PICTURE ? url : std::string(), url);
+        TKLDFileStatus status;
+        if (reader.Status(e.name, status)) {
+          item->Size = status.size;
+          item->Date = status.modified;
+        }
+        break;
+      }
+      default:
+        break;  // themes, information and unknown files are never listed
+    }
+  }
+}
+
+}  // namespace lorvane

@@ -1,0 +1,73 @@
+#pragma once
+// The folder browser: fills a playlist with what one virtual path holds across the configured
+// media locations of a category.
+//
+// A virtual path is relative and built from folder captions: empty at a category's top level;
+// inside a virtual location it begins with that location's Name ("Films/"); each level below
+// adds a folder caption ("Films/Action/"). Normal locations are merged: the same sub-folder in
+// several of them shows once, and entering it lists all of them together.
+//
+// Browsing reads the disk, so the frame loop calls it from a worker thread. The browser keeps no
+// state between requests and only reads the locations and the extension lists, which do not
+// change while the interface is up; several browses may run at once. Two things stay on the main
+// thread: a shuffle (sort type 3), which draws from the program's random source, and the log. So
+// a worker calls Collect with a list for the warnings, and the main thread logs them and calls
+// Finish on the result.
+//
+// Hidden entries (names beginning with ".") are not listed. Links are followed; a link that
+// leads back into its own folder or above it, a broken link and a folder that cannot be read
+// give a warning each and the rest is listed. A folder that does not exist is simply empty (a
+// merged sub-folder usually exists in only some of the locations).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/Playlist.h"
+
+namespace lorvane {
+
+class TKLDMediaLocationParser;
+struct TKLDMediaFolder;
+struct TKLDExtensionLists;
+
+// Which locations are walked and which media types each admits (bit n admits type n).
+enum class TKLDMediaCategory : uint8_t { Pictures, Video, Music, All };
+uint32_t CategoryMask(TKLDMediaCategory category);
+
+// The parent of a virtual path: its last component removed, ending with "/", or empty at the top.
+std::string ParentPath(const std::string& path);
+
+class TKLDUPnPManager {
+ public:
+  TKLDUPnPManager() = default;
+  // The locations are not owned and must outlive every browse.
+  explicit TKLDUPnPManager(const TKLDMediaLocationParser* locations) : locations_(locations) {}
+  void SetLocations(const TKLDMediaLocationParser* locations) { locations_ = locations; }
+  const TKLDMediaLocationParser* Locations() const { return locations_; }
+
+  // Clear the playlist, list the path in every location of the category, sort the playlist
+  // by its own sort type and direction, and add the way back up when the listing gave none.
+  // False, touching nothing, without a playlist.
+  bool BrowsePictures(const std::string& path, TKLDPlaylist* playlist) const;
+  bool BrowseVideo(const std::string& path, TKLDPlaylist* playlist) const;
+  bool BrowseMusic(const std::string& path, TKLDPlaylist* playlist) const;
+  bool BrowseAll(const std::string& path, TKLDPlaylist* playlist) const;
+  bool Browse(TKLDMediaCategory category, const std::string& path, TKLDPlaylist* playlist) const;
+
+  // The two halves of a browse. Collect clears the playlist and lists the locations (disk work,
+  // any thread); its warnings go to the list when one is given, else straight to the log.
+  // Finish sorts and adds the parent entry when none was listed (main thread when the
+  // playlist shuffles).
+  bool Collect(TKLDMediaCategory category, const std::string& path, TKLDPlaylist* playlist,
+               std::vector<std::string>* warnings = nullptr) const;
+  static void Finish(const std::string& path, TKLDPlaylist* playlist);
+
+ private:
+  struct TRequest;
+  void BrowseLocation(TRequest& request, const TKLDMediaFolder& location) const;
+  void ListDirectory(TRequest& request, const std::string& root, const std::string& relative) const;
+
+  const TKLDMediaLocationParser* locations_ = nullptr;
+};
+
+}  // namespace lorvane
