@@ -1,5 +1,6 @@
-// lorvane: the host process. It stands in for the tray host: it creates the process-wide
-// objects, launches the interface at once and runs the event loop whose idle passes drive frames.
+// lorvane: the host process. It creates the process-wide objects, makes sure it is the user's only
+// host, launches the interface and runs the event loop whose idle passes drive frames. Runs bounded
+// by --frames or --script skip the host's part and end with their interface.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -8,6 +9,10 @@
 
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
+#include "app/LorvaneTray.h"
+#include "app/Messaging.h"
+#include "app/SingleInstance.h"
+#include "base/Logging.h"
 #include "base/Timing.h"
 #include "platform/HostLoop.h"
 #include "platform/SoundOutput.h"
@@ -29,7 +34,34 @@ int main(int argc, char** argv) {
     std::fputs(TCommandLine::HelpText().c_str(), stdout);
     return 0;
   }
+  const std::string title = TKLDSingleInstance::TitleOfExecutable(ExecutablePath());
+  if (!options.send.empty()) return SendToHost(options, title);
   if (options.headless) THostLoop::ConfigureHeadless();
+
+  // The single instance comes first: a second start must end before anything else runs.
+  const bool resident = options.Resident();
+  TKLDSingleInstance instance(title);
+  TKLDMessenger messenger;
+  if (resident) {
+    switch (instance.Claim(problem)) {
+      case TKLDSingleInstance::Outcome::First:
+        break;
+      case TKLDSingleInstance::Outcome::Forwarded:
+        return 0;
+      case TKLDSingleInstance::Outcome::Silent:
+        ShowErrorDialog("lorvane", TKLDSingleInstance::kWarning, false);
+        return 1;
+      case TKLDSingleInstance::Outcome::Failed:
+        std::fprintf(stderr, "lorvane: cannot make sure only one lorvane runs: %s\n", problem.c_str());
+        return 1;
+    }
+    messenger.SetWake([] { THostLoop::PostWake(); });
+    if (!messenger.Listen(instance.SocketPath(), problem)) {
+      std::fprintf(stderr, "lorvane: %s\n", problem.c_str());
+      return 1;
+    }
+    THostLoop::ConfigureResident();
+  }
 
   auto timer = std::make_unique<TKLDTimer>();
   SetGlobalTimer(timer.get());
@@ -49,7 +81,15 @@ int main(int argc, char** argv) {
     std::string base = options.baseFolder.empty() ? BaseFolderOfExecutable() : options.baseFolder;
     TKLDApplicationManager manager(parameters, base);
     THostConnection connection(screen, manager);
-    status = RunHost(manager, options, connection.Services());
+    if (resident) {
+      if (!instance.FolderNote().empty()) LogInfo(instance.FolderNote() + "; using " + instance.SocketPath());
+      TKLDMainForm form(manager, messenger);
+      status = RunHost(manager, options, connection.Services(), &form);
+      // Nothing more is taken in while the managers go.
+      messenger.StopListening();
+    } else {
+      status = RunHost(manager, options, connection.Services());
+    }
   }
   ShutdownSoundOutput();
   THostLoop::Finalise();

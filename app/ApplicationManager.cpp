@@ -68,11 +68,16 @@ bool IsDebugCommandLine(const std::vector<std::string>& parameters) {
   return !parameters.empty() && Upper(parameters.front()).find("DEBUG") != std::string::npos;
 }
 
-std::string BaseFolderOfExecutable() {
+std::string ExecutablePath() {
   char path[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "./";
-  std::string exe(path, static_cast<size_t>(n));
+  if (n <= 0) return "lorvane";
+  return std::string(path, static_cast<size_t>(n));
+}
+
+std::string BaseFolderOfExecutable() {
+  std::string exe = ExecutablePath();
+  if (exe.find('/') == std::string::npos) return "./";
   std::string folder = exe.substr(0, exe.rfind('/'));
   size_t up = folder.rfind('/');
   if (up == std::string::npos) return "./";

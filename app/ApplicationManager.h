@@ -37,6 +37,8 @@ bool IsDebugCommandLine(const std::vector<std::string>& parameters);
 
 // The parent of the executable's folder, ending with "/".
 std::string BaseFolderOfExecutable();
+// The executable's own path ("lorvane" when it cannot be told).
+std::string ExecutablePath();
 
 // Owns every subsystem manager, brings the interface up and down and runs one frame at a time.
 // Close and restart requested during a frame are deferred to its end through the pending state.

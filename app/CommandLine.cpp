@@ -5,6 +5,9 @@
 #include <iostream>
 
 #include "app/ApplicationManager.h"
+#include "app/LorvaneTray.h"
+#include "app/Messaging.h"
+#include "app/SingleInstance.h"
 #include "app/ScriptRunner.h"
 #include "base/Timing.h"
 #include "metadata/MetaData.h"
@@ -76,6 +79,19 @@ bool TCommandLine::Parse(const std::vector<std::string>& parameters, std::string
       if (!value(screenshot)) return false;
     } else if (p == "--script") {
       if (!value(script)) return false;
+    } else if (p == "--send") {
+      if (!value(send)) return false;
+      if (send == "key") {
+        std::string code;
+        if (!value(code)) return false;
+        if (!ParseCount(code, sendKey)) {
+          problem = "--send key needs a whole number, not \"" + code + "\"";
+          return false;
+        }
+      } else if (send != "launch" && send != "exit" && send != "close") {
+        problem = "--send takes launch, exit, close or key N, not \"" + send + "\"";
+        return false;
+      }
     } else if (ContainsDebug(p)) {
       // Debug mode is decided from the first parameter only; the word is harmless elsewhere.
     } else {
@@ -95,6 +111,7 @@ std::string TCommandLine::HelpText() {
          "  --screenshot F   write the last presented frame to the PNG file F on exit\n"
          "  --script F       run the commands of the file F, one per frame\n"
          "  --no-vsync       do not pace frames to the display (benchmarks)\n"
+         "  --send MESSAGE   send launch, close, exit or key N to the running lorvane and end\n"
          "  --help           show this text\n";
 }
 
@@ -131,7 +148,8 @@ THostConnection::~THostConnection() {
   SetDisplayScaler(nullptr);
 }
 
-int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services) {
+int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services,
+            TKLDMainForm* host) {
   auto handler = [&](const SDL_Event& event) {
     if (services.handleEvent) services.handleEvent(event);
   };
@@ -176,14 +194,15 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     });
   }
 
-  guarded([&] { manager.Launch(); });
+  if (host) guarded([&] { host->Perform(TKLDMenuItem::Launch); });
+  else guarded([&] { manager.Launch(); });
   if (manager.State() != STATE_RUNNING) {
-    // There is no tray host to relaunch from, so an interface that cannot start ends the run.
     std::string why = manager.LastFailure().empty() ? std::string("the interface is ") +
                                                           ApplicationStateName(manager.State())
                                                     : manager.LastFailure();
     std::fprintf(stderr, "lorvane: the interface did not start: %s\n", why.c_str());
-    return 1;
+    // Without a host to relaunch from, an interface that cannot start ends the run.
+    if (!host) return 1;
   }
 
   int status = 0;
@@ -199,6 +218,15 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     if (!THostLoop::PumpEvents(handler)) {
       guarded([&] { manager.CloseInterface(); });
       break;
+    }
+    if (host) {
+      // Messages are handled between frames, as the window messages were before the idle pass.
+      host->ProcessMessages();
+      if (host->Terminated()) {
+        // Ending the host closes the interface first, so the preferences are written.
+        guarded([&] { manager.CloseInterface(); });
+        break;
+      }
     }
     bool again = false;
     guarded([&] { again = manager.UpdateFrame(); });
@@ -225,11 +253,45 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
       guarded([&] { manager.CloseInterface(); });
       break;
     }
-    if (manager.State() == STATE_STOPPED) break;
+    // The host outlives its interface; a bounded run ends with it.
+    if (!host && manager.State() == STATE_STOPPED) break;
     if (!again) THostLoop::WaitEvent(handler, 200);
   }
   if (!options.screenshot.empty()) takeScreenshot(options.screenshot);
   return status;
+}
+
+int SendToHost(const TCommandLine& options, const std::string& title) {
+  TKLDMessage message;
+  if (options.send == "launch") message.code = MSG_CLIENT_LAUNCH;
+  else if (options.send == "exit") message.code = MSG_CLIENT_SHUTDOWN;
+  else if (options.send == "close") message.code = MSG_CLIENT_CLOSE;
+  else if (options.send == "key") message = {MSG_REMOTE_CONTROL, options.sendKey};
+  else {
+    std::fprintf(stderr, "lorvane: nothing to send\n");
+    return 2;
+  }
+  TKLDSingleInstance instance(title);
+  std::string lockPath, socketPath, problem;
+  if (!instance.Paths(lockPath, socketPath, problem)) {
+    std::fprintf(stderr, "lorvane: %s\n", problem.c_str());
+    return 1;
+  }
+  std::string answer;
+  switch (TKLDMessenger::Send(socketPath, message, answer)) {
+    case TControlSendResult::Delivered:
+      return 0;
+    case TControlSendResult::NoListener:
+      std::fprintf(stderr, "lorvane: no lorvane instance is running (%s)\n", answer.c_str());
+      return 1;
+    case TControlSendResult::NoAnswer:
+      std::fprintf(stderr, "lorvane: the running lorvane instance did not answer\n");
+      return 1;
+    case TControlSendResult::Refused:
+      std::fprintf(stderr, "lorvane: the running lorvane instance refused the message: %s\n", answer.c_str());
+      return 1;
+  }
+  return 1;
 }
 
 }  // namespace lorvane

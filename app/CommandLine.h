@@ -23,10 +23,18 @@ struct TCommandLine {
   uint64_t frames = 0;  // 0 = run until closed
   std::string screenshot;
   std::string script;
+  // "--send launch|exit|close|key N": the message for a running host (empty: none).
+  std::string send;
+  uint64_t sendKey = 0;
 
   bool Parse(const std::vector<std::string>& parameters, std::string& problem);
   static std::string HelpText();
+  // Runs bounded by frames or a script end by themselves, take no single-instance lock and open
+  // no control socket; every other run is the resident host.
+  bool Resident() const { return frames == 0 && script.empty(); }
 };
+
+class TKLDMainForm;
 
 // What the host loop needs from the subsystems, set up by main.
 struct THostServices {
@@ -54,8 +62,13 @@ class THostConnection {
   THostServices services_;
 };
 
-// Launches the interface and runs the host loop until the interface closes or the options
-// say to stop. Returns the process's exit status.
-int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services);
+// Launches the interface and runs the host loop. Without a host form the run ends when the
+// interface closes or the options say to stop; with one it lasts until the form is told to end
+// (or the process to quit), closing the interface first. Returns the process's exit status.
+int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services,
+            TKLDMainForm* host = nullptr);
+
+// Sends the message of "--send" to the host of this user; returns the process's exit status.
+int SendToHost(const TCommandLine& options, const std::string& title);
 
 }  // namespace lorvane

@@ -2,9 +2,13 @@
 
 #include <SDL.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
+#include <sys/wait.h>
 
 #include "base/Logging.h"
 
@@ -12,7 +16,8 @@ namespace lorvane {
 
 namespace {
 bool g_headless = false;
-Uint32 g_wakeEvent = 0;
+// Read by the threads that wake the loop.
+std::atomic<Uint32> g_wakeEvent {0};
 }  // namespace
 
 void THostLoop::ConfigureHeadless() {
@@ -22,6 +27,8 @@ void THostLoop::ConfigureHeadless() {
   setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
+
+void THostLoop::ConfigureResident() { SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0"); }
 
 bool THostLoop::Initialise() {
   if (SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == (SDL_INIT_VIDEO | SDL_INIT_EVENTS)) return true;
@@ -57,9 +64,10 @@ bool THostLoop::WaitEvent(const EventHandler& handler, uint32_t timeoutMs) {
 }
 
 void THostLoop::PostWake() {
-  if (g_wakeEvent == 0 || g_wakeEvent == static_cast<Uint32>(-1)) return;
+  Uint32 type = g_wakeEvent.load();
+  if (type == 0 || type == static_cast<Uint32>(-1)) return;
   SDL_Event event {};
-  event.type = g_wakeEvent;
+  event.type = type;
   SDL_PushEvent(&event);
 }
 
@@ -91,6 +99,39 @@ bool ShowErrorDialog(const std::string& title, const std::string& text, bool off
   int chosen = 0;
   if (SDL_ShowMessageBox(&data, &chosen) != 0) return false;
   return chosen == 1;
+}
+
+int ShowChoiceDialog(const std::string& title, const std::string& text, const std::vector<std::string>& buttons) {
+  if (!THostLoop::HasDisplay() || buttons.empty()) return -1;
+  std::vector<SDL_MessageBoxButtonData> data;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    Uint32 flags = i == 0 ? SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT : 0;
+    data.push_back({flags, static_cast<int>(i), buttons[i].c_str()});
+  }
+  SDL_MessageBoxData box {};
+  box.flags = SDL_MESSAGEBOX_INFORMATION;
+  box.title = title.c_str();
+  box.message = text.c_str();
+  box.numbuttons = static_cast<int>(data.size());
+  box.buttons = data.data();
+  int chosen = -1;
+  if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
+  return chosen;
+}
+
+void OpenWebAddress(const std::string& address) {
+  // Two forks, so the browser's launcher is nobody's child to wait for and leaves no zombie.
+  pid_t child = fork();
+  if (child < 0) return;
+  if (child == 0) {
+    if (fork() == 0) {
+      execlp("xdg-open", "xdg-open", address.c_str(), static_cast<char*>(nullptr));
+    }
+    _exit(0);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
 }
 
 }  // namespace lorvane

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 union SDL_Event;
 
@@ -12,6 +13,9 @@ class THostLoop {
  public:
   // Headless runs use the offscreen video driver, the software renderer and no sound device.
   static void ConfigureHeadless();
+  // A resident host outlives its windows: closing the last one must not end the loop (only a
+  // quit signal does). Call before Initialise.
+  static void ConfigureResident();
   // Initialises SDL's video and event subsystems; false with the reason logged when it fails.
   static bool Initialise();
   static void Finalise();
@@ -33,5 +37,12 @@ class THostLoop {
 // The modal unhandled-error dialog. Without a display the text goes to stderr and the
 // choice is Abort. Returns true when the user chose Ignore.
 bool ShowErrorDialog(const std::string& title, const std::string& text, bool offerIgnore);
+
+// A modal dialog offering `buttons` (the first is the default). Returns the chosen button's index,
+// or -1 when there is no display or the dialog could not be shown.
+int ShowChoiceDialog(const std::string& title, const std::string& text, const std::vector<std::string>& buttons);
+
+// Opens a web address in the user's browser (xdg-open) without waiting for it; failures are ignored.
+void OpenWebAddress(const std::string& address);
 
 }  // namespace lorvane

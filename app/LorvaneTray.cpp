@@ -1,0 +1,145 @@
+#include "app/LorvaneTray.h"
+
+#include <exception>
+
+#include "app/ApplicationManager.h"
+#include "base/Logging.h"
+#include "platform/HostLoop.h"
+
+namespace lorvane {
+
+const char* const TKLDMainForm::kCaption = "Tarnwick - lorvane";
+const char* const TKLDMainForm::kHomePage = "https://www.tarnwick.example";
+
+namespace {
+const char* const kAboutTitle = "About";
+const char* const kVisitButton = "Visit our website";
+const char* const kCloseButton = "Close window";
+
+// Resumes the interface however the About dialog ends.
+class TResumeOnExit {
+ public:
+  explicit TResumeOnExit(TKLDApplicationManager& manager) : manager_(manager) { manager_.Suspend(); }
+  ~TResumeOnExit() {
+    try {
+      manager_.Resume();
+    } catch (...) {
+      // Resume only brings the window to front; a failure there must not leave the dialog's scope.
+    }
+  }
+
+ private:
+  TKLDApplicationManager& manager_;
+};
+}  // namespace
+
+const std::vector<TKLDMenuEntry>& TKLDMainForm::Menu() {
+  static const std::vector<TKLDMenuEntry> menu = {
+      {TKLDMenuItem::Launch, "Launch lorvane user interface", false},
+      {TKLDMenuItem::Close, "Close lorvane user interface", false},
+      {TKLDMenuItem::About, "About lorvane...", true},
+      {TKLDMenuItem::Support, "lorvane support...", false},
+      {TKLDMenuItem::Exit, "Exit lorvane ", true},
+  };
+  return menu;
+}
+
+std::string TKLDMainForm::AboutText() {
+  return "lorvane\nVersion " + ApplicationVersion() +
+         "\n\nEnjoy your media more with lorvane. Visit our website at " + kHomePage +
+         " for further information or assistance.";
+}
+
+std::string TKLDMainForm::SupportAddress() {
+  return std::string(kHomePage) + "/feedback/?product=lorvane&version=" + ApplicationVersion();
+}
+
+TKLDMainForm::TKLDMainForm(TKLDApplicationManager& manager, TKLDMessenger& messenger)
+    : manager_(manager), messenger_(messenger) {
+  aboutDialog_ = [](const std::string& text) {
+    int chosen = ShowChoiceDialog(kAboutTitle, text, {kCloseButton, kVisitButton});
+    // Without a display the text still reaches whoever reads the log.
+    if (chosen < 0) LogInfo(text);
+    return chosen == 1;
+  };
+  openAddress_ = [](const std::string& address) { OpenWebAddress(address); };
+  remoteKey_ = [this](int key) { manager_.ProcessRemoteKey(key); };
+}
+
+TKLDMainForm::~TKLDMainForm() = default;
+
+void TKLDMainForm::Perform(TKLDMenuItem item) {
+  switch (item) {
+    case TKLDMenuItem::Launch:
+      manager_.Launch();
+      break;
+    case TKLDMenuItem::Close:
+      manager_.CloseInterface();
+      break;
+    case TKLDMenuItem::About: {
+      TResumeOnExit resume(manager_);
+      if (aboutDialog_(AboutText())) openAddress_(kHomePage);
+      break;
+    }
+    case TKLDMenuItem::Support:
+      openAddress_(SupportAddress());
+      break;
+    case TKLDMenuItem::Exit:
+      terminated_ = true;
+      break;
+  }
+}
+
+void TKLDMainForm::HandleMessage(const TKLDMessage& message) {
+  switch (message.code) {
+    case MSG_CLIENT_SHUTDOWN:
+      Perform(TKLDMenuItem::Exit);
+      break;
+    case MSG_CLIENT_LAUNCH:
+      Perform(TKLDMenuItem::Launch);
+      break;
+    case MSG_REMOTE_CONTROL:
+      remoteKey_(static_cast<int>(message.parameter & 0xFFFF));
+      break;
+    case MSG_CLIENT_CLOSE:
+      Perform(TKLDMenuItem::Close);
+      break;
+    default:
+      // The helper shutdown message is recognised and consumed.
+      break;
+  }
+}
+
+void TKLDMainForm::PostMenuItem(TKLDMenuItem item) {
+  {
+    std::lock_guard<std::mutex> lock(menuMutex_);
+    menuChoices_.push_back(item);
+  }
+  THostLoop::PostWake();
+}
+
+void TKLDMainForm::ProcessMessages() {
+  auto guarded = [this](auto&& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      manager_.HandleUnhandledError(e.what());
+    }
+  };
+  std::vector<TKLDMenuItem> choices;
+  {
+    std::lock_guard<std::mutex> lock(menuMutex_);
+    choices.swap(menuChoices_);
+  }
+  for (TKLDMenuItem item : choices) {
+    if (terminated_) return;
+    guarded([&] { Perform(item); });
+  }
+  for (const TKLDMessage& message : messenger_.TakeMessages()) {
+    // What follows an exit is left unread: the host is going.
+    if (terminated_) return;
+    guarded([&] { HandleMessage(message); });
+  }
+}
+
+}  // namespace lorvane

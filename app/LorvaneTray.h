@@ -1,0 +1,69 @@
+#pragma once
+// The host: what stands in for the hidden tray form. It carries out the tray menu's items and the
+// messages other programs send, always on the main thread between frames, and knows when the
+// host has been told to end.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/Messaging.h"
+
+namespace lorvane {
+
+class TKLDApplicationManager;
+
+enum class TKLDMenuItem { Launch, Close, About, Support, Exit };
+
+struct TKLDMenuEntry {
+  TKLDMenuItem item;
+  const char* caption;
+  bool separatorBefore;
+};
+
+class TKLDMainForm {
+ public:
+  static const char* const kCaption;
+  static const char* const kHomePage;
+  // The tray menu, in order.
+  static const std::vector<TKLDMenuEntry>& Menu();
+  static std::string AboutText();
+  static std::string SupportAddress();
+
+  TKLDMainForm(TKLDApplicationManager& manager, TKLDMessenger& messenger);
+  ~TKLDMainForm();
+  TKLDMainForm(const TKLDMainForm&) = delete;
+  TKLDMainForm& operator=(const TKLDMainForm&) = delete;
+
+  void Perform(TKLDMenuItem item);
+  // Code 2 ends the host, 3 launches, 4 passes the low 16 bits of the parameter on as a remote
+  // key, 5 closes the interface; 1 and anything else change nothing.
+  void HandleMessage(const TKLDMessage& message);
+  // Main thread, once per pass of the loop: the messages and menu choices that arrived. An error
+  // one of them raises goes to the unhandled-error procedure and the rest still run.
+  void ProcessMessages();
+  bool Terminated() const { return terminated_; }
+
+  // Menu choices made on another thread (the tray's); carried out by ProcessMessages.
+  void PostMenuItem(TKLDMenuItem item);
+
+  // Tests replace these.
+  using AboutDialog = std::function<bool(const std::string& text)>;  // true: visit the website
+  void SetAboutDialog(AboutDialog dialog) { aboutDialog_ = std::move(dialog); }
+  void SetOpenAddress(std::function<void(const std::string&)> open) { openAddress_ = std::move(open); }
+  void SetRemoteKeyTarget(std::function<void(int)> target) { remoteKey_ = std::move(target); }
+
+ private:
+  TKLDApplicationManager& manager_;
+  TKLDMessenger& messenger_;
+  bool terminated_ = false;
+  AboutDialog aboutDialog_;
+  std::function<void(const std::string&)> openAddress_;
+  std::function<void(int)> remoteKey_;
+  std::mutex menuMutex_;
+  std::vector<TKLDMenuItem> menuChoices_;
+};
+
+}  // namespace lorvane

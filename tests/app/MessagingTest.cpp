@@ -1,0 +1,258 @@
+// The host's messages: their names and lines, what each does to the interface, and a host that
+// stays responsive whatever its clients send.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/ApplicationManager.h"
+#include "app/LorvaneTray.h"
+#include "app/Messaging.h"
+#include "app/SingleInstance.h"
+#include "base/Timing.h"
+#include "support/TestSupport.h"
+
+namespace lorvane {
+namespace {
+
+TEST(MessengerTest, RegisteredNamesClassifyInAnyCase) {
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("Tarnwick - lorvane helper shutdown message"), MSG_HELPER_SHUTDOWN);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("Tarnwick - lorvane client shutdown message"), MSG_CLIENT_SHUTDOWN);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("Tarnwick - lorvane client launch message"), MSG_CLIENT_LAUNCH);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("TARNWICK - LORVANE REMOTE CONTROL MESSAGE"), MSG_REMOTE_CONTROL);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("Tarnwick - lorvane client close message"), MSG_CLIENT_CLOSE);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("Tarnwick - lorvane client launch messag"), MSG_NONE);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage("Tarnwick - lorvane client launch messages"), MSG_NONE);
+  EXPECT_EQ(TKLDMessenger::ClassifyMessage(""), MSG_NONE);
+  EXPECT_EQ(TKLDMessenger::RegisteredName(0), "");
+  EXPECT_EQ(TKLDMessenger::RegisteredName(6), "");
+}
+
+TEST(MessengerTest, LinesCarryTheNameAndTheWholeParameter) {
+  TKLDMessage message {MSG_REMOTE_CONTROL, 0xFFFFFFFF0026ull};
+  std::string line = TKLDMessenger::FormatMessage(message);
+  EXPECT_EQ(line, "Tarnwick - lorvane remote control message 281474976645158");
+  TKLDMessage read;
+  std::string problem;
+  ASSERT_TRUE(TKLDMessenger::ParseMessage(line, read, problem)) << problem;
+  EXPECT_EQ(read, message);
+  ASSERT_TRUE(TKLDMessenger::ParseMessage("Tarnwick - lorvane client launch message", read, problem));
+  EXPECT_EQ(read, (TKLDMessage {MSG_CLIENT_LAUNCH, 0})) << "the parameter may be left out";
+
+  EXPECT_FALSE(TKLDMessenger::ParseMessage("garbage", read, problem));
+  EXPECT_EQ(problem, "unknown message \"garbage\"");
+  EXPECT_FALSE(TKLDMessenger::ParseMessage("", read, problem));
+  EXPECT_FALSE(TKLDMessenger::ParseMessage("Tarnwick - lorvane remote control message -5", read, problem));
+  EXPECT_FALSE(TKLDMessenger::ParseMessage("Tarnwick - lorvane remote control message 99999999999999999999", read,
+                                           problem));
+  EXPECT_NE(problem.find("out of range"), std::string::npos) << problem;
+  EXPECT_FALSE(TKLDMessenger::ParseMessage(std::string("bell\a and ") + std::string(200, 'x'), read, problem));
+  EXPECT_EQ(problem.find('\a'), std::string::npos) << "control bytes never reach the log";
+  EXPECT_LT(problem.size(), 120u) << "a long line is cut short in the log";
+}
+
+TEST(MessengerTest, AFloodIsCutOffAtTheQueueBound) {
+  TKLDMessenger messenger;
+  int wakes = 0;
+  messenger.SetWake([&] { ++wakes; });
+  for (size_t i = 0; i < TKLDMessenger::kMaxQueued + 10; ++i)
+    messenger.Post({MSG_REMOTE_CONTROL, i});
+  std::vector<TKLDMessage> taken = messenger.TakeMessages();
+  ASSERT_EQ(taken.size(), TKLDMessenger::kMaxQueued);
+  EXPECT_EQ(taken.front().parameter, 0u) << "oldest first";
+  EXPECT_EQ(taken.back().parameter, TKLDMessenger::kMaxQueued - 1);
+  EXPECT_EQ(wakes, static_cast<int>(TKLDMessenger::kMaxQueued + 10));
+  EXPECT_TRUE(messenger.TakeMessages().empty());
+}
+
+TEST(SingleInstanceTest, FilesAreNamedAfterTheInstance) {
+  EXPECT_EQ(TKLDSingleInstance::TitleOfExecutable("/opt/lorvane/bin/lorvane"), "lorvane");
+  EXPECT_EQ(TKLDSingleInstance::TitleOfExecutable("/opt/x/bin/lorvane.bin"), "lorvane");
+  EXPECT_EQ(TKLDSingleInstance::TitleOfExecutable("lorvane"), "lorvane");
+  TKLDSingleInstance instance("lorvane");
+  EXPECT_EQ(instance.InstanceName(), "Tarnwick limited - lorvane");
+}
+
+// A host's pieces in one process: a manager on the minimal theme, the messenger listening on a
+// socket in a private folder, and the form that handles what arrives.
+class HostFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteMinimalTheme(base);
+    timer = std::make_unique<TKLDTimer>([this] { return now; });
+    SetGlobalTimer(timer.get());
+    manager = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{}, base.Path());
+    manager->SetIdleSleep([](uint32_t) {});
+    manager->SetErrorDialog([this](const std::string& text, bool) {
+      errors.push_back(text);
+      return true;
+    });
+    form = std::make_unique<TKLDMainForm>(*manager, messenger);
+    form->SetRemoteKeyTarget([this](int key) { keys.push_back(key); });
+    form->SetOpenAddress([this](const std::string& address) { opened.push_back(address); });
+    socketPath = base.File("host.socket");
+  }
+  void TearDown() override {
+    messenger.StopListening();
+    form.reset();
+    manager.reset();
+    SetGlobalTimer(nullptr);
+    EXPECT_EQ(errors, std::vector<std::string>{});
+  }
+  void Listen() {
+    std::string problem;
+    ASSERT_TRUE(messenger.Listen(socketPath, problem)) << problem;
+  }
+  // Sends over the socket and lets the host take in what arrived, as one pass of its loop.
+  TControlSendResult Send(const TKLDMessage& message) {
+    std::string answer;
+    TControlSendResult result = TKLDMessenger::Send(socketPath, message, answer);
+    form->ProcessMessages();
+    return result;
+  }
+  std::string Log() { return test::ReadFile(manager->LogFolder() + manager->Logger()->FileName()); }
+
+  test::TempDir base;
+  uint32_t now = 50000;
+  std::unique_ptr<TKLDTimer> timer;
+  std::unique_ptr<TKLDApplicationManager> manager;
+  TKLDMessenger messenger;
+  std::unique_ptr<TKLDMainForm> form;
+  std::string socketPath;
+  std::vector<int> keys;
+  std::vector<std::string> opened, errors;
+};
+
+TEST_F(HostFixture, EachMessageDoesWhatItsMenuItemDoes) {
+  form->HandleMessage({MSG_CLIENT_LAUNCH, 0});
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  form->HandleMessage({MSG_REMOTE_CONTROL, 0xABCD0000ull | 38});
+  form->HandleMessage({MSG_REMOTE_CONTROL, 0xFFFFFFFFFFFFFFFFull});
+  EXPECT_EQ(keys, (std::vector<int>{38, 0xFFFF})) << "only the low 16 bits are the key";
+
+  form->HandleMessage({MSG_CLIENT_CLOSE, 0});
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  ASSERT_TRUE(test::FileExists(base.File("conf/Preferences.xml"))) << "closing writes the preferences";
+  EXPECT_FALSE(form->Terminated()) << "close keeps the host";
+
+  base.Write("conf/Preferences.xml", "untouched");
+  form->HandleMessage({MSG_HELPER_SHUTDOWN, 7});
+  form->HandleMessage({MSG_NONE, 7});
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  EXPECT_FALSE(form->Terminated());
+  EXPECT_EQ(base.Read("conf/Preferences.xml"), "untouched") << "the helper shutdown message changes nothing";
+
+  form->HandleMessage({MSG_CLIENT_SHUTDOWN, 0});
+  EXPECT_TRUE(form->Terminated());
+}
+
+TEST_F(HostFixture, NothingAfterAnExitIsCarriedOut) {
+  messenger.Post({MSG_CLIENT_SHUTDOWN, 0});
+  messenger.Post({MSG_CLIENT_LAUNCH, 0});
+  form->ProcessMessages();
+  EXPECT_TRUE(form->Terminated());
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+}
+
+TEST_F(HostFixture, AboutSuspendsTheInterfaceWhileItIsOpen) {
+  form->Perform(TKLDMenuItem::Launch);
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  uint8_t during = 0;
+  std::string shown;
+  form->SetAboutDialog([&](const std::string& text) {
+    during = manager->State();
+    shown = text;
+    return true;
+  });
+  form->Perform(TKLDMenuItem::About);
+  EXPECT_EQ(during, STATE_SUSPENDED);
+  EXPECT_EQ(manager->State(), STATE_RUNNING);
+  EXPECT_EQ(shown.rfind("lorvane\nVersion " + ApplicationVersion() + "\n\nEnjoy your media more with lorvane. ", 0),
+            0u)
+      << shown;
+  EXPECT_EQ(opened, std::vector<std::string>{TKLDMainForm::kHomePage}) << "\"Visit our website\" opens it";
+
+  form->SetAboutDialog([](const std::string&) -> bool { throw std::runtime_error("no dialog today"); });
+  EXPECT_THROW(form->Perform(TKLDMenuItem::About), std::runtime_error);
+  EXPECT_EQ(manager->State(), STATE_RUNNING) << "the interface resumes when the dialog fails too";
+
+  form->Perform(TKLDMenuItem::Support);
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[1], std::string(TKLDMainForm::kHomePage) + "/feedback/?product=lorvane&version=" +
+                           ApplicationVersion());
+}
+
+TEST_F(HostFixture, MenuChoicesFromAnotherThreadWaitForTheLoop) {
+  std::thread tray([this] {
+    form->PostMenuItem(TKLDMenuItem::Launch);
+    form->PostMenuItem(TKLDMenuItem::Close);
+  });
+  tray.join();
+  EXPECT_EQ(manager->State(), STATE_STOPPED) << "nothing happens off the main thread";
+  form->ProcessMessages();
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  EXPECT_TRUE(test::FileExists(base.File("conf/Preferences.xml"))) << "launched, then closed";
+  EXPECT_EQ(TKLDMainForm::Menu().size(), 5u);
+  EXPECT_STREQ(TKLDMainForm::Menu().back().caption, "Exit lorvane ");
+}
+
+int Connect(const std::string& path) {
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address {};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+TEST_F(HostFixture, BadClientsLeaveTheHostRunningAndResponsive) {
+  Listen();
+  ASSERT_EQ(Send({MSG_CLIENT_LAUNCH, 0}), TControlSendResult::Delivered);
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+
+  int silent = Connect(socketPath);
+  ASSERT_GE(silent, 0);
+  std::string answer;
+  EXPECT_EQ(SendControlLine(socketPath, "garbage", answer, 2000), TControlSendResult::Refused);
+  EXPECT_EQ(answer, "error unknown message \"garbage\"");
+  std::string huge(1 << 20, 'k');
+  EXPECT_EQ(SendControlLine(socketPath, huge, answer, 5000), TControlSendResult::Refused);
+  EXPECT_EQ(answer, "error message too long");
+  form->ProcessMessages();
+  EXPECT_EQ(manager->State(), STATE_RUNNING);
+
+  ASSERT_EQ(Send({MSG_REMOTE_CONTROL, 0x10000 | 40}), TControlSendResult::Delivered) << "a silent client holds up nobody";
+  EXPECT_EQ(keys, std::vector<int>{40});
+  ::close(silent);
+
+  std::string log = Log();
+  EXPECT_NE(log.find(" WARN: Dropped a control message: unknown message \"garbage\""), std::string::npos) << log;
+  EXPECT_NE(log.find(" WARN: Dropped a control message longer than 4096 bytes"), std::string::npos) << log;
+
+  ASSERT_EQ(Send({MSG_CLIENT_SHUTDOWN, 0}), TControlSendResult::Delivered);
+  EXPECT_TRUE(form->Terminated());
+}
+
+TEST_F(HostFixture, AnotherUsersConnectionIsRefusedAndLogged) {
+  messenger.Socket().SetAllowedUser(CurrentUserId() + 1);
+  Listen();
+  EXPECT_NE(Send({MSG_CLIENT_LAUNCH, 0}), TControlSendResult::Delivered);
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  std::string log = Log();
+  EXPECT_NE(log.find(" WARN: Refused a control connection from user " + std::to_string(CurrentUserId())),
+            std::string::npos)
+      << log;
+}
+
+}  // namespace
+}  // namespace lorvane

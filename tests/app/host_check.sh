@@ -1,0 +1,57 @@
+#!/bin/sh
+# A resident headless host on the default theme, driven only by "lorvane --send" from other
+# processes: Escape (sent with bits set above the key code), Left and Enter answer the theme's
+# exit question with "yes", whose "quit" closes the interface. The effect read back: the host
+# wrote its preferences on closing and is still there; "exit" then ends it with status 0.
+set -eu
+lorvane="$1"
+stage=$(dirname "$(dirname "$lorvane")")
+work=$(mktemp -d)
+host=""
+cleanup() {
+  [ -n "$host" ] && kill -9 "$host" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "host_check: $*" >&2
+  [ -f "$work/host.err" ] && cat "$work/host.err" >&2
+  exit 1
+}
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+cp -r "$stage/conf" "$stage/themes" "$work/"
+export SDL_VIDEODRIVER=offscreen SDL_RENDER_DRIVER=software SDL_AUDIODRIVER=dummy
+
+"$lorvane" --headless --base "$work" 2>"$work/host.err" &
+host=$!
+tries=0
+until "$lorvane" --send launch 2>/dev/null; do
+  tries=$((tries + 1))
+  [ $tries -lt 600 ] || fail "the host never answered"
+  kill -0 "$host" 2>/dev/null || fail "the host ended early"
+  sleep 0.1
+done
+rm "$work/conf/Preferences.xml"
+
+"$lorvane" --send key $((0x50000 + 27)) || fail "key 27 was not delivered"
+sleep 0.5
+"$lorvane" --send key 37 || fail "key 37 was not delivered"
+sleep 0.5
+"$lorvane" --send key 13 || fail "key 13 was not delivered"
+
+tries=0
+until [ -f "$work/conf/Preferences.xml" ]; do
+  tries=$((tries + 1))
+  [ $tries -lt 300 ] || fail "the keys did not reach the theme's quit"
+  sleep 0.1
+done
+kill -0 "$host" 2>/dev/null || fail "quitting the interface ended the host"
+
+"$lorvane" --send exit || fail "exit was not delivered"
+status=0
+wait "$host" || status=$?
+host=""
+[ "$status" -eq 0 ] || fail "the host ended with status $status"
+if "$lorvane" --send launch 2>/dev/null; then fail "a host still answers after exit"; fi
+echo "host_check: keys sent from other processes closed the interface; the host ended with status 0"
