@@ -69,6 +69,7 @@ TKLDMainForm::TKLDMainForm(TKLDApplicationManager& manager, TKLDMessenger& messe
 TKLDMainForm::~TKLDMainForm() = default;
 
 void TKLDMainForm::Perform(TKLDMenuItem item) {
+  framesAtLastMessage_ = manager_.RenderedFrames();
   switch (item) {
     case TKLDMenuItem::Launch:
       manager_.Launch();
@@ -135,10 +136,18 @@ void TKLDMainForm::ProcessMessages() {
     if (terminated_) return;
     guarded([&] { Perform(item); });
   }
-  for (const TKLDMessage& message : messenger_.TakeMessages()) {
+  if (terminated_) return;
+  size_t most = SIZE_MAX;
+  uint8_t state = manager_.State();
+  if (state == STATE_RUNNING || state == STATE_SUSPENDED) {
+    bool drawing = state == STATE_RUNNING && manager_.RenderingEnabled();
+    most = drawing && manager_.RenderedFrames() == framesAtLastMessage_ ? 0 : 1;
+  }
+  for (const TKLDMessage& message : messenger_.TakeMessages(most)) {
     // What follows an exit is left unread: the host is going.
     if (terminated_) return;
     guarded([&] { HandleMessage(message); });
+    framesAtLastMessage_ = manager_.RenderedFrames();
   }
 }
 

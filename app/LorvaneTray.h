@@ -41,8 +41,11 @@ class TKLDMainForm {
   // Code 2 ends the host, 3 launches, 4 passes the low 16 bits of the parameter on as a remote
   // key, 5 closes the interface; 1 and anything else change nothing.
   void HandleMessage(const TKLDMessage& message);
-  // Main thread, once per pass of the loop: the messages and menu choices that arrived. An error
-  // one of them raises goes to the unhandled-error procedure and the rest still run.
+  // Main thread, once per pass of the loop: the menu choices and messages that arrived. While the
+  // interface is up, one message a pass, and while it renders only once the frame after the
+  // previous one has been drawn: a key then acts on the screen the key before it led to, laid out
+  // (focus moves need the places of controls, which the first drawing sets). An error one of
+  // them raises goes to the unhandled-error procedure and the rest still run.
   void ProcessMessages();
   bool Terminated() const { return terminated_; }
 
@@ -59,6 +62,7 @@ class TKLDMainForm {
   TKLDApplicationManager& manager_;
   TKLDMessenger& messenger_;
   bool terminated_ = false;
+  uint64_t framesAtLastMessage_ = 0;
   AboutDialog aboutDialog_;
   std::function<void(const std::string&)> openAddress_;
   std::function<void(int)> remoteKey_;

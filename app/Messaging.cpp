@@ -1,6 +1,8 @@
 #include "app/Messaging.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 
 #include "base/Logging.h"
 
@@ -134,14 +136,15 @@ bool TKLDMessenger::Post(const TKLDMessage& message) {
   return queued;
 }
 
-std::vector<TKLDMessage> TKLDMessenger::TakeMessages() {
+std::vector<TKLDMessage> TKLDMessenger::TakeMessages(size_t most) {
   std::vector<TKLDMessage> messages;
   std::vector<std::string> warnings;
   size_t dropped = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    messages.assign(queue_.begin(), queue_.end());
-    queue_.clear();
+    size_t count = std::min(most, queue_.size());
+    messages.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
     warnings.swap(warnings_);
     dropped = droppedWarnings_;
     droppedWarnings_ = 0;

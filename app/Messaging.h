@@ -3,6 +3,7 @@
 // line each over the per-user control socket: the registered name, a space and the parameter.
 #include <cstddef>
 #include <cstdint>
+#include <climits>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -58,9 +59,9 @@ class TKLDMessenger {
 
   // Queues a message for the frame loop; any thread.
   bool Post(const TKLDMessage& message);
-  // Main thread: the messages that arrived since the last call, oldest first. Problems the
+  // Main thread: up to `most` of the messages that arrived, oldest first. Problems the
   // socket met meanwhile are logged here at WARN, where the logger lives.
-  std::vector<TKLDMessage> TakeMessages();
+  std::vector<TKLDMessage> TakeMessages(size_t most = SIZE_MAX);
 
   // Sends one message to the host listening at `path`.
   static TControlSendResult Send(const std::string& path, const TKLDMessage& message, std::string& answer,

@@ -138,6 +138,15 @@ TEST_F(HostProcessTest, ASecondStartHandsOverLaunchAndEndsAtOnce) {
       << base.Read("send.err");
 }
 
+TEST_F(HostProcessTest, AQuitSignalEndsTheHostLikeExit) {
+  StartHost();
+  std::remove(base.File("conf/Preferences.xml").c_str());
+  ASSERT_EQ(kill(host, SIGTERM), 0);
+  EXPECT_EQ(Wait(host, 30), 0);
+  host = -1;
+  EXPECT_TRUE(test::FileExists(base.File("conf/Preferences.xml"))) << "the interface was closed first";
+}
+
 TEST_F(HostProcessTest, ASilentLockHolderGetsTheWarning) {
   // Someone holds the lock and answers nothing.
   TInstanceLock lock;

@@ -115,6 +115,7 @@ class HostFixture : public ::testing::Test {
     std::string answer;
     TControlSendResult result = TKLDMessenger::Send(socketPath, message, answer);
     form->ProcessMessages();
+    manager->UpdateFrame();
     return result;
   }
   std::string Log() { return test::ReadFile(manager->LogFolder() + manager->Logger()->FileName()); }
@@ -151,6 +152,33 @@ TEST_F(HostFixture, EachMessageDoesWhatItsMenuItemDoes) {
 
   form->HandleMessage({MSG_CLIENT_SHUTDOWN, 0});
   EXPECT_TRUE(form->Terminated());
+}
+
+TEST_F(HostFixture, WhileTheInterfaceIsUpEachMessageWaitsForTheFrameAfterTheOneBefore) {
+  form->Perform(TKLDMenuItem::Launch);
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  for (int key = 1; key <= 3; ++key) messenger.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)});
+  form->ProcessMessages();
+  EXPECT_TRUE(keys.empty()) << "the interface has not been drawn yet";
+  manager->UpdateFrame();
+  form->ProcessMessages();
+  form->ProcessMessages();
+  EXPECT_EQ(keys, std::vector<int>{1});
+  manager->UpdateFrame();
+  form->ProcessMessages();
+  EXPECT_EQ(keys, (std::vector<int>{1, 2}));
+
+  // Suspended, nothing is drawn: one message a pass all the same.
+  manager->Suspend();
+  messenger.Post({MSG_CLIENT_CLOSE, 0});
+  form->ProcessMessages();
+  EXPECT_EQ(keys, (std::vector<int>{1, 2, 3}));
+  form->ProcessMessages();
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  // With the interface closed, whatever waits is taken at once.
+  for (int key = 4; key <= 6; ++key) messenger.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)});
+  form->ProcessMessages();
+  EXPECT_EQ(keys, (std::vector<int>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST_F(HostFixture, NothingAfterAnExitIsCarriedOut) {

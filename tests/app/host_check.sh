@@ -35,9 +35,9 @@ done
 rm "$work/conf/Preferences.xml"
 
 "$lorvane" --send key $((0x50000 + 27)) || fail "key 27 was not delivered"
-sleep 0.5
+sleep 0.2
 "$lorvane" --send key 37 || fail "key 37 was not delivered"
-sleep 0.5
+sleep 0.2
 "$lorvane" --send key 13 || fail "key 13 was not delivered"
 
 tries=0
