@@ -186,8 +186,11 @@ void TKLDApplicationManager::CreateManagers() {
     };
     console.restart = [this] { RestartInterface(); };
     console.quit = [this] { CloseInterface(); };
-    // This host has no life without the interface: closing it ends the process.
-    console.bye = [this] { CloseInterface(); };
+    // Without a host to end, a run lives only as long as its interface: closing it ends the run.
+    console.bye = [this] {
+      if (terminateApplication_) terminateApplication_();
+      else CloseInterface();
+    };
     uiManager_->SetDiagnostics(std::make_unique<TKLDDiagnostics>(console));
   }
   SetFunctionExecutor(functions_.get());

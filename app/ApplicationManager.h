@@ -106,6 +106,8 @@ class TKLDApplicationManager {
   // How the unhandled-error dialog is shown; returns true for Ignore. Tests replace it.
   using ErrorDialog = std::function<bool(const std::string& text, bool offerIgnore)>;
   void SetErrorDialog(ErrorDialog dialog) { errorDialog_ = std::move(dialog); }
+  // How the application is told to terminate (the console's "BYE"); the resident host sets it.
+  void SetTerminateApplication(std::function<void()> terminate) { terminateApplication_ = std::move(terminate); }
   // How an Abort ends the process. Tests replace it.
   void SetTerminate(std::function<void()> terminate) { terminate_ = std::move(terminate); }
   // Sleeping 200 ms a frame while not rendering; tests replace it to keep running fast.
@@ -154,6 +156,7 @@ class TKLDApplicationManager {
   std::function<void()> frameHook_;
   ErrorDialog errorDialog_;
   std::function<void()> terminate_;
+  std::function<void()> terminateApplication_;
   std::function<void(uint32_t)> idleSleep_;
   std::function<bool()> videoPlaying_;
 };

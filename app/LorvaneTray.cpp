@@ -64,9 +64,10 @@ TKLDMainForm::TKLDMainForm(TKLDApplicationManager& manager, TKLDMessenger& messe
   };
   openAddress_ = [](const std::string& address) { OpenWebAddress(address); };
   remoteKey_ = [this](int key) { manager_.ProcessRemoteKey(key); };
+  manager_.SetTerminateApplication([this] { Perform(TKLDMenuItem::Exit); });
 }
 
-TKLDMainForm::~TKLDMainForm() = default;
+TKLDMainForm::~TKLDMainForm() { manager_.SetTerminateApplication(nullptr); }
 
 void TKLDMainForm::Perform(TKLDMenuItem item) {
   framesAtLastMessage_ = manager_.RenderedFrames();

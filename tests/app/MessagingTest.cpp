@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "app/ApplicationManager.h"
+#include "app/ConsoleManager.h"
 #include "app/LorvaneTray.h"
 #include "app/Messaging.h"
 #include "app/SingleInstance.h"
 #include "base/Timing.h"
 #include "support/TestSupport.h"
+#include "ui/UIManager.h"
 
 namespace lorvane {
 namespace {
@@ -179,6 +181,21 @@ TEST_F(HostFixture, WhileTheInterfaceIsUpEachMessageWaitsForTheFrameAfterTheOneB
   for (int key = 4; key <= 6; ++key) messenger.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)});
   form->ProcessMessages();
   EXPECT_EQ(keys, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(HostFixture, TheConsolesByeEndsTheHostAndQuitDoesNot) {
+  form->Perform(TKLDMenuItem::Launch);
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  auto* diagnostics = dynamic_cast<TKLDDiagnostics*>(manager->UIManager()->Diagnostics());
+  ASSERT_NE(diagnostics, nullptr);
+  diagnostics->Console().ExecuteCommand({"QUIT"});
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  EXPECT_FALSE(form->Terminated());
+  form->Perform(TKLDMenuItem::Launch);
+  diagnostics = dynamic_cast<TKLDDiagnostics*>(manager->UIManager()->Diagnostics());
+  ASSERT_NE(diagnostics, nullptr);
+  diagnostics->Console().ExecuteCommand({"BYE"});
+  EXPECT_TRUE(form->Terminated());
 }
 
 TEST_F(HostFixture, NothingAfterAnExitIsCarriedOut) {
