@@ -238,6 +238,34 @@ TEST_F(KeyToFrameTest, TheFrameOfTheKeyAlreadyShowsTheNewScreen) {
   manager->CloseInterface();
 }
 
+TEST_F(KeyToFrameTest, TheConsoleIsDrawnOverTheScreensWhileItIsShown) {
+  std::string prefs = base.Read("conf/Preferences.xml");
+  const std::string hidden = "<ShowDiagnostics>no</ShowDiagnostics>";
+  prefs.replace(prefs.find(hidden), hidden.size(), "<ShowDiagnostics>yes</ShowDiagnostics>");
+  base.Write("conf/Preferences.xml", prefs);
+  connection.reset();
+  manager = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{"debug"}, base.Path());
+  connection = std::make_unique<THostConnection>(display->Screen(), *manager);
+  manager->Launch();
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  ASSERT_TRUE(manager->UIManager()->ShowDiagnostics());
+  for (int i = 0; i < 3; ++i) Frame();
+  const std::vector<uint32_t> shown = Frame();
+  manager->UIManager()->SetShowDiagnostics(false);
+  Frame();
+  const std::vector<uint32_t> hiddenFrame = Frame();
+  const int width = display->Screen().ScreenWidth(), height = display->Screen().ScreenHeight();
+  ASSERT_EQ(shown.size(), static_cast<size_t>(width) * static_cast<size_t>(height));
+  // The command strip at the bottom holds "Command: _" only while the console is shown.
+  auto strip = [&](const std::vector<uint32_t>& pixels) {
+    return std::vector<uint32_t>(pixels.begin() + static_cast<long>(width) * (height * 9 / 10 + 2),
+                                 pixels.begin() + static_cast<long>(width) * (height - 2));
+  };
+  EXPECT_GT(Difference(strip(shown), strip(hiddenFrame)), 0.005);
+  EXPECT_GT(Difference(shown, hiddenFrame), 0.01) << "the log echoed since the start shows above it";
+  manager->CloseInterface();
+}
+
 // ---------------------------------------------------------------- settings and console
 
 // Keys typed as the keyboard sends them: letters as their upper-case key codes.

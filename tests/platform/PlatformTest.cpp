@@ -131,6 +131,18 @@ TEST(PangoTextTest, WordWrapBreaksLinesAndTheBoxClips) {
   EXPECT_LE(clipped.Y + clipped.Height, 30);
 }
 
+TEST(PangoTextTest, ConsoleFacesFallBackToAFixedPitchFace) {
+  // Right-aligned, the left edge of the ink tells the text's width: narrow and wide letters
+  // take the same width in a fixed-pitch face.
+  for (const char* face : {"Lucida Console", "lucida console"}) {
+    TKLDPangoFont font(face, 20, false, false);
+    TKLDTextImage narrow, wide;
+    ASSERT_TRUE(LayoutText(font, "iiiiiiiiii", 600, 40, TKLDTextLayoutAlign::Right, false, narrow));
+    ASSERT_TRUE(LayoutText(font, "MMMMMMMMMM", 600, 40, TKLDTextLayoutAlign::Right, false, wide));
+    EXPECT_NEAR(InkColumns(narrow).first, InkColumns(wide).first, 12) << face;
+  }
+}
+
 TEST(PangoTextTest, NothingToShowGivesFalse) {
   TKLDPangoFont font("Liberation Sans", 16, true, true);
   TKLDTextImage image;
