@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     if (resident) {
       if (!instance.FolderNote().empty()) LogInfo(instance.FolderNote() + "; using " + instance.SocketPath());
       TKLDMainForm form(manager, messenger);
+      form.ShowTrayIcon(manager.BaseFolder() + "share/icons");
       status = RunHost(manager, options, connection.Services(), &form);
       // Nothing more is taken in while the managers go.
       messenger.StopListening();

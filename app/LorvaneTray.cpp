@@ -5,6 +5,7 @@
 #include "app/ApplicationManager.h"
 #include "base/Logging.h"
 #include "platform/HostLoop.h"
+#include "platform/StatusNotifier.h"
 
 namespace lorvane {
 
@@ -67,7 +68,41 @@ TKLDMainForm::TKLDMainForm(TKLDApplicationManager& manager, TKLDMessenger& messe
   manager_.SetTerminateApplication([this] { Perform(TKLDMenuItem::Exit); });
 }
 
-TKLDMainForm::~TKLDMainForm() { manager_.SetTerminateApplication(nullptr); }
+TKLDMainForm::~TKLDMainForm() {
+  HideTrayIcon();
+  manager_.SetTerminateApplication(nullptr);
+}
+
+void TKLDMainForm::ShowTrayIcon(const std::string& iconThemePath) {
+  TStatusNotifier::Options options;
+  options.id = "lorvane";
+  options.title = "lorvane";
+  options.iconName = "lorvane";
+  options.iconThemePath = iconThemePath;
+  const std::vector<TKLDMenuEntry>& menu = Menu();
+  for (size_t i = 0; i < menu.size(); ++i)
+    options.menu.push_back({static_cast<int>(i + 1), menu[i].caption, menu[i].separatorBefore});
+  // The tray's own thread calls these: they only hand over to the loop.
+  TStatusNotifier::Handlers handlers;
+  handlers.activated = [this] { PostMenuItem(TKLDMenuItem::Launch); };
+  handlers.chosen = [this](int id) {
+    const std::vector<TKLDMenuEntry>& entries = Menu();
+    if (id >= 1 && static_cast<size_t>(id) <= entries.size()) PostMenuItem(entries[static_cast<size_t>(id - 1)].item);
+  };
+  handlers.status = [this](bool shown, const std::string& why) {
+    {
+      std::lock_guard<std::mutex> lock(menuMutex_);
+      trayNews_.push_back(shown ? std::string("The tray icon is shown")
+                                : "Running without a tray icon: " + why);
+    }
+    THostLoop::PostWake();
+  };
+  HideTrayIcon();
+  tray_ = std::make_unique<TStatusNotifier>();
+  tray_->Start(options, std::move(handlers));
+}
+
+void TKLDMainForm::HideTrayIcon() { tray_.reset(); }
 
 void TKLDMainForm::Perform(TKLDMenuItem item) {
   framesAtLastMessage_ = manager_.RenderedFrames();
@@ -129,10 +164,13 @@ void TKLDMainForm::ProcessMessages() {
     }
   };
   std::vector<TKLDMenuItem> choices;
+  std::vector<std::string> news;
   {
     std::lock_guard<std::mutex> lock(menuMutex_);
     choices.swap(menuChoices_);
+    news.swap(trayNews_);
   }
+  for (const std::string& line : news) LogInfo(line);
   for (TKLDMenuItem item : choices) {
     if (terminated_) return;
     guarded([&] { Perform(item); });

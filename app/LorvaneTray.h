@@ -14,6 +14,7 @@
 namespace lorvane {
 
 class TKLDApplicationManager;
+class TStatusNotifier;
 
 enum class TKLDMenuItem { Launch, Close, About, Support, Exit };
 
@@ -52,6 +53,11 @@ class TKLDMainForm {
   // Menu choices made on another thread (the tray's); carried out by ProcessMessages.
   void PostMenuItem(TKLDMenuItem item);
 
+  // Offers the tray icon (the icon "lorvane" under iconThemePath) where a session bus and a tray
+  // host exist; the outcome is logged at INFO, once per change, by ProcessMessages.
+  void ShowTrayIcon(const std::string& iconThemePath);
+  void HideTrayIcon();
+
   // Tests replace these.
   using AboutDialog = std::function<bool(const std::string& text)>;  // true: visit the website
   void SetAboutDialog(AboutDialog dialog) { aboutDialog_ = std::move(dialog); }
@@ -68,6 +74,9 @@ class TKLDMainForm {
   std::function<void(int)> remoteKey_;
   std::mutex menuMutex_;
   std::vector<TKLDMenuItem> menuChoices_;
+  std::vector<std::string> trayNews_;
+  // Last, so it stops (and no more of its calls come) before the rest goes.
+  std::unique_ptr<TStatusNotifier> tray_;
 };
 
 }  // namespace lorvane

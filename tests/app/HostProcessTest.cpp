@@ -40,6 +40,10 @@ class HostProcessTest : public ::testing::Test {
     test::WriteMinimalTheme(base);
     // The variable reaches the programs this test starts; the test itself never reads it.
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    // No tray icon of a test host turns up on the desktop of whoever runs the tests.
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (bus) savedBus = bus, hadBus = true;
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
   }
   void TearDown() override {
     if (host > 0) {
@@ -47,6 +51,7 @@ class HostProcessTest : public ::testing::Test {
       waitpid(host, nullptr, 0);
     }
     unsetenv("XDG_RUNTIME_DIR");
+    if (hadBus) setenv("DBUS_SESSION_BUS_ADDRESS", savedBus.c_str(), 1);
   }
 
   pid_t Start(std::vector<std::string> arguments, const std::string& errors = "/dev/null") {
@@ -111,6 +116,8 @@ class HostProcessTest : public ::testing::Test {
   std::string program;
   test::TempDir base, runtime;
   pid_t host = -1;
+  std::string savedBus;
+  bool hadBus = false;
   const std::string listing = "INFO: lorvane Preference settings are as follows:";
 };
 

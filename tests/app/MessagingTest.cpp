@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -196,6 +197,36 @@ TEST_F(HostFixture, TheConsolesByeEndsTheHostAndQuitDoesNot) {
   ASSERT_NE(diagnostics, nullptr);
   diagnostics->Console().ExecuteCommand({"BYE"});
   EXPECT_TRUE(form->Terminated());
+}
+
+TEST_F(HostFixture, WithoutASessionBusTheHostSaysOnceThatItHasNoTray) {
+  test::TempDir empty;
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  std::string savedBus = bus ? bus : "";
+  const char* folder = std::getenv("XDG_RUNTIME_DIR");
+  std::string savedFolder = folder ? folder : "";
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  setenv("XDG_RUNTIME_DIR", empty.Path().c_str(), 1);
+  form->ShowTrayIcon(base.File("share/icons"));
+  const std::string said = " INFO: Running without a tray icon: no session bus";
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (Log().find(said) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    form->ProcessMessages();
+    manager->Logger()->Flush();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  form->HideTrayIcon();
+  form->ProcessMessages();
+  manager->Logger()->Flush();
+  if (bus) setenv("DBUS_SESSION_BUS_ADDRESS", savedBus.c_str(), 1);
+  if (folder) setenv("XDG_RUNTIME_DIR", savedFolder.c_str(), 1);
+  else unsetenv("XDG_RUNTIME_DIR");
+  std::string log = Log();
+  ASSERT_NE(log.find(said), std::string::npos) << log;
+  EXPECT_EQ(log.find(said), log.rfind(said)) << "said once";
+  // The host goes on without it.
+  form->HandleMessage({MSG_CLIENT_LAUNCH, 0});
+  EXPECT_EQ(manager->State(), STATE_RUNNING);
 }
 
 TEST_F(HostFixture, NothingAfterAnExitIsCarriedOut) {
