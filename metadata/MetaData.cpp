@@ -110,7 +110,7 @@ int TKLDMetaData::IndexOfName(const std::string& name) const {
 int TKLDMetaData::Insert(std::string text, std::unique_ptr<TKLDNestedMetaData> group) {
   auto pos = std::lower_bound(lines_.begin(), lines_.end(), text,
                               [](const Line& line, const std::string& t) { return MetaCompareText(line.text, t) < 0; });
-  if (pos != lines_.end() && MetaCompareText(pos->text, text) == 0) return -1;
+  if (pos != lines_.end() && MetaCompareText(pos->text, text) == 0) return static_cast<int>(pos - lines_.begin());
   pos = lines_.insert(pos, Line{std::move(text), std::move(group)});
   return static_cast<int>(pos - lines_.begin());
 }
@@ -123,10 +123,7 @@ TKLDMetaData& TKLDMetaData::ResolveGroup(std::string& name) {
     if (head.empty()) break;
     name.erase(0, dot + 1);
     int index = current->IndexOfName(head);
-    if (index < 0) {
-      index = current->Insert(head + "=", std::make_unique<TKLDNestedMetaData>());
-      if (index < 0) index = current->IndexOfName(head);
-    }
+    if (index < 0) index = current->Insert(head + "=", std::make_unique<TKLDNestedMetaData>());
     Line& line = current->lines_[index];
     // A plain value that is also used as a path becomes a group instead of leaving the walk
     // with nothing to step into; like every group line it then reads as empty.
@@ -145,14 +142,18 @@ void TKLDMetaData::AddValue(const std::string& name, const std::string& value) {
 void TKLDMetaData::SetValue(const std::string& name, const std::string& value) {
   std::string last = name;
   TKLDMetaData& group = ResolveGroup(last);
+  // A line's name ends at its first "=", so a name holding one can never be found again: read
+  // the rest as the start of the value, or every set would add one more line.
+  std::string text = last + "=" + value;
+  size_t eq = last.find('=');
+  if (eq != std::string::npos) last.erase(eq);
   int index = group.IndexOfName(last);
   if (index < 0) {
-    group.Insert(last + "=" + value, nullptr);
+    group.Insert(std::move(text), nullptr);
     return;
   }
   Line line = std::move(group.lines_[index]);
   group.lines_.erase(group.lines_.begin() + index);
-  std::string text = last + "=" + value;
   auto pos = std::lower_bound(group.lines_.begin(), group.lines_.end(), text,
                               [](const Line& l, const std::string& t) { return MetaCompareText(l.text, t) < 0; });
   line.text = std::move(text);

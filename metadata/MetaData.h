@@ -58,7 +58,8 @@ class TKLDMetaData {
 
  private:
   // Inserts at the sorted position; a line equal (ignoring case) to one present is dropped.
-  // Returns the index of the line, or -1 when it was dropped.
+  // Returns the index of the new line or of the one that was already there: a group head that
+  // holds "=" is never found by name, so the walk must step into the line it met before.
   int Insert(std::string text, std::unique_ptr<TKLDNestedMetaData> group);
 
   std::vector<Line> lines_;

@@ -18,7 +18,7 @@ void TKLDMetaValue::SaveAsXML(std::vector<std::string>& lines) {
   auto* ancestor = dynamic_cast<TKLDMetaValue*>(GetAncestor());
   std::string attributes;
   if (!Value.empty() && (!ancestor || Value != ancestor->Value)) attributes = XmlAttribute("value", Value);
-  lines.push_back(IndentText(Depth + 1) + SelfClosingTag(*this, attributes));
+  lines.push_back(IndentText(Depth + 1) + SelfClosingTagAfterName(*this, attributes));
 }
 
 TKLDMetaValueList::TKLDMetaValueList() {

@@ -123,6 +123,28 @@ TEST(MetaDataTest, EmptyPathPartStopsTheWalk) {
   EXPECT_EQ(root.GetRawValue("a..b"), "x");
 }
 
+// A line's name ends at its first "=", so a path part holding one is never found by name again:
+// reading such a name twice used to step outside the group's lines.
+TEST(MetaDataTest, NamesHoldingAnEqualsSignStayInsideTheTree) {
+  TKLDNestedMetaData root;
+  EXPECT_EQ(root.GetRawValue("a=b.c"), "");
+  EXPECT_EQ(root.GetRawValue("a=b.c"), "");
+  EXPECT_EQ(root.GetRawValue("x.a=b.c.d"), "");
+  EXPECT_EQ(root.GetRawValue("x.a=b.c.d"), "");
+  ASSERT_EQ(root.Count(), 2);
+  EXPECT_EQ(root.LineText(0), "a=b=");
+  // Values set under such a path are found again through the same group.
+  root.SetValue("a=b.c", "v");
+  EXPECT_EQ(root.GetRawValue("a=b.c"), "v");
+  EXPECT_EQ(root.Count(), 2);
+  EXPECT_NE(root.GetGroup("a=b.c"), nullptr);
+
+  // Setting such a name again and again replaces one line rather than adding one each time.
+  for (int i = 0; i < 5; ++i) root.SetValue("k=x", std::to_string(i));
+  EXPECT_EQ(root.Count(), 3);
+  EXPECT_EQ(root.GetRawValue("k"), "x=4");
+}
+
 TEST(MetaDataTest, HashNamesReadTheLineAtAnIndex) {
   TKLDNestedMetaData root;
   root.SetValue("#list.b", "second");
@@ -234,6 +256,16 @@ TEST_F(MetaDataManagerTest, ExpandMetadataReplacesReferences) {
   // An unmatched opening mark stays as it is.
   EXPECT_EQ(meta.ExpandMetadata("x ^{media.current.name"), "x ^{media.current.name");
   EXPECT_EQ(meta.ExpandMetadata("price ^ 2"), "price ^ 2");
+}
+
+TEST_F(MetaDataManagerTest, AReferenceWhoseGroupHoldsAnEqualsSignReadsTwice) {
+  EXPECT_EQ(meta.ExpandMetadata("[^{a=b.c}]"), "[]");
+  EXPECT_EQ(meta.ExpandMetadata("[^{a=b.c}]"), "[]");
+  meta.SetValue("a=b.c", "set");
+  EXPECT_EQ(meta.ExpandMetadata("[^{a=b.c}]"), "[set]");
+  std::vector<std::string> lines;
+  meta.ListValues(lines, "a=b.");
+  EXPECT_EQ(lines, std::vector<std::string>{"c=set"});
 }
 
 TEST_F(MetaDataManagerTest, ExpandTextCodesReplacesKeysAndReportsUnknownOnes) {
