@@ -32,6 +32,7 @@ void THostLoop::ConfigureResident() { SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_C
 
 bool THostLoop::Initialise() {
   if (SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == (SDL_INIT_VIDEO | SDL_INIT_EVENTS)) return true;
+  AllowScreenSaverHint();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     LogError(std::string("Failed to initialise SDL: ") + SDL_GetError());
     return false;
@@ -73,7 +74,17 @@ void THostLoop::PostWake() {
 
 void THostLoop::SleepMs(uint32_t ms) { SDL_Delay(ms); }
 
-void THostLoop::KeepAwake() { SDL_DisableScreenSaver(); }
+bool THostLoop::KeepAwake() {
+  bool allowed = SystemScreenSaverAllowed();
+  SDL_DisableScreenSaver();
+  return allowed;
+}
+
+void THostLoop::AllowSleep() { SDL_EnableScreenSaver(); }
+
+bool THostLoop::SystemScreenSaverAllowed() { return SDL_IsScreenSaverEnabled() == SDL_TRUE; }
+
+void THostLoop::AllowScreenSaverHint() { SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1"); }
 
 bool THostLoop::HasDisplay() {
   if (g_headless) return false;

@@ -28,8 +28,15 @@ class THostLoop {
   // Wakes a WaitEvent from the main thread or any other.
   static void PostWake();
   static void SleepMs(uint32_t ms);
-  // Keeps the display awake (the system screen saver and power-off).
-  static void KeepAwake();
+  // Keeps the display awake (the system screen saver and power-off); returns whether the
+  // system's screen saver was allowed before, so that the caller can give it back.
+  static bool KeepAwake();
+  // Gives the display its screen saver and power-off back.
+  static void AllowSleep();
+  static bool SystemScreenSaverAllowed();
+  // SDL turns the desktop's screen saver off for as long as video runs unless told otherwise;
+  // lorvane decides that itself (see KeepAwake), so this is set before every video start.
+  static void AllowScreenSaverHint();
   // True when there is a display a dialog can appear on.
   static bool HasDisplay();
 };

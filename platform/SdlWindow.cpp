@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/HostLoop.h"
 #include "platform/VirtualKeys.h"
 
 namespace lorvane {
@@ -15,6 +16,7 @@ std::string VideoError() {
 
 bool StartVideo(std::string& error) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  THostLoop::AllowScreenSaverHint();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     error = VideoError();
     return false;

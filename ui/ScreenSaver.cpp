@@ -39,10 +39,13 @@ std::string FileSignature(const std::string& fileName) {
 TKLDScreenSaver::TKLDScreenSaver() {
   lastActivity_ = lastReposition_ = Now();
   // While the interface is up the system's own screen saver stays away; ours takes its place.
-  THostLoop::KeepAwake();
+  systemSaverWasOn_ = THostLoop::KeepAwake();
 }
 
-TKLDScreenSaver::~TKLDScreenSaver() = default;
+TKLDScreenSaver::~TKLDScreenSaver() {
+  // Closing the interface gives the desktop its screen saver back, if it had one.
+  if (systemSaverWasOn_) THostLoop::AllowSleep();
+}
 
 void TKLDScreenSaver::SetImageFolder(const std::string& folder) {
   if (folder == imageFolder_) return;

@@ -32,6 +32,7 @@ class TKLDScreenSaver {
   bool LoadImage();
 
   bool active_ = false;
+  bool systemSaverWasOn_ = false;
   std::unique_ptr<TKLDGraphic> image_;
   bool imageLoaded_ = false;
   int delaySeconds_ = 0;

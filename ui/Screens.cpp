@@ -21,20 +21,29 @@ void TKLDScreenLayout::InheritFrom(TKLDUIObject& source) {
   SetDefaultControl(screen.DefaultControl ? screen.DefaultControl->Name : std::string());
 }
 
-void TKLDScreenLayout::RebuildControls() {
+void TKLDScreenLayout::CollectControls() {
   Controls.clear();
   for (TKLDContainer* container : Containers)
     if (container)
       for (TKLDControl* control : container->Contents)
         if (control) Controls.push_back(control);
-  RebuildFocusable();
+  CollectFocusable();
 }
 
-void TKLDScreenLayout::RebuildFocusableList() {
+void TKLDScreenLayout::CollectFocusable() {
   Focusable.clear();
   for (TKLDControl* control : Controls)
     if (auto* interactive = dynamic_cast<TKLDInteractiveControl*>(control); interactive && interactive->Focusable())
       Focusable.push_back(interactive);
+}
+
+void TKLDScreenLayout::RebuildControls() {
+  CollectControls();
+  RebuildFocusable();
+}
+
+void TKLDScreenLayout::RebuildFocusableList() {
+  CollectFocusable();
   auto focusable = [&](TKLDInteractiveControl* control) {
     return control && std::find(Focusable.begin(), Focusable.end(), control) != Focusable.end();
   };
@@ -65,7 +74,9 @@ TKLDInteractiveControl* TKLDScreenLayout::RebuildFocusable() {
 }
 
 void TKLDScreenLayout::SetDefaultControl(const std::string& name) {
-  RebuildControls();
+  // Only the lists: rebuilding the focus here would hand it to the default set before (an
+  // inherited one), whose flag and hint would stay and whose "onunfocus" would follow later.
+  CollectControls();
   DefaultControl = nullptr;
   if (!name.empty())
     for (TKLDControl* control : Controls)

@@ -64,6 +64,9 @@ class TKLDScreenLayout : public TKLDUIObject {
  private:
   // The list and the fallback to the default control, without touching focus flags.
   void RebuildFocusableList();
+  // Controls and Focusable alone; the focus is left as it is.
+  void CollectControls();
+  void CollectFocusable();
 
   bool focusGuard_ = false;
 };

@@ -89,16 +89,14 @@ TKLDScreenLayout* TKLDUIManager::CurrentScreen() const { return FindScreen(curre
 
 void TKLDUIManager::Start() { ShowFirstScreen(); }
 
-void TKLDUIManager::ShowFirstScreen() {
+void TKLDUIManager::ShowFirstScreen(bool afterLink) {
   TKLDInterfaceDescriptor* descriptor = Descriptor();
-  if (!descriptor) {
-    ShowScreen(nullptr);
-    return;
+  TKLDScreenLayout* first = nullptr;
+  if (descriptor) {
+    descriptor->MetaInformation.Apply(meta_);
+    if (descriptor->Screens.TotalCount() > 0) first = dynamic_cast<TKLDScreenLayout*>(descriptor->Screens.Object(0));
   }
-  descriptor->MetaInformation.Apply(meta_);
-  TKLDScreenLayout* first =
-      descriptor->Screens.TotalCount() > 0 ? dynamic_cast<TKLDScreenLayout*>(descriptor->Screens.Object(0)) : nullptr;
-  ShowScreen(first);
+  ShowScreen(first, afterLink);
 }
 
 void TKLDUIManager::FireScreenEvents(TKLDScreenLayout& screen) {
@@ -137,15 +135,20 @@ void TKLDUIManager::ActivateCurrentScreen() {
   currentInitialised_ = false;
 }
 
-void TKLDUIManager::ShowScreen(TKLDScreenLayout* screen) {
+void TKLDUIManager::ShowScreen(TKLDScreenLayout* screen) { ShowScreen(screen, false); }
+
+void TKLDUIManager::ShowScreen(TKLDScreenLayout* screen, bool afterLink) {
   TKLDScreenLayout* current = CurrentScreen();
   // None while a current name is left that no screen bears any more (a descriptor without
   // screens) still goes on, so that the lost name leaves the stack and nothing is current.
-  if (screen && screen == current) return;
+  // After a link the current name may find the new set's screen of that name, which has never
+  // been current: the one that was went with the old set, so the new one is shown afresh.
+  bool linkedNamesake = afterLink && screen && screen == current && !screen->HasFocus;
+  if (screen && screen == current && !linkedNamesake) return;
   stack_.Remove(currentName_);
   stack_.PushScreen(screen);
   std::string newName = screen ? screen->Name : std::string();
-  ChangeScreenFocus(currentName_, newName);
+  ChangeScreenFocus(linkedNamesake ? std::string() : currentName_, newName);
   stack_.Purge();
   currentName_ = newName;
   ActivateCurrentScreen();
@@ -177,10 +180,10 @@ void TKLDUIManager::LinkDescriptorSet(const std::string& name) {
   std::string previous = themes_->LinkedName();
   try {
     if (themes_->LinkDescriptors(name)) {
-      ShowFirstScreen();
+      ShowFirstScreen(true);
     } else if (!previous.empty()) {
       themes_->LinkDescriptors(previous);
-      ShowFirstScreen();
+      ShowFirstScreen(true);
     }
   } catch (const std::exception& e) {
     throw TKLDException("Error loading theme descriptor " + name + ":\r\n" + e.what());

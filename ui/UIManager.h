@@ -106,7 +106,10 @@ class TKLDUIManager {
   TKLDScreenLayout* FindScreen(const std::string& name) const;
   void ChangeScreenFocus(const std::string& oldName, const std::string& newName);
   void ActivateCurrentScreen();
-  void ShowFirstScreen();
+  // After a link (afterLink) the first screen is shown as a newly current screen even when it
+  // bears the current screen's name.
+  void ShowFirstScreen(bool afterLink = false);
+  void ShowScreen(TKLDScreenLayout* screen, bool afterLink);
   void FireScreenEvents(TKLDScreenLayout& screen);
 
   DescriptorSource descriptor_;

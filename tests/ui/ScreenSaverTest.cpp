@@ -10,6 +10,7 @@
 
 #include "base/Logging.h"
 #include "base/Timing.h"
+#include "platform/HostLoop.h"
 #include "platform/PngWriter.h"
 #include "render/DisplayFixture.h"
 #include "support/TestSupport.h"
@@ -206,6 +207,22 @@ TEST_F(ScreenSaverDrawingTest, DrawsThePictureAndMovesItEveryFiveSeconds) {
   }
   std::sort(places.begin(), places.end());
   EXPECT_GT(std::unique(places.begin(), places.end()) - places.begin(), 2) << "the picture moves";
+}
+
+// SDL would switch the desktop's screen saver off for as long as video runs; lorvane lets it be
+// until its own saver exists and gives it back when that goes, so closing the interface restores it.
+TEST_F(ScreenSaverDrawingTest, TheDesktopScreenSaverIsOffOnlyWhileASaverLives) {
+  EXPECT_TRUE(THostLoop::SystemScreenSaverAllowed()) << "video started without taking it away";
+  {
+    auto saver = clock.MakeSaver(0);
+    EXPECT_FALSE(THostLoop::SystemScreenSaverAllowed());
+    {
+      // A saver made while it is already off does not turn it on when it goes.
+      auto second = clock.MakeSaver(0);
+    }
+    EXPECT_FALSE(THostLoop::SystemScreenSaverAllowed());
+  }
+  EXPECT_TRUE(THostLoop::SystemScreenSaverAllowed());
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "theme/Languages.h"
+#include "theme/ThemeManager.h"
 #include "ui/InterfaceHarness.h"
 
 namespace lorvane {
@@ -46,6 +48,10 @@ std::string Interface() {
     <Button name="e2" style="btn"><Status visible="no"/></Button>
     <Button name="e3" style="btn"/>
     <Button name="loose" style="btn"/>
+    <Button name="g1" style="btn"><Hint name="hint.a1"/>
+      <Actions><Action name="onunfocus" function="setmeta" target="event" parameter="g1:onunfocus"/></Actions>
+    </Button>
+    <Button name="g2" style="btn"/>
   </Controls>
   <Containers>
     <Container name="abox"><Contents><Control name="a1"/><Control name="a2"/></Contents></Container>
@@ -53,6 +59,7 @@ std::string Interface() {
     <Container name="cbox"><Contents><Control name="c1"/></Contents></Container>
     <Container name="dbox"><Contents><Control name="d1"/></Contents></Container>
     <Container name="ebox"><Contents><Control name="e1"/><Control name="e2"/><Control name="e3"/></Contents></Container>
+    <Container name="gbox"><Contents><Control name="g1"/><Control name="g2"/></Contents></Container>
   </Containers>
   <Screens>
     <Screen name="A"><Actions>)" +
@@ -69,6 +76,8 @@ std::string Interface() {
          ScreenEvents("D") + R"(</Actions><Contains><Container name="dbox"/></Contains><DefaultControl name="d1"/></Screen>
     <Screen name="E"><Contains><Container name="ebox"/></Contains><DefaultControl name="e1"/></Screen>
     <Screen name="F"><Contains><Container name="ebox"/></Contains><DefaultControl name="e2"/></Screen>
+    <Screen name="G0"><Contains><Container name="gbox"/></Contains><DefaultControl name="g1"/></Screen>
+    <Screen name="G" inherit="G0"><DefaultControl name="g2"/></Screen>
   </Screens>
 </InterfaceDescriptor>
 )";
@@ -332,6 +341,72 @@ TEST_F(UIManagerTest, HintFollowsTheFocus) {
   // A screen without a focused control shows no hint.
   Jump("E");
   EXPECT_EQ(h.meta.GetValue("application.hint"), "");
+}
+
+// A screen that names its own default control over an inherited one gives neither the focus
+// while loading: the inherited one is left without a focused look, a hint or a later onunfocus.
+TEST_F(UIManagerTest, AnInheritedDefaultControlGetsNoFocusWhileLoading) {
+  TKLDScreenLayout& g = *h.Screen("G");
+  EXPECT_EQ(g.DefaultControl, h.Control("g2"));
+  EXPECT_EQ(g.FocusedControl, nullptr);
+  EXPECT_FALSE(h.Control("g1")->Focused);
+  Jump("G");
+  EXPECT_EQ(TakeEvents(), Events{}) << "g1 never had the focus";
+  Update();
+  EXPECT_EQ(h.Focused(), "g2");
+  EXPECT_FALSE(h.Control("g1")->Focused);
+  EXPECT_EQ(h.meta.GetValue("application.hint"), "");
+}
+
+// A linked set whose first screen bears the current screen's name brings a new screen object:
+// it is shown, focused, initialised and given its metadata like any newly current screen.
+TEST(UIManagerLinkTest, TheLinkedSetsFirstScreenIsShownAfreshUnderTheSameName) {
+  test::TempDir dir;
+  test::WriteMinimalTheme(dir);
+  auto interface = [](const std::string& set) {
+    return "<InterfaceDescriptor><Functions><Function name=\"setmeta\" target=\"meta\"/></Functions>"
+           "<Screens><Screen name=\"Home\"><Actions>" + ScreenEvents(set) + "</Actions>"
+           "<MetaInformation><MetaData name=\"screen.set\" value=\"" + set + "\"/></MetaInformation>"
+           "</Screen></Screens></InterfaceDescriptor>";
+  };
+  dir.Write("themes/tv/base-InterfaceDescriptor.xml", interface("base"));
+  dir.Write("themes/tv/night-InterfaceDescriptor.xml", interface("night"));
+  TKLDThemeManager themes;
+  themes.SetThemesDirectory(dir.Path() + "themes/");
+  ASSERT_TRUE(themes.LoadTheme("tv"));
+
+  test::InterfaceHarness h("<InterfaceDescriptor/>");
+  auto active = [&themes] { return &themes.Interface(); };
+  h.ui.SetDescriptorSource(active);
+  h.actions.SetDescriptorSource(active);
+  h.ui.SetThemeManager(&themes);
+  Events events;
+  auto take = [&] {
+    for (size_t i = 0; i < h.actions.Queue().Count(); ++i)
+      if (h.actions.Queue().At(i).Target == "event") events.push_back(h.actions.Queue().At(i).Parameter);
+    h.actions.Queue().Clear();
+  };
+  h.ui.SetFrameWork(take);
+
+  h.ui.Start();
+  h.Frame();
+  EXPECT_EQ(events, (Events{"base:oninit", "base:onshow", "base:onfocus"}));
+  EXPECT_EQ(h.meta.GetValue("screen.set"), "base");
+
+  events.clear();
+  h.ui.LinkDescriptorSet("night");
+  EXPECT_EQ(h.meta.GetValue("screen.set"), "night");
+  EXPECT_FALSE(h.ui.CurrentScreenInitialised());
+  h.Frame();
+  EXPECT_EQ(events, (Events{"night:oninit", "night:onshow", "night:onfocus"}));
+  EXPECT_EQ(h.StackNames(), std::vector<std::string>{"Home"});
+  EXPECT_TRUE(h.ui.CurrentScreen()->HasFocus);
+
+  // A jump to the screen that is current now still does nothing.
+  events.clear();
+  h.ui.ShowScreen(h.ui.CurrentScreen());
+  h.Frame();
+  EXPECT_EQ(events, Events{});
 }
 
 }  // namespace
