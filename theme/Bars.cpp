@@ -141,7 +141,9 @@ void TKLDAbstractBar::Render(TKLDRenderTarget& control) {
     if (total > 0) {
       if (BarType == btScroll) {
         used = RoundHalfEven(double(track) / total);
-        int shift = RoundHalfEven(double(track) * position / total);
+        // Held to the track like a fill, or a position far past the total would move the thumb
+        // far off the screen.
+        int shift = RoundHalfEven(double(track) * std::clamp<long long>(position, 0, total) / total);
         (horizontal ? innerX : innerY) += shift;
       } else {
         // A position past the total would run the fill beyond its track.

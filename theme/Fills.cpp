@@ -33,15 +33,18 @@ void TKLDFill::InheritFrom(TKLDUIObject& source) {
   auto& fill = InheritSource<TKLDFill>(source);
   TKLDUIObject::InheritFrom(source);
   Colour = fill.Colour;
+  ColourName = fill.ColourName;
 }
 
 void TKLDFill::SaveXMLBody(std::vector<std::string>& lines) {
   // The loader insists on a "Colour" child even for a fill that inherits, so it is always
   // written; leaving it out when it equals the ancestor's would make the saved file unreadable.
+  // A name that matched no colour is written as it was read: an empty one would keep the
+  // inherited colour on reload, where this fill has none.
   if (Colour)
     lines.push_back(ReferenceLine(2, Colour));
   else
-    lines.push_back(IndentText(2) + "<Colour name=\"\"/>");
+    lines.push_back(IndentText(2) + "<Colour" + XmlAttribute("name", ColourName) + "/>");
 }
 
 TKLDGradedFill::TKLDGradedFill(const std::string& name) : TKLDFill(name) { TagName = "GradedFill"; }

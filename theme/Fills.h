@@ -19,6 +19,8 @@ class TKLDFill : public TKLDUIObject {
   void SaveXMLBody(std::vector<std::string>& lines) override;
 
   TKLDColour* Colour = nullptr;  // not owned
+  // The colour name as the theme gave it, kept for writing back when it matched no colour.
+  std::string ColourName;
 };
 
 class TKLDGradedFill : public TKLDFill {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Logging.h"
 #include "render/Graphic.h"
 #include "theme/Bitmaps.h"
 #include "theme/Captions.h"
@@ -27,7 +28,11 @@ TKLDGraphic* BitmapGraphic(const std::string& bitmapName, const TKLDUIObjectList
   return bitmap ? bitmap->Graphic.get() : nullptr;
 }
 
-int RoundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
+// Saturates instead of overflowing: the quotients of theme lengths can be far outside an int.
+int RoundHalfEven(double value) {
+  if (!(value == value)) return 0;
+  return static_cast<int>(std::nearbyint(std::clamp(value, -2147483520.0, 2147483520.0)));
+}
 
 // ---------------------------------------------------------------- grids
 
@@ -56,12 +61,24 @@ void TKLDGrid::SetImageWidth(int v) { ImageWidth = v, ScaledImageWidth = ScaleDe
 void TKLDGrid::SetImageHeight(int v) { ImageHeight = v, ScaledImageHeight = ScaleDesignedY(v); }
 
 // A cell size of 0 would divide by zero; such a style shows nothing.
+// Every visible cell is drawn each frame: a tiny cell in a huge style is held to kMaxVisibleCells
+// a side rather than millions of cells a frame.
 int TKLDGrid::VisibleRows() const {
-  return ScaledRowHeight > 0 ? RoundHalfEven(double(ScaledHeight) / ScaledRowHeight) : 0;
+  return ScaledRowHeight > 0 ? std::min(kMaxVisibleCells, RoundHalfEven(double(ScaledHeight) / ScaledRowHeight)) : 0;
 }
 
 int TKLDGrid::VisibleColumns() const {
-  return ScaledColumnWidth > 0 ? RoundHalfEven(double(ScaledWidth) / ScaledColumnWidth) : 0;
+  return ScaledColumnWidth > 0 ? std::min(kMaxVisibleCells, RoundHalfEven(double(ScaledWidth) / ScaledColumnWidth))
+                               : 0;
+}
+
+void TKLDGrid::WarnOfTooManyCells() const {
+  if (ScaledRowHeight > 0 && RoundHalfEven(double(ScaledHeight) / ScaledRowHeight) > kMaxVisibleCells)
+    LogWarn(TagName + " " + Name + " would show more than " + std::to_string(kMaxVisibleCells) +
+            " rows; only " + std::to_string(kMaxVisibleCells) + " are drawn");
+  if (ScaledColumnWidth > 0 && RoundHalfEven(double(ScaledWidth) / ScaledColumnWidth) > kMaxVisibleCells)
+    LogWarn(TagName + " " + Name + " would show more than " + std::to_string(kMaxVisibleCells) +
+            " columns; only " + std::to_string(kMaxVisibleCells) + " are drawn");
 }
 
 void TKLDGrid::InheritFrom(TKLDUIObject& source) {

@@ -45,6 +45,9 @@ class TKLDGrid : public TKLDUICaptionedDisplayObject {
   // Rows and columns that fit in the style's size; none when the cell size is 0.
   int VisibleRows() const;
   int VisibleColumns() const;
+  // Warns, naming the style, when its cells would be held to kMaxVisibleCells.
+  void WarnOfTooManyCells() const;
+  static constexpr int kMaxVisibleCells = 256;
 
   std::unique_ptr<TKLDUIDisplayObjectList> StateImages;
   std::unique_ptr<TKLDFontList> StateFonts;

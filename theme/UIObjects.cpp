@@ -1,5 +1,7 @@
 #include "theme/UIObjects.h"
 
+#include <algorithm>
+
 #include "theme/XmlHelper.h"
 
 namespace lorvane {
@@ -65,8 +67,11 @@ const TKLDDisplayScaler* g_scaler = nullptr;
 
 void SetDisplayScaler(const TKLDDisplayScaler* scaler) { g_scaler = scaler; }
 const TKLDDisplayScaler* DisplayScaler() { return g_scaler; }
-int ScaleDesignedX(int x) { return g_scaler ? g_scaler->ScaleX(x) : x; }
-int ScaleDesignedY(int y) { return g_scaler ? g_scaler->ScaleY(y) : y; }
+// Designed lengths near the integer limits would overflow as soon as two are added or scaled;
+// no screen is that large, so they are held within a range whose sums still fit.
+int ClampDesigned(int v) { return std::clamp(v, -kMaxDesignedLength, kMaxDesignedLength); }
+int ScaleDesignedX(int x) { return ClampDesigned(g_scaler ? g_scaler->ScaleX(ClampDesigned(x)) : x); }
+int ScaleDesignedY(int y) { return ClampDesigned(g_scaler ? g_scaler->ScaleY(ClampDesigned(y)) : y); }
 
 // ---------------------------------------------------------------- TKLDUIObject
 
@@ -374,6 +379,16 @@ std::string SelfClosingTag(const TKLDUIObject& object, const std::string& attrib
   std::string tag = object.GetOpenTag();
   tag.pop_back();  // the ">"
   return tag + attributes + "/>";
+}
+
+std::string SelfClosingTagAfterName(const TKLDUIObject& object, const std::string& attributes) {
+  std::string tag = object.GetOpenTag();
+  tag.pop_back();
+  // The name is escaped, so its value holds no quote of its own.
+  size_t start = tag.find(" name=\"");
+  size_t end = start == std::string::npos ? std::string::npos : tag.find('"', start + 7);
+  if (end == std::string::npos) return tag + attributes + "/>";
+  return tag.insert(end + 1, attributes) + "/>";
 }
 
 }  // namespace lorvane

@@ -87,6 +87,8 @@ class TKLDDisplayScaler {
 };
 void SetDisplayScaler(const TKLDDisplayScaler* scaler);
 const TKLDDisplayScaler* DisplayScaler();
+// The largest designed or display length kept: larger ones from a theme are held at it.
+constexpr int kMaxDesignedLength = 1 << 20;
 int ScaleDesignedX(int x);
 int ScaleDesignedY(int y);
 
@@ -236,6 +238,8 @@ class TKLDUIDisplayObjectList : public TKLDUIObjectList {
 // An object written as one self-closing element: the start tag with `attributes` (each with its
 // leading space) added before "/>".
 std::string SelfClosingTag(const TKLDUIObject& object, const std::string& attributes);
+// The same with `attributes` right after "name", before "description" and "inherit".
+std::string SelfClosingTagAfterName(const TKLDUIObject& object, const std::string& attributes);
 // ` name="VALUE"` with the value escaped.
 std::string XmlAttribute(const std::string& name, const std::string& value);
 

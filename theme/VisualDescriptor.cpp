@@ -177,6 +177,7 @@ void TKLDVisualDescriptor::LoadFills(TKLDXMLHelper& xml, TKLDXmlNode section) {
         RaiseVisualError("Malformed Colour tags within Fill definition");
       TKLDFill* fill = header.Finish(Fills.CreateFill(header.inherit, header.name));
       AssignReference(fill->Colour, Colours, colour);
+      if (!colour.empty()) fill->ColourName = colour;
     } else if (tag == "GradedFill") {
       ObjectHeader header(xml);
       std::string corners[4];
@@ -658,6 +659,7 @@ void TKLDVisualDescriptor::LoadGrids(TKLDXMLHelper& xml, TKLDXmlNode section, bo
       }
       xml.SetCurrentNode(child);
     }
+    grid->WarnOfTooManyCells();
     xml.SetCurrentNode(element);
   }
 }

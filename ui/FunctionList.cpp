@@ -50,7 +50,7 @@ void TKLDFunction::SaveAsXML(std::vector<std::string>& lines) {
   std::string attributes;
   if (TargetKind != TKLDTargetKind::None && (!ancestor || TargetKind != ancestor->TargetKind))
     attributes = XmlAttribute("target", TargetKindName(TargetKind));
-  lines.push_back(IndentText(Depth + 1) + SelfClosingTag(*this, attributes));
+  lines.push_back(IndentText(Depth + 1) + SelfClosingTagAfterName(*this, attributes));
 }
 
 TKLDFunctionList::TKLDFunctionList() {

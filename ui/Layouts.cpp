@@ -26,9 +26,18 @@ void TKLDLayout::InheritFrom(TKLDUIObject& source) {
   ScrollVertical = layout.ScrollVertical;
 }
 
+int TKLDLayout::LimitCount(int count, const char* what) const {
+  // Every row and column is held and walked: millions of them from a theme would take gigabytes.
+  if (count <= kMaxCells) return count;
+  LogWarn("Layout " + Name + " declares " + std::to_string(count) + " " + what + "; only " +
+          std::to_string(kMaxCells) + " are used");
+  return kMaxCells;
+}
+
 void TKLDLayout::SetColumnCount(int count) {
   // A negative count from a theme means no columns rather than a failed allocation.
   if (count < 0) count = 0;
+  count = LimitCount(count, "columns");
   if (count == ColumnCount()) return;
   Columns.assign(count, TKLDLayoutColumn{});
 }
@@ -36,6 +45,7 @@ void TKLDLayout::SetColumnCount(int count) {
 void TKLDLayout::SetRowCount(int count) {
   // As for columns.
   if (count < 0) count = 0;
+  count = LimitCount(count, "rows");
   if (count == RowCount()) return;
   Rows.assign(count, TKLDLayoutRow{});
 }
@@ -84,13 +94,17 @@ const TKLDLayoutPosition* TKLDLayout::PositionAt(int index) const {
 }
 
 void TKLDLayout::CellOffset(int row, int column, int& x, int& y) const {
+  // Summed wide, then held to the largest length kept, as every designed length is.
+  auto held = [](long long v) { return static_cast<int>(std::clamp<long long>(v, -kMaxDesignedLength, kMaxDesignedLength)); };
   if (column >= 0 && column < ColumnCount()) {
-    x = 0;
-    for (int i = 0; i < column; ++i) x += Columns[i].ScaledWidth;
+    long long sum = 0;
+    for (int i = 0; i < column; ++i) sum += Columns[i].ScaledWidth;
+    x = held(sum);
   }
   if (row >= 0 && row < RowCount()) {
-    y = 0;
-    for (int i = 0; i < row; ++i) y += Rows[i].ScaledHeight;
+    long long sum = 0;
+    for (int i = 0; i < row; ++i) sum += Rows[i].ScaledHeight;
+    y = held(sum);
   }
 }
 

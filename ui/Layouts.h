@@ -65,6 +65,12 @@ class TKLDLayout : public TKLDUIObject {
   TKLDTriState ScrollHorizontal = TKLDTriState::Unset;
   TKLDTriState ScrollVertical = TKLDTriState::Unset;
   int NextSlot = 0;
+
+  // Rows or columns a layout may declare; more are refused with a warning naming the layout.
+  static constexpr int kMaxCells = 10000;
+
+ private:
+  int LimitCount(int count, const char* what) const;
 };
 
 class TKLDLayoutList : public TKLDUIObjectList {

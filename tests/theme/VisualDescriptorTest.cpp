@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -335,6 +336,18 @@ TEST_F(VisualDescriptorTest, SavedDescriptorReloadsToEqualObjects) {
             reloaded.Bitmaps.FindBitmap("logo2"));
   EXPECT_EQ(reloaded.Colours.Comment, "the palette");
 
+  // A colour name that matched nothing is written as it was read, so the fill still has no colour
+  // after a reload, even where an empty name would have kept an inherited one.
+  EXPECT_NE(Joined(first).find("<Colour name=\"nowhere\"/>"), std::string::npos);
+  EXPECT_EQ(reloaded.Fills.FindFill("lost")->Colour, nullptr);
+  TKLDVisualDescriptor child;
+  ASSERT_TRUE(child.LoadFromText(Wrap("<Fills><Fill name=\"base\"><Colour name=\"red\"/></Fill>"
+                                      "<Fill name=\"lost\" inherit=\"base\"><Colour name=\"nowhere\"/></Fill></Fills>")));
+  ASSERT_EQ(child.Fills.FindFill("lost")->Colour, nullptr);
+  TKLDVisualDescriptor childAgain;
+  ASSERT_TRUE(childAgain.LoadFromText(Joined(Saved(child))));
+  EXPECT_EQ(childAgain.Fills.FindFill("lost")->Colour, nullptr);
+
   test::TempDir dir;
   visual.SaveToFile(dir.File("VisualDescriptor.xml"));
   TKLDVisualDescriptor fromFile;
@@ -465,6 +478,36 @@ TEST(VisualDescriptorLayoutTest, VisibleCellsRoundHalfToEvenAndZeroCellsShowNoth
   grid.SetRowHeight(0);
   grid.SetHeight(500);
   EXPECT_EQ(grid.VisibleRows(), 0);
+}
+
+// A theme's lengths are held within what a screen could use: a one-pixel cell in a huge grid
+// draws a bounded number of cells a frame, and lengths at the integer limits add up safely.
+TEST(VisualDescriptorLayoutTest, HugeGridsAndLengthsAreHeldWithAWarningNamingTheStyle) {
+  std::vector<std::string> log;
+  TKLDLogger logger;
+  logger.SetEchoList(&log);
+  SetGlobalLogger(&logger);
+  TKLDVisualDescriptor visual;
+  ASSERT_TRUE(visual.LoadFromText(Wrap(
+      "<Grids><Grid name='dust'><Properties rows='1' columns='1'><Columns width='1'/><Rows height='1'/></Properties>"
+      "<Size>2147483647,2147483647</Size></Grid>"
+      "<Grid name='far'><Image><Position>-2147483648,2147483647</Position><Size>2147483647,1</Size></Image>"
+      "<Properties><Columns width='2147483647'/><Rows height='-2147483648'/></Properties></Grid></Grids>")));
+  SetGlobalLogger(nullptr);
+  TKLDGrid* dust = visual.Grids.FindGrid("dust");
+  EXPECT_EQ(dust->VisibleRows(), TKLDGrid::kMaxVisibleCells);
+  EXPECT_EQ(dust->VisibleColumns(), TKLDGrid::kMaxVisibleCells);
+  auto warned = [&](const std::string& text) {
+    return std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(warned("WARN: Grid dust would show more than 256 rows"), 1);
+  EXPECT_EQ(warned("WARN: Grid dust would show more than 256 columns"), 1);
+  TKLDGrid* far = visual.Grids.FindGrid("far");
+  EXPECT_EQ(far->ScaledImageX, -kMaxDesignedLength);
+  EXPECT_EQ(far->ScaledImageWidth, kMaxDesignedLength);
+  EXPECT_EQ(far->ScaledColumnWidth, kMaxDesignedLength);
+  EXPECT_EQ(far->VisibleColumns(), 0);
+  EXPECT_EQ(warned("far"), 0);
 }
 
 TEST(DefaultThemeVisualTest, LoadsWithoutWarningAndReloadsFromItsOwnSave) {

@@ -4,6 +4,7 @@
 
 #include "support/TestSupport.h"
 #include "theme/VisualDescriptor.h"
+#include "ui/InterfaceHarness.h"
 #include "ui/UITestSupport.h"
 
 namespace lorvane {
@@ -298,6 +299,24 @@ TEST_F(InterfaceDescriptorTest, WriteBackReloadsToEqualObjects) {
   EXPECT_EQ(Joined(first).find("\"okay\""), std::string::npos);
 }
 
+// Functions and declared values write "name", their own attributes, "description", then "inherit".
+TEST_F(InterfaceDescriptorTest, FunctionsAndValuesWriteTheirAttributesInOrder) {
+  auto d = Load(Wrap(R"(<Functions>
+      <Function name="go" target="screen" description="jump there"/>
+      <Function name="go2" inherit="go" target="control" description="other"/>
+    </Functions>
+    <MetaInformation>
+      <MetaData name="a" value="1" description="first"/>
+      <MetaData name="b" inherit="a" value="2" description="second"/>
+    </MetaInformation>)"));
+  std::string saved = Joined(Saved(*d));
+  for (const char* line : {R"(<Function name="go" target="screen" description="jump there"/>)",
+                           R"(<Function name="go2" target="control" description="other" inherit="go"/>)",
+                           R"(<MetaData name="a" value="1" description="first"/>)",
+                           R"(<MetaData name="b" value="2" description="second" inherit="a"/>)"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
+}
+
 TEST_F(InterfaceDescriptorTest, LinkedSetOverridesAndFallsBackToTheBase) {
   auto base = Load(kFull);
   TKLDInterfaceDescriptor set;
@@ -413,6 +432,29 @@ TEST_F(InterfaceDescriptorTest, LoadsFromAPrefixAndReportsAMissingFile) {
 
 namespace lorvane {
 namespace {
+
+// Rows and columns a layout declares are held to a bound, with a warning naming the layout;
+// cell offsets over lengths at the integer limits stay finite.
+TEST(InterfaceBoundsTest, LayoutsWithMillionsOfCellsAreHeldWithAWarning) {
+  test::InterfaceHarness h(R"(<InterfaceDescriptor><Layouts>
+      <Layout name="huge"><Grid rows="2147483647" columns="50000000"><Columns width="2147483647"/></Grid></Layout>
+      <Layout name="copy" inherit="huge"/>
+      <Layout name="small"><Grid rows="3" columns="2"/></Layout>
+    </Layouts></InterfaceDescriptor>)");
+  ASSERT_TRUE(h.loaded);
+  TKLDLayout* huge = h.descriptor.Layouts.FindLayout("huge");
+  EXPECT_EQ(huge->RowCount(), TKLDLayout::kMaxCells);
+  EXPECT_EQ(huge->ColumnCount(), TKLDLayout::kMaxCells);
+  EXPECT_EQ(h.LogCount("WARN: Layout huge declares 2147483647 rows; only 10000 are used"), 1);
+  EXPECT_EQ(h.LogCount("WARN: Layout huge declares 50000000 columns; only 10000 are used"), 1);
+  EXPECT_EQ(h.descriptor.Layouts.FindLayout("copy")->ColumnCount(), TKLDLayout::kMaxCells);
+  EXPECT_EQ(h.descriptor.Layouts.FindLayout("small")->RowCount(), 3);
+  EXPECT_EQ(h.LogCount("WARN"), 2);
+  int x = -1, y = -1;
+  huge->CellOffset(9999, 9999, x, y);
+  EXPECT_EQ(x, kMaxDesignedLength);
+  EXPECT_EQ(y, 0);
+}
 
 TEST(InterfaceVisualLinkTest, StylesBackgroundsAndForegroundsComeFromTheVisualDescriptor) {
   TKLDVisualDescriptor visual;
