@@ -137,7 +137,8 @@ TEST(MetaDataTest, NamesHoldingAnEqualsSignStayInsideTheTree) {
   root.SetValue("a=b.c", "v");
   EXPECT_EQ(root.GetRawValue("a=b.c"), "v");
   EXPECT_EQ(root.Count(), 2);
-  EXPECT_NE(root.GetGroup("a=b.c"), nullptr);
+  ASSERT_NE(root.LineGroup(0), nullptr);
+  EXPECT_EQ(root.LineGroup(0)->Count(), 1);
 
   // Setting such a name again and again replaces one line rather than adding one each time.
   for (int i = 0; i < 5; ++i) root.SetValue("k=x", std::to_string(i));
