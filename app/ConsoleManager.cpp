@@ -262,6 +262,7 @@ void TKLDConsoleManager::LeaveScrollBack() {
 }
 
 void TKLDConsoleManager::TrimOutput() {
+  if (logEcho_ && context_.logger) context_.logger->DeliverEcho();
   if (scrolledBack_ || static_cast<int>(output_.size()) <= kMaxLines) return;
   const int excess = static_cast<int>(output_.size()) - kMaxLines;
   output_.erase(output_.begin(), output_.begin() + excess);

@@ -10,7 +10,7 @@
 namespace lorvane {
 
 namespace {
-TKLDLogger* g_logger = nullptr;
+std::atomic<TKLDLogger*> g_logger = nullptr;
 
 std::string Upper(std::string text) {
   for (char& c : text)
@@ -41,6 +41,7 @@ TKLDLogger::TKLDLogger() = default;
 TKLDLogger::~TKLDLogger() {
   Log(LOG_INFO, "*** lorvane stopped ***");
   Flush();
+  std::lock_guard lock(mutex_);
   buffer_.clear();
   if (file_) std::fclose(file_);
   file_ = nullptr;
@@ -66,9 +67,39 @@ void TKLDLogger::SetLevelFromText(const std::string& text) {
 void TKLDLogger::Log(uint8_t level, const std::string& message) {
   if (level < level_) return;
   std::string line = LogTimeStamp() + " " + LevelName(level) + ": " + message;
+  std::lock_guard lock(mutex_);
   buffer_.push_back(line);
-  if (echo_) echo_->push_back(line);
-  if (level > LOG_INFO || buffer_.size() > 20) Flush();
+  if (echo_) {
+    if (std::this_thread::get_id() == echoThread_) {
+      DeliverEchoLocked();
+      echo_->push_back(line);
+    } else if (pendingEcho_.size() < 1000) {
+      pendingEcho_.push_back(line);
+    }
+  }
+  if (level > LOG_INFO || buffer_.size() > 20) FlushLocked();
+}
+
+size_t TKLDLogger::BufferedLines() const {
+  std::lock_guard lock(mutex_);
+  return buffer_.size();
+}
+
+void TKLDLogger::SetEchoList(std::vector<std::string>* echo) {
+  std::lock_guard lock(mutex_);
+  echo_ = echo;
+  echoThread_ = std::this_thread::get_id();
+  pendingEcho_.clear();
+}
+
+void TKLDLogger::DeliverEcho() {
+  std::lock_guard lock(mutex_);
+  if (echo_ && std::this_thread::get_id() == echoThread_) DeliverEchoLocked();
+}
+
+void TKLDLogger::DeliverEchoLocked() {
+  for (auto& line : pendingEcho_) echo_->push_back(std::move(line));
+  pendingEcho_.clear();
 }
 
 void TKLDLogger::LogList(uint8_t level, const std::vector<std::string>* lines) {
@@ -77,6 +108,11 @@ void TKLDLogger::LogList(uint8_t level, const std::vector<std::string>* lines) {
 }
 
 void TKLDLogger::Flush() {
+  std::lock_guard lock(mutex_);
+  FlushLocked();
+}
+
+void TKLDLogger::FlushLocked() {
   if (!opened_ || buffer_.empty()) return;
   if (file_) {
     std::string block;
@@ -91,6 +127,7 @@ void TKLDLogger::Flush() {
 }
 
 void TKLDLogger::OpenLog() {
+  std::unique_lock lock(mutex_);
   opened_ = true;
   std::string folder = logFolder_;
   if (!folder.empty() && folder.back() == '/') folder.pop_back();
@@ -103,15 +140,25 @@ void TKLDLogger::OpenLog() {
   fileName_ = std::string("lorvane") + date + ".log";
   // Append mode keeps every run of the day in one file even when two processes write to it.
   file_ = std::fopen((logFolder_ + fileName_).c_str(), "a+b");
+  lock.unlock();
   Log(LOG_INFO, "*** lorvane started ***");
   Log(LOG_INFO, "lorvane version: " + ApplicationVersion());
 }
 
 void SetGlobalLogger(TKLDLogger* logger) { g_logger = logger; }
 TKLDLogger* GlobalLogger() { return g_logger; }
-void LogDebug(const std::string& message) { if (g_logger) g_logger->Log(LOG_DEBUG, message); }
-void LogInfo(const std::string& message) { if (g_logger) g_logger->Log(LOG_INFO, message); }
-void LogWarn(const std::string& message) { if (g_logger) g_logger->Log(LOG_WARN, message); }
-void LogError(const std::string& message) { if (g_logger) g_logger->Log(LOG_ERROR, message); }
-void LogInfoList(const std::vector<std::string>* lines) { if (g_logger) g_logger->LogList(LOG_INFO, lines); }
+
+namespace {
+void LogThrough(uint8_t level, const std::string& message) {
+  if (TKLDLogger* logger = g_logger) logger->Log(level, message);
+}
+}  // namespace
+
+void LogDebug(const std::string& message) { LogThrough(LOG_DEBUG, message); }
+void LogInfo(const std::string& message) { LogThrough(LOG_INFO, message); }
+void LogWarn(const std::string& message) { LogThrough(LOG_WARN, message); }
+void LogError(const std::string& message) { LogThrough(LOG_ERROR, message); }
+void LogInfoList(const std::vector<std::string>* lines) {
+  if (TKLDLogger* logger = g_logger) logger->LogList(LOG_INFO, lines);
+}
 }  // namespace lorvane

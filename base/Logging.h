@@ -1,7 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lorvane {
@@ -10,6 +13,9 @@ enum TKLDLogLevel : uint8_t { LOG_DEBUG = 0, LOG_INFO = 1, LOG_WARN = 2, LOG_ERR
 
 // The daily log. Lines below WARN are batched so that chatty logging never touches the disk
 // on every call; WARN and ERROR reach the file at once so a crash right after them is diagnosable.
+// Worker threads (thumbnails, players, the control socket) log too, so every call takes the lock.
+// The echo list belongs to the thread that installed it: lines logged on other threads wait in
+// the logger until that thread logs or calls DeliverEcho.
 class TKLDLogger {
  public:
   TKLDLogger();
@@ -33,18 +39,26 @@ class TKLDLogger {
   const std::string& FileName() const { return fileName_; }
   bool Opened() const { return opened_; }
   bool HasFile() const { return file_ != nullptr; }
-  size_t BufferedLines() const { return buffer_.size(); }
-  // Not owned: the console's output list while the console exists.
-  void SetEchoList(std::vector<std::string>* echo) { echo_ = echo; }
+  size_t BufferedLines() const;
+  // Not owned: the console's output list while the console exists; null stops the echo.
+  void SetEchoList(std::vector<std::string>* echo);
+  // On the echo list's thread: appends the lines other threads logged since the last call.
+  void DeliverEcho();
 
  private:
-  uint8_t level_ = LOG_DEBUG;
+  void FlushLocked();
+  void DeliverEchoLocked();
+
+  mutable std::mutex mutex_;
+  std::atomic<uint8_t> level_ = LOG_DEBUG;
   std::string logFolder_;
   std::string fileName_;
   std::FILE* file_ = nullptr;
   bool opened_ = false;
   std::vector<std::string> buffer_;
   std::vector<std::string>* echo_ = nullptr;
+  std::thread::id echoThread_;
+  std::vector<std::string> pendingEcho_;
 };
 
 // The version text of this build ("major.minor.release"), computed once.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <regex>
+#include <thread>
 
 #include "support/TestSupport.h"
 
@@ -143,4 +144,32 @@ TEST(Logger, GlobalCallsAreSafeWithoutALogger) {
   LogError("nothing");
   LogInfoList(nullptr);
   SUCCEED();
+}
+
+// Worker threads log while the main thread owns the console's echo list: no line is lost or torn,
+// and the echo list is only ever touched on its own thread.
+TEST(Logger, WorkerThreadsLogSafelyAndTheirEchoWaitsForItsThread) {
+  TempDir dir;
+  TKLDLogger logger;
+  const std::string path = OpenLogIn(logger, dir);
+  std::vector<std::string> echo;
+  logger.SetEchoList(&echo);
+  constexpr int kThreads = 4, kLines = 200;
+  std::vector<std::thread> workers;
+  for (int t = 0; t < kThreads; ++t)
+    workers.emplace_back([&logger, t] {
+      for (int i = 0; i < kLines; ++i) logger.Log(LOG_INFO, "worker " + std::to_string(t) + " line " + std::to_string(i));
+    });
+  for (auto& worker : workers) worker.join();
+  EXPECT_TRUE(echo.empty()) << "other threads' lines wait until the echo's thread collects them";
+  logger.DeliverEcho();
+  EXPECT_EQ(echo.size(), static_cast<size_t>(kThreads * kLines));
+  logger.Log(LOG_INFO, "main");
+  EXPECT_EQ(echo.back().substr(echo.back().size() - 4), "main");
+  logger.SetEchoList(nullptr);
+  logger.Flush();
+  const std::string text = test::ReadFile(path);
+  for (int t = 0; t < kThreads; ++t)
+    EXPECT_NE(text.find("worker " + std::to_string(t) + " line " + std::to_string(kLines - 1) + "\r\n"), std::string::npos);
+  EXPECT_EQ(CountLines(text), 2 + kThreads * kLines + 1);
 }
