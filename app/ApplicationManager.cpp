@@ -19,6 +19,7 @@
 #include "theme/Sound.h"
 #include "theme/ThemeManager.h"
 #include "ui/ActionManager.h"
+#include "ui/Animation.h"
 #include "ui/Functions.h"
 #include "ui/InterfaceDescriptor.h"
 #include "ui/UIManager.h"
@@ -139,6 +140,7 @@ void TKLDApplicationManager::CreateManagers() {
   if (!upnpManager_) upnpManager_ = std::make_unique<TKLDUPnPManager>();
   if (!mediaLocations_) mediaLocations_ = std::make_unique<TKLDMediaLocationParser>();
   upnpManager_->SetLocations(mediaLocations_.get());
+  if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 
   auto descriptor = [this]() -> TKLDInterfaceDescriptor* {
@@ -151,12 +153,24 @@ void TKLDApplicationManager::CreateManagers() {
   uiManager_->SetThemeManager(themeManager_.get());
   uiManager_->SetActionManager(actionManager_.get());
   uiManager_->SetMetaDataManager(metaDataManager_.get());
+  // Between the screen events and the action queue: the media manager's update (once it
+  // exists), then the animations, on the frame clock's time.
+  uiManager_->SetFrameWork([this] {
+    if (animationEngine_) animationEngine_->Step();
+  });
+  TKLDAnimationEngine::Context animation;
+  animation.ui = uiManager_.get();
+  animation.actions = actionManager_.get();
+  animation.functions = functions_.get();
+  animation.timer = Timer();
+  animationEngine_->SetContext(animation);
   TKLDFunctions::Context context;
   context.ui = uiManager_.get();
   context.actions = actionManager_.get();
   context.meta = metaDataManager_.get();
   context.timer = Timer();
   context.themes = themeManager_.get();
+  context.animation = animationEngine_.get();
   context.quit = [this] { CloseInterface(); };
   context.restart = [this] { RestartInterface(); };
   context.loadGroup = [this](const std::string& group) { settingsManager_->LoadGroup(group); };
@@ -208,6 +222,7 @@ void TKLDApplicationManager::FreeManagers() {
   metaDataManager_.reset();
   upnpManager_.reset();
   mediaLocations_.reset();
+  animationEngine_.reset();
 }
 
 void TKLDApplicationManager::Launch() {

@@ -11,6 +11,7 @@
 namespace lorvane {
 
 class TKLDActionManager;
+class TKLDAnimationEngine;
 class TKLDFunctions;
 class TKLDMediaLocationParser;
 class TKLDMetaDataManager;
@@ -99,6 +100,7 @@ class TKLDApplicationManager {
   // The folders of "Media.xml", read with the configuration. They belong to the media
   // manager, which reaches them here.
   TKLDMediaLocationParser* MediaLocations() const { return mediaLocations_.get(); }
+  TKLDAnimationEngine* AnimationEngine() const { return animationEngine_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -148,6 +150,7 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDSettingsManager> settingsManager_;
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
+  std::unique_ptr<TKLDAnimationEngine> animationEngine_;
   // The theme function executor, made with the managers it acts on.
   std::unique_ptr<TKLDFunctions> functions_;
   std::unique_ptr<TKLDLogger> logger_;

@@ -10,6 +10,7 @@
 #include "metadata/MetaData.h"
 #include "theme/ThemeManager.h"
 #include "ui/ActionManager.h"
+#include "ui/Animation.h"
 #include "ui/InterfaceDescriptor.h"
 #include "ui/Macros.h"
 #include "ui/Screens.h"
@@ -234,10 +235,12 @@ bool TKLDFunctions::ControlFunction(const std::string& name, const std::string& 
     else control->Invalidate();
   } else if (name == "animatecontrol") {
     TKLDInterfaceDescriptor* descriptor = Descriptor();
-    if (!descriptor || !descriptor->Animators.FindAnimator(p))
-      LogWarn("Can't animate control using unknown animator: " + p);
-    else
-      WarnNotAvailable(name, "animation engine");
+    TKLDAnimator* animator = descriptor ? descriptor->Animators.FindAnimator(p) : nullptr;
+    // The control is looked for by the engine in every frame, so a name nothing knows yet is
+    // not refused here.
+    if (!animator) LogWarn("Can't animate control using unknown animator: " + p);
+    else if (context_.animation) context_.animation->Animate(t, animator);
+    else WarnNotAvailable(name, "animation engine");
   } else {  // paging
     if (!control) LogWarn("Can't page scroll unknown control: " + t);
     else control->Page(direction);

@@ -10,6 +10,7 @@
 namespace lorvane {
 
 class TKLDActionManager;
+class TKLDAnimationEngine;
 class TKLDInterfaceDescriptor;
 class TKLDMetaDataManager;
 class TKLDThemeManager;
@@ -27,6 +28,7 @@ class TKLDFunctions {
     TKLDTimer* timer = nullptr;
     // The loaded theme, whose active audio descriptor "sound" plays from.
     TKLDThemeManager* themes = nullptr;
+    TKLDAnimationEngine* animation = nullptr;
     // The application manager's close and restart (deferred to the end of the frame there).
     std::function<void()> quit;
     std::function<void()> restart;

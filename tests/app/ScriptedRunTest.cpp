@@ -16,6 +16,9 @@
 #include "platform/PngWriter.h"
 #include "render/Screen.h"
 #include "support/TestSupport.h"
+#include "theme/ThemeManager.h"
+#include "ui/Animation.h"
+#include "ui/InterfaceDescriptor.h"
 #include "ui/UIManager.h"
 
 namespace lorvane {
@@ -42,7 +45,7 @@ class ScriptedRunTest : public ::testing::Test {
     fs::copy(fs::path(source) / "themes", base.File("themes"), fs::copy_options::recursive);
 
     THostLoop::ConfigureHeadless();
-    timer = std::make_unique<TKLDTimer>();
+    timer = std::make_unique<TKLDTimer>(Clock());
     SetGlobalTimer(timer.get());
     ASSERT_TRUE(THostLoop::Initialise());
     display = std::make_unique<TKLDDisplayModule>();
@@ -57,6 +60,8 @@ class ScriptedRunTest : public ::testing::Test {
     manager->SetTerminate([] { FAIL() << "the run asked to terminate"; });
     connection = std::make_unique<THostConnection>(display->Screen(), *manager);
   }
+  // The frame clock's source; a test may drive it by hand.
+  virtual TKLDTimer::ClockSource Clock() { return SystemMilliseconds; }
   void TearDown() override {
     connection.reset();
     manager.reset();
@@ -338,6 +343,137 @@ TEST_F(ScriptedRunTest, InDebugModeTheConsoleRunsATypedCommandAndLetsKeysGoAfter
   ASSERT_EQ(Run(script), 0) << err;
   EXPECT_EQ(out, (std::vector<std::string>{"console.test=42", "screen=home focus=music",
                                            "screen=home focus=videos"}));
+}
+
+// ---------------------------------------------------------------- animation
+
+// The default theme's section panel and words moving, on a frame clock the test sets for each
+// frame, with screenshots of the chosen frames compared with where the progress puts them.
+class AnimationRunTest : public KeyToFrameTest {
+ protected:
+  TKLDTimer::ClockSource Clock() override {
+    return [this] { return now; };
+  }
+  // One frame at the given time: the engine steps on it, as it does on the frame before's end
+  // time in a free-running loop.
+  std::vector<uint32_t> FrameAt(uint32_t time) {
+    now = time;
+    timer->MarkFrameStart();
+    return Frame();
+  }
+  TKLDControl& Control(const std::string& name) {
+    return *manager->ThemeManager()->Interface().Controls.FindControl(name);
+  }
+  const TKLDAnimationQueue* Script(const std::string& control) {
+    for (const auto& script : manager->AnimationEngine()->Scripts())
+      if (script->ControlName == control) return script.get();
+    return nullptr;
+  }
+  static int Channel(uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+
+  uint32_t now = 1000;
+};
+
+TEST_F(AnimationRunTest, ASectionPanelSlidesInAndItsWordsFadeInWhereTheProgressPutsThem) {
+  manager->Launch();
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  for (uint32_t t = 1000; t < 1060; t += 20) FrameAt(t);
+  bool sent = false;
+  manager->SetFrameHook([&] {
+    if (!sent) manager->ProcessKey(kEnter);
+    sent = true;
+  });
+  const std::vector<uint32_t> hidden = FrameAt(1060);
+  ASSERT_EQ(manager->UIManager()->CurrentScreenName(), "music");
+  TKLDControl& panel = Control("contentpanel");
+  EXPECT_FALSE(panel.Visible) << "hidden until its slide begins, never shown at rest first";
+  FrameAt(1080);  // "onshow" starts the scripts
+  FrameAt(1100);  // their first step
+  const TKLDAnimationQueue* slide = Script("contentpanel");
+  ASSERT_NE(slide, nullptr);
+  EXPECT_EQ(slide->Animations[1]->StartTime, 1100u);
+  EXPECT_NE(Script("musicempty"), nullptr);
+  EXPECT_NE(Script("libraryhow"), nullptr);
+  const int below = panel.Y;
+  EXPECT_EQ(below, 289) << "the place below the content area, 520 of 1080 designed rows at 600";
+
+  // Half way through the 350 ms slide: 144.5 rounds to the even 144.
+  const std::vector<uint32_t> mid = FrameAt(1275);
+  EXPECT_EQ(panel.Y, 144);
+  const int width = 800, column = 400;
+  const int top = panel.Viewport->OriginY();
+  int edge = -1;
+  for (int y = top; y < top + below && edge < 0; ++y)
+    if (mid[static_cast<size_t>(y * width + column)] != hidden[static_cast<size_t>(y * width + column)]) edge = y;
+  EXPECT_NEAR(edge, top + 144, 2) << "the panel's top edge in the screenshot";
+
+  // The words wait 250 ms, then fade in over 300 ms: half way they are drawn at half strength.
+  FrameAt(1450);
+  EXPECT_EQ(panel.Y, 0);
+  EXPECT_EQ(Control("musicempty").Colour.Value(), 0x00FFFFFFu);
+  const std::vector<uint32_t> fading = FrameAt(1600);
+  EXPECT_EQ(Control("musicempty").Colour.Value(), 0x80FFFFFFu);
+  const std::vector<uint32_t> rest = FrameAt(1800);
+  EXPECT_EQ(Control("musicempty").Colour.Value(), 0xFFFFFFFFu);
+  Control("musicempty").SetVisible(false);
+  Control("libraryhow").SetVisible(false);
+  const std::vector<uint32_t> bare = FrameAt(1820);
+  int strong = 0, halfway = 0;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    bool differs = false, blended = true;
+    for (int shift : {0, 8, 16}) {
+      const int full = Channel(rest[i], shift), none = Channel(bare[i], shift), seen = Channel(fading[i], shift);
+      if (std::abs(full - none) > 60) differs = true;
+      if (std::abs(seen - (none + (full - none) * 128.0 / 255.0)) > 12) blended = false;
+    }
+    if (!differs) continue;
+    ++strong;
+    if (blended) ++halfway;
+  }
+  EXPECT_GT(strong, 500) << "the words are on the screenshot";
+  EXPECT_GT(halfway, strong * 9 / 10) << "and half faded in the frame half way through";
+  manager->CloseInterface();
+}
+
+TEST_F(AnimationRunTest, LeavingASectionTucksItsPanelAwayForTheNextOpening) {
+  manager->Launch();
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  std::vector<int> keys;
+  manager->SetFrameHook([&] {
+    if (keys.empty()) return;
+    manager->ProcessKey(keys.front());
+    keys.erase(keys.begin());
+  });
+  uint32_t t = 1000;
+  FrameAt(t += 20);
+  keys = {kEnter};
+  FrameAt(t += 20);
+  FrameAt(t += 20);
+  FrameAt(t += 20);
+  FrameAt(t += 100);
+  TKLDControl& panel = Control("contentpanel");
+  EXPECT_GT(panel.Y, 0) << "still on its way";
+  // Escape acts at once, in the middle of the slide.
+  keys = {kEscape};
+  FrameAt(t += 20);
+  EXPECT_EQ(manager->UIManager()->CurrentScreenName(), "home");
+  for (int i = 0; i < 4; ++i) FrameAt(t += 20);
+  EXPECT_FALSE(panel.Visible);
+  EXPECT_FALSE(Control("musicempty").Visible);
+  EXPECT_EQ(Script("contentpanel"), nullptr) << "finished scripts are gone";
+  // Down to videos and in: the panel rises again from below to the top of its area.
+  keys = {kDown, kEnter};
+  FrameAt(t += 20);
+  FrameAt(t += 20);
+  EXPECT_EQ(manager->UIManager()->CurrentScreenName(), "videos");
+  EXPECT_FALSE(panel.Visible);
+  FrameAt(t += 20);
+  FrameAt(t += 20);
+  EXPECT_EQ(panel.Y, 289);
+  EXPECT_TRUE(panel.Visible);
+  FrameAt(t += 400);
+  EXPECT_EQ(panel.Y, 0);
+  manager->CloseInterface();
 }
 
 }  // namespace
