@@ -13,6 +13,8 @@
 #include "base/FileSystem.h"
 #include "media/MediaFolders.h"
 #include "media/MediaLocations.h"
+#include "media/MediaSelection.h"
+#include "media/Thumbnails.h"
 #include "media/UPnP.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
@@ -141,6 +143,8 @@ void TKLDApplicationManager::CreateManagers() {
   if (!mediaLocations_) mediaLocations_ = std::make_unique<TKLDMediaLocationParser>();
   upnpManager_->SetLocations(mediaLocations_.get());
   if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
+  if (!mediaSelection_) mediaSelection_ = std::make_unique<TKLDMediaSelection>();
+  if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>();
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 
   auto descriptor = [this]() -> TKLDInterfaceDescriptor* {
@@ -208,6 +212,12 @@ void TKLDApplicationManager::CreateManagers() {
     uiManager_->SetDiagnostics(std::make_unique<TKLDDiagnostics>(console));
   }
   SetFunctionExecutor(functions_.get());
+  TKLDGridServices grids;
+  grids.actions = actionManager_.get();
+  grids.browser = upnpManager_.get();
+  grids.selection = mediaSelection_.get();
+  grids.thumbnails = thumbnails_.get();
+  SetGridServices(grids);
 }
 
 void TKLDApplicationManager::FreeManagers() {
@@ -215,6 +225,7 @@ void TKLDApplicationManager::FreeManagers() {
   // refers to all of them, so it goes first.
   if (FunctionExecutor() == functions_.get()) SetFunctionExecutor(nullptr);
   functions_.reset();
+  if (GridServices().actions == actionManager_.get()) SetGridServices(TKLDGridServices{});
   themeManager_.reset();
   actionManager_.reset();
   uiManager_.reset();
@@ -223,6 +234,8 @@ void TKLDApplicationManager::FreeManagers() {
   upnpManager_.reset();
   mediaLocations_.reset();
   animationEngine_.reset();
+  mediaSelection_.reset();
+  thumbnails_.reset();
 }
 
 void TKLDApplicationManager::Launch() {

@@ -19,6 +19,8 @@ class TKLDSettingsManager;
 class TKLDThemeManager;
 class TKLDUIManager;
 class TKLDUPnPManager;
+class TKLDMediaSelection;
+class TKLDThumbnailCache;
 
 enum TKLDApplicationState : uint8_t {
   STATE_STOPPED = 0,
@@ -101,6 +103,8 @@ class TKLDApplicationManager {
   // manager, which reaches them here.
   TKLDMediaLocationParser* MediaLocations() const { return mediaLocations_.get(); }
   TKLDAnimationEngine* AnimationEngine() const { return animationEngine_.get(); }
+  // The list the media grids browse into and whose current item is the selection.
+  TKLDMediaSelection* MediaSelection() const { return mediaSelection_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -151,6 +155,10 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
   std::unique_ptr<TKLDAnimationEngine> animationEngine_;
+  // The list media grids browse (the media manager's to own once it exists) and their
+  // thumbnail decoder.
+  std::unique_ptr<TKLDMediaSelection> mediaSelection_;
+  std::unique_ptr<TKLDThumbnailCache> thumbnails_;
   // The theme function executor, made with the managers it acts on.
   std::unique_ptr<TKLDFunctions> functions_;
   std::unique_ptr<TKLDLogger> logger_;

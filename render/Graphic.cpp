@@ -124,6 +124,16 @@ bool TKLDGraphic::LoadFromFile(const std::string& name) {
   return true;
 }
 
+void TKLDGraphic::Adopt(std::unique_ptr<TKLDPixbufImage> image, const std::string& fileName) {
+  if (locked_) UnlockBits();
+  FreeDeviceCopies();
+  image_ = std::move(image);
+  fileName_ = fileName;
+  loaded_ = image_ && image_->Width() > 0 && image_->Height() > 0;
+  actualWidth_ = loaded_ ? image_->Width() : 0;
+  actualHeight_ = loaded_ ? image_->Height() : 0;
+}
+
 void TKLDGraphic::Assign(const TKLDGraphic* other) {
   if (!other) return;
   requestedWidth_ = other->requestedWidth_;

@@ -1,9 +1,16 @@
 #include "ui/UIControls.h"
 
+#include <algorithm>
+
 #include "base/Logging.h"
+#include "media/MediaSelection.h"
+#include "media/Thumbnails.h"
+#include "media/UPnP.h"
 #include "metadata/MetaData.h"
+#include "render/Graphic.h"
 #include "theme/Languages.h"
 #include "theme/XmlHelper.h"
+#include "ui/ActionManager.h"
 #include "ui/FunctionList.h"
 
 namespace lorvane {
@@ -388,6 +395,357 @@ void TKLDRadioButtonControl::Press() {
   TKLDMetaDataManager* meta = GlobalMetaDataManager();
   if (meta && !MetaName.empty() && !MetaIndex.empty()) meta->SetValue(MetaName, MetaIndex);
   Drawn = false;
+}
+
+// ---------------------------------------------------------------- grids
+
+namespace {
+
+TKLDGridServices g_gridServices;
+
+int CeilDiv(int a, int b) { return b > 0 ? (a + b - 1) / b : 0; }
+
+void SetMeta(const std::string& name, const std::string& value) {
+  if (TKLDMetaDataManager* meta = GlobalMetaDataManager()) meta->SetValue(name, value);
+}
+
+// The name without its last two characters: the folder a parent entry leads back from.
+std::string WithoutLastTwo(const std::string& name) {
+  return name.size() >= 2 ? name.substr(0, name.size() - 2) : std::string();
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+void SetGridServices(const TKLDGridServices& services) { g_gridServices = services; }
+const TKLDGridServices& GridServices() { return g_gridServices; }
+
+int TKLDGridObjectList::IndexOfName(const std::string& name) const {
+  for (int i = 0; i < Count(); ++i)
+    if (items_[i]->Name == name) return i;
+  return -1;
+}
+
+TKLDGridObject* TKLDGridControl::ItemAt(int row, int column) const {
+  if (row < 0 || column < 0 || column >= Columns) return nullptr;
+  return Items.Item(row * Columns + column);
+}
+
+// A style without cells that fit (or no grid style at all) still shows one cell, so that the
+// page arithmetic never divides by zero.
+int TKLDGridControl::VisibleRows() const {
+  const TKLDGrid* grid = GridStyle();
+  return grid ? std::max(1, grid->VisibleRows()) : 1;
+}
+
+int TKLDGridControl::VisibleColumns() const {
+  const TKLDGrid* grid = GridStyle();
+  return grid ? std::max(1, grid->VisibleColumns()) : 1;
+}
+
+void TKLDGridControl::ResetView() {
+  TopRow = LeftColumn = SelectedRow = SelectedColumn = 0;
+}
+
+void TKLDGridControl::Populate() {
+  Items.Clear();
+  ResetView();
+}
+
+void TKLDGridControl::Initialise() {
+  TKLDInteractiveControl::Initialise();
+  Populate();
+  Populated = true;
+  const TKLDGrid* grid = GridStyle();
+  const int declaredRows = grid ? grid->Rows : 10, declaredColumns = grid ? grid->Columns : 10;
+  const int count = Items.Count();
+  Rows = declaredRows;
+  Columns = declaredColumns;
+  PagesByRows = true;
+  if (Columns > 0) {
+    Rows = CeilDiv(count, Columns);
+  } else if (Rows > 0) {
+    Columns = CeilDiv(count, Rows);
+    PagesByRows = false;
+  } else {
+    // Neither declared: one column, so that a selection by name has something to divide by.
+    Columns = 1;
+    Rows = count;
+  }
+  int row = 0, column = 0;
+  if (!MetaName.empty() && Columns > 0) {
+    const int index = Items.IndexOfName(GetMetaValue());
+    if (index >= 0) {
+      row = index / Columns;
+      column = index % Columns;
+    }
+  }
+  SelectedRow = row;
+  SelectedColumn = column;
+  MoveTo(row, column);
+  Drawn = false;
+}
+
+bool TKLDGridControl::Select(int row, int column) {
+  if (!ItemAt(row, column)) return false;
+  const int index = row * Columns + column;
+  if (!MetaName.empty()) SetMeta(MetaName, Items.Item(index)->Name);
+  if (!MetaIndex.empty()) {
+    SetMeta(MetaIndex + ".itemindex", std::to_string(index + 1));
+    SetMeta(MetaIndex + ".itemcount", std::to_string(Items.Count()));
+  }
+  SelectedRow = row;
+  SelectedColumn = column;
+  Drawn = false;
+  return true;
+}
+
+bool TKLDGridControl::MoveTo(int row, int column) {
+  if (!Select(row, column)) return false;
+  const int v = VisibleRows(), h = VisibleColumns();
+  if (row < TopRow) TopRow = row;
+  if (column < LeftColumn) LeftColumn = column;
+  if (row > TopRow + v - 1) TopRow = row - v + 1;
+  if (column > LeftColumn + h - 1) LeftColumn = column - h + 1;
+  PublishPaging();
+  return true;
+}
+
+bool TKLDGridControl::Navigate(TKLDDirection direction) {
+  int row = SelectedRow, column = SelectedColumn;
+  switch (direction) {
+    case TKLDDirection::Up:
+      if (row <= 0) return false;
+      --row;
+      break;
+    case TKLDDirection::Down:
+      if (row >= Rows - 1) return false;
+      ++row;
+      break;
+    case TKLDDirection::Left:
+      if (column <= 0) return false;
+      --column;
+      break;
+    case TKLDDirection::Right:
+      if (column >= Columns - 1) return false;
+      ++column;
+      break;
+  }
+  return MoveTo(row, column);
+}
+
+bool TKLDGridControl::Page(TKLDDirection direction) {
+  if (Items.Count() == 0) return false;  // nothing to page, and nothing to tell the theme
+  const int v = VisibleRows(), h = VisibleColumns();
+  switch (direction) {
+    case TKLDDirection::Up:
+      if (TopRow >= 1) TopRow -= v;
+      else if (SelectedRow == 0) return false;
+      else SelectedRow = 0;
+      break;
+    case TKLDDirection::Down:
+      if (TopRow < Rows - v) TopRow += v;
+      else if (SelectedRow == Rows - 1) return false;
+      else SelectedRow = Rows - 1;
+      break;
+    case TKLDDirection::Left:
+      if (LeftColumn >= 1) LeftColumn -= h;
+      else if (SelectedColumn == 0) return false;
+      else SelectedColumn = 0;
+      break;
+    case TKLDDirection::Right:
+      if (LeftColumn < Columns - h) LeftColumn += h;
+      else if (SelectedColumn == Columns - 1) return false;
+      else SelectedColumn = Columns - 1;
+      break;
+  }
+  TopRow = std::max(0, std::min(TopRow, Rows - v));
+  LeftColumn = std::max(0, std::min(LeftColumn, Columns - h));
+  int r = std::min(std::max(SelectedRow, TopRow), TopRow + v - 1);
+  int c = std::min(std::max(SelectedColumn, LeftColumn), LeftColumn + h - 1);
+  // The last page may be only partly filled: land on the nearest item up and to the left.
+  while (r >= TopRow && !Select(r, LeftColumn)) --r;
+  r = std::max(r, TopRow);
+  while (c >= LeftColumn && !Select(r, c)) --c;
+  PublishPaging();
+  Drawn = false;
+  return true;
+}
+
+void TKLDGridControl::PublishPaging() {
+  const int v = VisibleRows(), h = VisibleColumns();
+  const char* vertical = TopRow <= 0 ? "onnoneup" : "onmoreup";
+  const char* down = TopRow < Rows - v ? "onmoredown" : "onnonedown";
+  const char* horizontal = LeftColumn <= 0 ? "onnoneleft" : "onmoreleft";
+  const char* right = LeftColumn < Columns - h ? "onmoreright" : "onnoneright";
+  if (!MetaIndex.empty()) {
+    const int total = PagesByRows ? Rows : Columns, first = PagesByRows ? TopRow : LeftColumn;
+    const int size = PagesByRows ? v : h;
+    SetMeta(MetaIndex + ".pagecount", std::to_string(CeilDiv(total, size)));
+    SetMeta(MetaIndex + ".pageindex", std::to_string(CeilDiv(first, size) + 1));
+  }
+  FireOwn(vertical);
+  FireOwn(down);
+  FireOwn(horizontal);
+  FireOwn(right);
+}
+
+void TKLDGridControl::FireOwn(const std::string& event) {
+  if (g_gridServices.actions) g_gridServices.actions->Fire(Actions, event);
+}
+
+void TKLDGridControl::ProcessAction(const std::string& name) {
+  if (g_gridServices.actions) g_gridServices.actions->ProcessAction(name);
+}
+
+void TKLDGridControl::Invalidate() {
+  TKLDInteractiveControl::Invalidate();
+  if (Initialised) Initialise();
+}
+
+// A new style brings new rows and columns: the next render fills the grid again.
+bool TKLDGridControl::SetStyle(const std::string& name) {
+  const TKLDUIDisplayObject* before = Style;
+  if (!TKLDControl::SetStyle(name)) return false;
+  if (Style != before) {
+    Initialised = false;
+    Resized = false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- media grids
+
+TKLDPlaylist* TKLDMediaGridControl::Playlist() const {
+  return g_gridServices.selection ? &g_gridServices.selection->List() : nullptr;
+}
+
+bool TKLDMediaGridControl::SetStyle(const std::string& name) {
+  if (!TKLDGridControl::SetStyle(name)) return false;
+  Populated = false;
+  return true;
+}
+
+void TKLDMediaGridControl::Populate() {
+  TKLDGridControl::Populate();
+  if (!MetaGroup.empty()) Folder = MetaValue(MetaGroup);
+  TKLDPlaylist* playlist = Playlist();
+  if (!playlist) return;
+  const std::string ascending = MetaIndex.empty() ? std::string() : MetaValue(MetaIndex + ".sortascending");
+  const std::string type = MetaIndex.empty() ? std::string() : MetaValue(MetaIndex + ".sorttype");
+  playlist->SetSortType(type == "date" ? SORT_DATE : SORT_NAME);
+  playlist->SetSortDescending(ascending == "no");
+
+  const TKLDMediaGrid* style = MediaStyle();
+  const int kind = style ? style->MediaKind : kMediaTypeAll;
+  // Every media grid shares the list: what it holds now may be another grid's folder.
+  const std::string key = std::to_string(kind) + ":" + Folder;
+  TKLDMediaSelection& selection = *g_gridServices.selection;
+  if (!Populated || Folder != LoadedFolder || selection.LoadedKey() != key) {
+    const TKLDUPnPManager* browser = g_gridServices.browser;
+    if (!browser) {
+      playlist->Clear();
+    } else {
+      switch (kind) {
+        case 4: browser->BrowsePictures(Folder, playlist); break;
+        case 5: browser->BrowseMusic(Folder, playlist); break;
+        case 6: browser->BrowseVideo(Folder, playlist); break;
+        default: browser->BrowseAll(Folder, playlist); break;
+      }
+    }
+    selection.SetLoadedKey(key);
+    if (Folder.empty() && playlist->IsEmpty()) ProcessAction("onnomedia");
+  } else {
+    playlist->Sort();
+  }
+  LoadedFolder = Folder;
+
+  for (int i = 0; i < playlist->Count(); ++i) {
+    const TKLDMediaItem* entry = playlist->Item(i);
+    TKLDGridObject* item = Items.Add();
+    item->Name = entry->URL;
+    item->Caption = entry->Caption;
+    item->Image = style ? style->GetDefaultImage(entry->MediaType) : nullptr;
+    // A picture is its own thumbnail: the icon shows until it has been decoded.
+    if (!entry->ImagePath.empty()) item->PendingImage = entry->ImagePath;
+  }
+}
+
+bool TKLDMediaGridControl::Select(int row, int column) {
+  if (!TKLDGridControl::Select(row, column)) return false;
+  TKLDPlaylist* playlist = Playlist();
+  if (playlist && g_gridServices.selection) {
+    // Items follow the list's order, so the item's index is the entry's, as long as the list
+    // still holds what this grid read into it.
+    const int index = row * Columns + column;
+    const TKLDMediaItem* entry = playlist->Item(index);
+    if (entry && entry->URL == Items.Item(index)->Name) g_gridServices.selection->SetSelection(entry);
+  }
+  return true;
+}
+
+void TKLDMediaGridControl::EnterFolder(const std::string& folder, const std::string& reselect) {
+  Folder = folder;
+  if (!MetaName.empty() && !reselect.empty()) SetMeta(MetaName, reselect);
+  if (!MetaGroup.empty()) SetMeta(MetaGroup, Folder);
+  Initialise();
+}
+
+void TKLDMediaGridControl::Press() {
+  TKLDGridControl::Press();
+  TKLDGridObject* item = ItemAt(SelectedRow, SelectedColumn);
+  if (!item) return;
+  if (EndsWith(item->Name, "..")) {
+    EnterFolder(ParentPath(Folder), WithoutLastTwo(item->Name));
+  } else if (EndsWith(item->Name, "/")) {
+    EnterFolder(Folder + item->Caption, std::string());
+  } else {
+    FireOwn("onselect");
+  }
+}
+
+void TKLDMediaGridControl::Cancel() {
+  if (Folder.empty()) {
+    ProcessAction("oncantcancel");
+    return;
+  }
+  TKLDGridObject* first = ItemAt(0, 0);
+  const std::string reselect = first && EndsWith(first->Name, "..") ? WithoutLastTwo(first->Name) : std::string();
+  EnterFolder(ParentPath(Folder), reselect);
+  ProcessAction("oncancelled");
+}
+
+void TKLDMediaGridControl::Render(TKLDViewport& viewport) {
+  Viewport = &viewport;
+  if (!Initialised) Initialise();
+  if (Visible) RequestThumbnails();
+  TKLDGridControl::Render(viewport);
+}
+
+// Only the visible cells ask for their pictures; the decoder works while frames go on, and a
+// picture shows from the frame after it is ready.
+void TKLDMediaGridControl::RequestThumbnails() {
+  TKLDThumbnailCache* thumbnails = g_gridServices.thumbnails;
+  const TKLDGrid* grid = GridStyle();
+  if (!thumbnails || !grid) return;
+  thumbnails->Collect();
+  const int width = grid->ScaledImageWidth, height = grid->ScaledImageHeight;
+  const int v = VisibleRows(), h = VisibleColumns();
+  for (int r = TopRow; r < TopRow + v; ++r)
+    for (int c = LeftColumn; c < LeftColumn + h; ++c) {
+      TKLDGridObject* item = ItemAt(r, c);
+      if (!item || item->PendingImage.empty()) continue;
+      TKLDThumbnailCache::TState state = TKLDThumbnailCache::TState::Pending;
+      std::shared_ptr<TKLDGraphic> picture = thumbnails->Get(item->PendingImage, width, height, state);
+      if (picture) {
+        item->OwnImage = std::move(picture);
+        item->Image = item->OwnImage.get();
+      }
+      if (state != TKLDThumbnailCache::TState::Pending) item->PendingImage.clear();
+    }
 }
 
 // ---------------------------------------------------------------- TKLDControlList

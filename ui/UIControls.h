@@ -22,8 +22,14 @@
 
 namespace lorvane {
 
+class TKLDActionManager;
 class TKLDFunctionList;
+class TKLDGraphic;
+class TKLDMediaSelection;
 class TKLDMetaDataManager;
+class TKLDPlaylist;
+class TKLDThumbnailCache;
+class TKLDUPnPManager;
 
 // Values of GetState are TKLDControlState (theme/VisualDescriptor.h); the first four index a
 // style's state visuals.
@@ -270,18 +276,129 @@ class TKLDRadioButtonControl : public TKLDInteractiveControl {
   std::string GetMetaValue() const override { return MetaIndex; }
 };
 
-// The grid kinds keep their place in the tree; their items, paging and navigation come with the
-// grid controls themselves.
+// One cell's item: its identity, what the cell says and its picture.
+class TKLDGridObject : public TKLDGridCell {
+ public:
+  std::string CellCaption() const override { return Caption; }
+  int CellState() const override { return state_; }
+  void SetCellState(int state) override { state_ = state; }
+  TKLDGraphic* CellImage() const override { return Image; }
+  bool CellImageShared() const override { return Image && Image != OwnImage.get(); }
+
+  std::string Name;
+  std::string Caption;
+  // The picture drawn: OwnImage, or one of the style's icons (not owned), or none.
+  TKLDGraphic* Image = nullptr;
+  std::shared_ptr<TKLDGraphic> OwnImage;
+  // The file of a picture that is still to be decoded; the icon shows until then.
+  std::string PendingImage;
+
+ private:
+  int state_ = csIdle;
+};
+
+class TKLDGridObjectList {
+ public:
+  int Count() const { return static_cast<int>(items_.size()); }
+  TKLDGridObject* Item(int index) const {
+    return index >= 0 && index < Count() ? items_[index].get() : nullptr;
+  }
+  TKLDGridObject* Add() { return items_.emplace_back(std::make_unique<TKLDGridObject>()).get(); }
+  void Clear() { items_.clear(); }
+  // The first item whose name is exactly this text, or -1.
+  int IndexOfName(const std::string& name) const;
+
+ private:
+  std::vector<std::unique_ptr<TKLDGridObject>> items_;
+};
+
+// What grids reach beyond their screen, set by the application manager (or a test): the action
+// manager for their events, the folder browser and the selection list for media grids, and the
+// thumbnail decoder. Any of them may be missing; the grid then does without.
+struct TKLDGridServices {
+  TKLDActionManager* actions = nullptr;
+  const TKLDUPnPManager* browser = nullptr;
+  TKLDMediaSelection* selection = nullptr;
+  TKLDThumbnailCache* thumbnails = nullptr;
+};
+void SetGridServices(const TKLDGridServices& services);
+const TKLDGridServices& GridServices();
+
+// A matrix of items of which a window of rows and columns shows; one cell is selected. It moves
+// its selection itself under the focus and paging functions, and lets the focus go only when the
+// selection is already at an edge.
 class TKLDGridControl : public TKLDInteractiveControl {
  public:
   using TKLDInteractiveControl::TKLDInteractiveControl;
   TKLDControlKind Kind() const override { return TKLDControlKind::Grid; }
+
+  void Initialise() override;
+  bool Page(TKLDDirection direction) override;
+  bool Navigate(TKLDDirection direction) override;
+  void Invalidate() override;
+  bool SetStyle(const std::string& name) override;
+  using TKLDControl::SetStyle;
+
+  // Fills Items; the plain grid has no source of its own and only empties them.
+  virtual void Populate();
+  // Selects a cell; false when it has no item.
+  virtual bool Select(int row, int column);
+
+  // The item of a cell, none past the last.
+  TKLDGridObject* ItemAt(int row, int column) const;
+  // Rows and columns the style shows at once (at least one each).
+  int VisibleRows() const;
+  int VisibleColumns() const;
+
+  int GridTopRow() const override { return TopRow; }
+  int GridLeftColumn() const override { return LeftColumn; }
+  int GridSelectedRow() const override { return SelectedRow; }
+  int GridSelectedColumn() const override { return SelectedColumn; }
+  TKLDGridCell* GridItem(int row, int column) override { return ItemAt(row, column); }
+
+  TKLDGridObjectList Items;
+  int Rows = 0, Columns = 0;
+  int TopRow = 0, LeftColumn = 0;
+  int SelectedRow = 0, SelectedColumn = 0;
+  bool Populated = false;
+  bool PagesByRows = true;
+
+ protected:
+  const TKLDGrid* GridStyle() const { return dynamic_cast<const TKLDGrid*>(Style); }
+  void ResetView();
+  // Selects the cell, scrolls it into view and publishes the paging state.
+  bool MoveTo(int row, int column);
+  void PublishPaging();
+  void FireOwn(const std::string& event);
+  static void ProcessAction(const std::string& name);
 };
 
+// A grid of the entries of a media folder: walks into folders and back out, keeps the selection
+// list's current item in step with the selected cell, and tells the theme ("onselect") when a
+// media item is chosen.
 class TKLDMediaGridControl : public TKLDGridControl {
  public:
   using TKLDGridControl::TKLDGridControl;
   TKLDControlKind Kind() const override { return TKLDControlKind::MediaGrid; }
+
+  void Populate() override;
+  bool Select(int row, int column) override;
+  void Press() override;
+  void Cancel() override;
+  bool SetStyle(const std::string& name) override;
+  using TKLDControl::SetStyle;
+  void Render(TKLDViewport& viewport) override;
+
+  // The shared list the grid shows (the selection list), or none.
+  TKLDPlaylist* Playlist() const;
+
+  std::string Folder;
+  std::string LoadedFolder;
+
+ private:
+  const TKLDMediaGrid* MediaStyle() const { return dynamic_cast<const TKLDMediaGrid*>(Style); }
+  void EnterFolder(const std::string& folder, const std::string& reselect);
+  void RequestThumbnails();
 };
 
 // Makes a control of a kind (the list's item class for that kind).

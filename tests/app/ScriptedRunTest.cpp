@@ -13,6 +13,7 @@
 #include "app/CommandLine.h"
 #include "base/Timing.h"
 #include "platform/HostLoop.h"
+#include "platform/PixbufImage.h"
 #include "platform/PngWriter.h"
 #include "render/Screen.h"
 #include "support/TestSupport.h"
@@ -27,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Windows virtual-key codes, as conf/KeyBindings.xml binds them.
-constexpr int kEnter = 13, kEscape = 27, kLeft = 37, kDown = 40;
+constexpr int kEnter = 13, kEscape = 27, kLeft = 37, kDown = 40, kPageDown = 34;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -106,17 +107,78 @@ TEST_F(ScriptedRunTest, ArrowsEnterAndEscapeWalkThroughEverySection) {
   ASSERT_EQ(Run(script), 0) << err;
   EXPECT_EQ(out, (std::vector<std::string>{
                      "screen=home focus=music",
-                     "screen=music focus=back",
+                     "screen=music focus=musicgrid",
                      "screen=home focus=music",
-                     "screen=videos focus=back",
+                     "screen=videos focus=videosgrid",
                      "screen=home focus=videos",
-                     "screen=pictures focus=back",
+                     "screen=pictures focus=picturesgrid",
                      "screen=home focus=pictures",
                      "screen=settings focus=setdisplay",
                      "screen=home focus=settings",
                      "application.hint=Change the theme, language, screen and sound",
                  }));
   EXPECT_EQ(manager->State(), STATE_STOPPED) << "a headless script that has run out closes the interface";
+}
+
+// Red photographs, so that a screenshot shows whether their thumbnails arrived.
+void WriteRedPhoto(const std::string& path) {
+  const int width = 400, height = 300;
+  std::vector<uint8_t> bits(size_t(width) * height * 4);
+  for (size_t i = 0; i < bits.size(); i += 4) {
+    bits[i] = 0;
+    bits[i + 1] = 0;
+    bits[i + 2] = 255;
+    bits[i + 3] = 255;
+  }
+  std::string error;
+  auto image = TKLDPixbufImage::FromBGRA(width, height, bits.data(), width * 4);
+  ASSERT_TRUE(image && image->SaveJpeg(path, 85, error)) << error;
+}
+
+int RedPixels(const std::string& png) {
+  std::string error;
+  auto image = TKLDPixbufImage::Load(png, [](int w, int h, int& rw, int& rh) { rw = w, rh = h; }, error);
+  if (!image) return -1;
+  std::vector<uint8_t> bits(size_t(image->Width()) * image->Height() * 4);
+  image->ToBGRA(bits.data(), image->Width() * 4);
+  int red = 0;
+  for (size_t i = 0; i < bits.size(); i += 4) red += bits[i + 2] > 200 && bits[i + 1] < 60 && bits[i] < 60;
+  return red;
+}
+
+TEST_F(ScriptedRunTest, PicturesBrowsesFoldersAndShowsThumbnails) {
+  fs::create_directories(base.File("photos/Trip"));
+  for (int i = 0; i < 12; ++i) WriteRedPhoto(base.File("photos/p" + std::to_string(i) + ".jpg"));
+  WriteRedPhoto(base.File("photos/Trip/beach.jpg"));
+  base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Pictures><Directory>" + base.File("photos") +
+                                   "</Directory></Pictures></MediaLocations></MediaManager>");
+  std::string script = Key(kDown) + Key(kDown) + Key(kEnter) + "state\nwait 1500\nscreenshot " +
+                       base.File("top.png") + "\nmeta pictures.itemcount\nmeta pictures.pagecount\n";
+  // The folder comes first (by date, folders carry none); into it and back out.
+  script += Key(kEnter) + "meta pictures.folder\nmeta pictures.itemcount\nwait 800\nscreenshot " +
+            base.File("trip.png") + "\n";
+  script += Key(kEscape) + "state\nmeta pictures.folder\nmeta media.selection.name\n";
+  script += Key(kPageDown) + "meta pictures.pageindex\nwait 800\nscreenshot " + base.File("page2.png") + "\n";
+  script += Key(kEscape) + "state\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{
+                     "screen=pictures focus=picturesgrid",
+                     "pictures.itemcount=13",
+                     "pictures.pagecount=2",
+                     "pictures.folder=Trip/",
+                     "pictures.itemcount=2",
+                     "screen=pictures focus=picturesgrid",
+                     "pictures.folder=",
+                     "media.selection.name=Trip/",
+                     "pictures.pageindex=2",
+                     "screen=home focus=pictures",
+                 }));
+  // Nine thumbnails on the first page beside the folder, one inside it, eight on the second.
+  const int top = RedPixels(base.File("top.png")), trip = RedPixels(base.File("trip.png")),
+            page2 = RedPixels(base.File("page2.png"));
+  EXPECT_GT(trip, 500);
+  EXPECT_GT(top, 6 * trip);
+  EXPECT_GT(page2, 6 * trip);
 }
 
 TEST_F(ScriptedRunTest, TheExitQuestionLiesOverHomeAndGoesAgain) {

@@ -66,13 +66,23 @@ class TestCatalogue : public TKLDStyleCatalogue {
     styles_[{kind, FoldCase(name)}] = std::move(style);
     return result;
   }
+  // A real style object (a grid, a media grid) under the kind's list.
+  template <class T>
+  T& AddReal(TKLDStyleKind kind, const std::string& name) {
+    auto style = std::make_unique<T>(name);
+    T& result = *style;
+    real_[{kind, FoldCase(name)}] = std::move(style);
+    return result;
+  }
   TKLDUIDisplayObject* FindStyle(TKLDStyleKind kind, const std::string& name) const override {
+    if (auto real = real_.find({kind, FoldCase(name)}); real != real_.end()) return real->second.get();
     auto found = styles_.find({kind, FoldCase(name)});
     return found == styles_.end() ? nullptr : found->second.get();
   }
 
  private:
   std::map<std::pair<TKLDStyleKind, std::string>, std::unique_ptr<CountingStyle>> styles_;
+  std::map<std::pair<TKLDStyleKind, std::string>, std::unique_ptr<TKLDUIDisplayObject>> real_;
 };
 
 }  // namespace lorvane::test

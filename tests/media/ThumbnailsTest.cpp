@@ -1,0 +1,181 @@
+// The thumbnail decoder: fitted, upright pictures decoded on worker threads, taken in by the
+// main thread without waiting, and kept in a bounded cache.
+#include "media/Thumbnails.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "base/Logging.h"
+#include "platform/PixbufImage.h"
+#include "render/DirectXHelper.h"
+#include "render/Graphic.h"
+#include "support/TestSupport.h"
+
+namespace lorvane {
+namespace {
+
+using test::TempDir;
+
+// A picture whose left half is red and right half blue.
+void WritePicture(const std::string& path, int width, int height, bool jpeg = true) {
+  std::vector<uint8_t> bits(size_t(width) * height * 4);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &bits[(size_t(y) * width + x) * 4];
+      const bool left = x < width / 2;
+      p[0] = left ? 0 : 255;  // B
+      p[1] = 0;
+      p[2] = left ? 255 : 0;  // R
+      p[3] = 255;
+    }
+  auto image = TKLDPixbufImage::FromBGRA(width, height, bits.data(), width * 4);
+  ASSERT_TRUE(image);
+  std::string error;
+  ASSERT_TRUE(jpeg ? image->SaveJpeg(path, 90, error) : image->SavePng(path, error)) << error;
+}
+
+// The B, G, R, A of one pixel of a graphic.
+std::vector<int> Pixel(TKLDGraphic& graphic, int x, int y) {
+  TKLDBitmapDescription bits;
+  EXPECT_TRUE(graphic.LockBits(bits));
+  const uint8_t* p = bits.Bits + size_t(y) * bits.Stride + size_t(x) * 4;
+  std::vector<int> pixel{p[0], p[1], p[2], p[3]};
+  graphic.UnlockBits();
+  return pixel;
+}
+
+// Collects until the state leaves Pending; the test thread may wait, the frame loop never does.
+std::shared_ptr<TKLDGraphic> GetReady(TKLDThumbnailCache& cache, const std::string& path, int w, int h,
+                                      TKLDThumbnailCache::TState& state) {
+  auto graphic = cache.Get(path, w, h, state);
+  if (state != TKLDThumbnailCache::TState::Pending) return graphic;
+  cache.WaitIdle();
+  cache.Collect();
+  return cache.Get(path, w, h, state);
+}
+
+TEST(Thumbnails, APictureIsFittedIntoItsCellAndCentred) {
+  TempDir dir;
+  WritePicture(dir.File("wide.jpg"), 600, 200);
+  TKLDThumbnailCache cache(8, 1);
+  TKLDThumbnailCache::TState state;
+  EXPECT_EQ(cache.Get(dir.File("wide.jpg"), 90, 90, state), nullptr);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Pending);
+  auto graphic = GetReady(cache, dir.File("wide.jpg"), 90, 90, state);
+  ASSERT_EQ(state, TKLDThumbnailCache::TState::Ready);
+  ASSERT_TRUE(graphic && graphic->Loaded());
+  EXPECT_EQ(graphic->ActualWidth(), 90);
+  EXPECT_EQ(graphic->ActualHeight(), 90);
+  // 90 × 30 in the middle: transparent above and below, red left, blue right.
+  EXPECT_EQ(Pixel(*graphic, 45, 5)[3], 0);
+  EXPECT_EQ(Pixel(*graphic, 45, 85)[3], 0);
+  std::vector<int> left = Pixel(*graphic, 10, 45), right = Pixel(*graphic, 80, 45);
+  EXPECT_GT(left[2], 200);
+  EXPECT_LT(left[0], 60);
+  EXPECT_GT(right[0], 200);
+  EXPECT_LT(right[2], 60);
+  EXPECT_EQ(left[3], 255);
+}
+
+TEST(Thumbnails, AHugePhotographShrinksWhileDecoding) {
+  TempDir dir;
+  WritePicture(dir.File("big.jpg"), 3000, 2000);
+  std::string error;
+  auto image = TKLDThumbnailCache::Decode(dir.File("big.jpg"), 150, 150, error);
+  ASSERT_TRUE(image) << error;
+  EXPECT_EQ(image->Width(), 150);
+  EXPECT_EQ(image->Height(), 150);
+  // Never enlarged: a small picture keeps its size inside the cell.
+  WritePicture(dir.File("small.png"), 20, 10, false);
+  auto small = TKLDThumbnailCache::Decode(dir.File("small.png"), 100, 100, error);
+  ASSERT_TRUE(small);
+  std::vector<uint8_t> bits(100 * 100 * 4);
+  small->ToBGRA(bits.data(), 400);
+  int opaque = 0;
+  for (size_t i = 3; i < bits.size(); i += 4) opaque += bits[i] == 255;
+  EXPECT_EQ(opaque, 20 * 10);
+}
+
+TEST(Thumbnails, BrokenFilesFailOnceAndAreLoggedOnTheMainThread) {
+  TempDir dir;
+  dir.Write("broken.jpg", "not a picture at all");
+  std::vector<std::string> logged;
+  TKLDLogger logger;
+  logger.SetEchoList(&logged);
+  SetGlobalLogger(&logger);
+  TKLDThumbnailCache cache(8, 2);
+  TKLDThumbnailCache::TState state;
+  EXPECT_EQ(GetReady(cache, dir.File("broken.jpg"), 50, 50, state), nullptr);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Failed);
+  EXPECT_EQ(GetReady(cache, dir.File("missing.jpg"), 50, 50, state), nullptr);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Failed);
+  cache.Get(dir.File("broken.jpg"), 50, 50, state);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Failed);
+  EXPECT_EQ(cache.Outstanding(), 0u) << "a failure is remembered, not tried again";
+  SetGlobalLogger(nullptr);
+  int failures = 0;
+  for (const std::string& line : logged) failures += line.find("Failed to load image: ") != std::string::npos;
+  EXPECT_EQ(failures, 2);
+}
+
+TEST(Thumbnails, TheCacheKeepsTheMostRecentlyUsedWithinItsBound) {
+  TempDir dir;
+  const int count = 6;
+  for (int i = 0; i < count; ++i) WritePicture(dir.File(std::to_string(i) + ".png"), 40, 40, false);
+  TKLDThumbnailCache cache(4, 2);
+  TKLDThumbnailCache::TState state;
+  std::vector<std::shared_ptr<TKLDGraphic>> held;
+  for (int i = 0; i < 4; ++i) held.push_back(GetReady(cache, dir.File(std::to_string(i) + ".png"), 30, 30, state));
+  EXPECT_EQ(cache.Cached(), 4u);
+  cache.Get(dir.File("0.png"), 30, 30, state);  // used again: the newest
+  for (int i = 4; i < count; ++i) GetReady(cache, dir.File(std::to_string(i) + ".png"), 30, 30, state);
+  EXPECT_EQ(cache.Cached(), 4u);
+  EXPECT_NE(cache.Get(dir.File("0.png"), 30, 30, state), nullptr);
+  EXPECT_EQ(cache.Get(dir.File("1.png"), 30, 30, state), nullptr);  // the oldest went
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Pending);
+  // What a grid still shows outlives its place in the cache.
+  ASSERT_TRUE(held[1]);
+  EXPECT_TRUE(held[1]->Loaded());
+  // Another size is another thumbnail.
+  cache.Get(dir.File("0.png"), 20, 20, state);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Pending);
+}
+
+TEST(Thumbnails, ManyRequestsAtOnceFromTheMainThreadAllArrive) {
+  TempDir dir;
+  const int count = 24;
+  for (int i = 0; i < count; ++i) WritePicture(dir.File(std::to_string(i) + ".jpg"), 64, 48);
+  TKLDThumbnailCache cache(100, 3, 100);
+  TKLDThumbnailCache::TState state;
+  int arrived = 0;
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(cache.Get(dir.File(std::to_string(i) + ".jpg"), 32, 32, state), nullptr);
+    arrived += cache.Collect();  // interleaved with the workers, as frames are
+  }
+  cache.WaitIdle();
+  arrived += cache.Collect();
+  EXPECT_EQ(arrived, count);
+  for (int i = 0; i < count; ++i) {
+    EXPECT_NE(cache.Get(dir.File(std::to_string(i) + ".jpg"), 32, 32, state), nullptr) << i;
+  }
+}
+
+TEST(Thumbnails, TheOldestWaitingRequestsGiveWayAndCanBeAskedAgain) {
+  TempDir dir;
+  for (int i = 0; i < 6; ++i) WritePicture(dir.File(std::to_string(i) + ".jpg"), 64, 48);
+  TKLDThumbnailCache cache(100, 1, 2);
+  TKLDThumbnailCache::TState state;
+  for (int i = 0; i < 6; ++i) cache.Get(dir.File(std::to_string(i) + ".jpg"), 32, 32, state);
+  EXPECT_LE(cache.Outstanding(), 3u);  // two waiting, one perhaps being decoded
+  cache.WaitIdle();
+  cache.Collect();
+  // A dropped request is asked for again the next time the cell shows.
+  auto first = GetReady(cache, dir.File("0.jpg"), 32, 32, state);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Ready);
+  EXPECT_NE(first, nullptr);
+}
+
+}  // namespace
+}  // namespace lorvane

@@ -1,0 +1,449 @@
+// Grid and media grid controls: the matrix, navigation, paging and its read-out, and walking
+// media folders, on generated folders.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "media/MediaLocations.h"
+#include "media/MediaSelection.h"
+#include "media/UPnP.h"
+#include "metadata/MetaData.h"
+#include "support/TestSupport.h"
+#include "theme/Bitmaps.h"
+#include "theme/MediaGrids.h"
+#include "ui/InterfaceHarness.h"
+#include "ui/UIControls.h"
+#include "ui/UITestSupport.h"
+
+namespace lorvane {
+namespace {
+
+using test::TempDir;
+
+// A plain grid has no items of its own; this one is given a number of them.
+class FilledGrid : public TKLDGridControl {
+ public:
+  using TKLDGridControl::TKLDGridControl;
+  void Populate() override {
+    TKLDGridControl::Populate();
+    for (int i = 0; i < count; ++i) {
+      TKLDGridObject* item = Items.Add();
+      item->Name = "item" + std::to_string(i);
+      item->Caption = item->Name;
+    }
+  }
+  int count = 0;
+};
+
+class GridTest : public ::testing::Test {
+ protected:
+  // A style of the given declared rows and columns showing visibleRows × visibleColumns cells
+  // of 100 × 100.
+  TKLDGrid& Style(int rows, int columns, int visibleRows, int visibleColumns) {
+    grid.Rows = rows;
+    grid.Columns = columns;
+    grid.SetWidth(visibleColumns * 100);
+    grid.SetHeight(visibleRows * 100);
+    return grid;
+  }
+  void Fill(int count) {
+    control.count = count;
+    control.Style = &grid;
+    control.Initialise();
+  }
+  std::string Meta(const std::string& name) { return meta.GetValue(name); }
+  std::string Selected() const {
+    return std::to_string(control.SelectedRow) + "," + std::to_string(control.SelectedColumn);
+  }
+
+  test::TestScaler scaler{800, 600};
+  TKLDMetaDataManager meta;
+  TKLDGrid grid{"g"};
+  FilledGrid control{"grid"};
+};
+
+TEST_F(GridTest, TwentyThreeItemsInFourColumnsMakeSixRowsAndStopAtTheEdges) {
+  Style(10, 4, 5, 4);
+  Fill(23);
+  EXPECT_EQ(control.Rows, 6);
+  EXPECT_EQ(control.Columns, 4);
+  EXPECT_NE(control.ItemAt(5, 2), nullptr);
+  EXPECT_EQ(control.ItemAt(5, 3), nullptr);  // the last row holds three
+
+  ASSERT_TRUE(control.Select(4, 3));
+  EXPECT_FALSE(control.Navigate(TKLDDirection::Down));  // no item below: the focus may leave
+  EXPECT_EQ(Selected(), "4,3");
+  EXPECT_FALSE(control.Navigate(TKLDDirection::Right));  // the rightmost column
+  EXPECT_TRUE(control.Navigate(TKLDDirection::Left));
+  EXPECT_TRUE(control.Navigate(TKLDDirection::Down));
+  EXPECT_EQ(Selected(), "5,2");
+  EXPECT_EQ(control.TopRow, 1);  // scrolled so that row 5 shows in five visible rows
+  EXPECT_FALSE(control.Navigate(TKLDDirection::Down));
+  control.Select(0, 0);
+  EXPECT_FALSE(control.Navigate(TKLDDirection::Up));
+  EXPECT_FALSE(control.Navigate(TKLDDirection::Left));
+}
+
+TEST_F(GridTest, PagingDownCountsPagesThenMovesToTheLastRow) {
+  Style(10, 4, 5, 4);
+  control.MetaIndex = "g";
+  Fill(48);  // 12 rows
+  EXPECT_EQ(Meta("g.pagecount"), "3");
+  EXPECT_EQ(Meta("g.pageindex"), "1");
+  EXPECT_EQ(Meta("g.itemcount"), "48");
+  EXPECT_EQ(Meta("g.itemindex"), "1");
+  EXPECT_TRUE(control.Page(TKLDDirection::Down));
+  EXPECT_EQ(Meta("g.pageindex"), "2");
+  EXPECT_EQ(control.TopRow, 5);
+  EXPECT_EQ(Selected(), "5,0");
+  EXPECT_TRUE(control.Page(TKLDDirection::Down));
+  EXPECT_EQ(Meta("g.pageindex"), "3");
+  EXPECT_EQ(control.TopRow, 7);  // clamped: the last page ends with the last row
+  EXPECT_EQ(Selected(), "7,0");
+  EXPECT_TRUE(control.Page(TKLDDirection::Down));
+  EXPECT_EQ(Selected(), "11,0");
+  EXPECT_EQ(Meta("g.itemindex"), "45");
+  EXPECT_FALSE(control.Page(TKLDDirection::Down));
+  EXPECT_TRUE(control.Page(TKLDDirection::Up));
+  EXPECT_EQ(control.TopRow, 2);
+  EXPECT_EQ(Selected(), "6,0");  // kept in view at the bottom of the page
+}
+
+TEST_F(GridTest, PageUpOnTheFirstPageAtRowZeroDoesNothing) {
+  Style(10, 4, 5, 4);
+  control.MetaIndex = "g";
+  Fill(48);
+  EXPECT_FALSE(control.Page(TKLDDirection::Up));
+  EXPECT_EQ(Selected(), "0,0");
+  EXPECT_EQ(control.TopRow, 0);
+  control.Select(3, 2);
+  EXPECT_TRUE(control.Page(TKLDDirection::Up));  // moves to the top edge instead
+  EXPECT_EQ(Selected(), "0,2");
+  EXPECT_FALSE(control.Page(TKLDDirection::Left) && control.SelectedColumn != 0);
+  EXPECT_EQ(Selected(), "0,0");
+  EXPECT_FALSE(control.Page(TKLDDirection::Left));
+}
+
+TEST_F(GridTest, PagingOntoAPartlyFilledLastPageLandsOnTheNearestItem) {
+  Style(10, 4, 2, 4);
+  Fill(23);
+  control.Select(1, 3);
+  EXPECT_TRUE(control.Page(TKLDDirection::Down));
+  EXPECT_TRUE(control.Page(TKLDDirection::Down));
+  EXPECT_EQ(control.TopRow, 4);
+  EXPECT_EQ(Selected(), "4,3");
+  EXPECT_TRUE(control.Page(TKLDDirection::Down));  // no further page: to the last row
+  EXPECT_EQ(Selected(), "5,2");                    // row 5 has no fourth item
+}
+
+TEST_F(GridTest, SelectionIsRestoredByNameAndPublished) {
+  Style(10, 4, 2, 4);
+  control.MetaName = "g.name";
+  control.MetaIndex = "g";
+  meta.SetValue("g.name", "item14");
+  Fill(23);
+  EXPECT_EQ(Selected(), "3,2");
+  EXPECT_EQ(control.TopRow, 2);
+  EXPECT_EQ(Meta("g.itemindex"), "15");
+  EXPECT_EQ(Meta("g.pageindex"), "2");
+  EXPECT_EQ(Meta("g.pagecount"), "3");
+  control.Navigate(TKLDDirection::Right);
+  EXPECT_EQ(Meta("g.name"), "item15");
+  meta.SetValue("g.name", "nothing like it");
+  control.Invalidate();  // "refresh": filled again, the selection back to the start
+  EXPECT_EQ(Selected(), "0,0");
+  EXPECT_EQ(Meta("g.name"), "item0");
+}
+
+TEST_F(GridTest, DeclaredShapesDecideWhichWayTheGridGrows) {
+  Style(0, 0, 5, 4);  // neither rows nor columns: one column
+  control.MetaName = "g.name";
+  meta.SetValue("g.name", "item3");
+  Fill(7);
+  EXPECT_EQ(control.Columns, 1);
+  EXPECT_EQ(control.Rows, 7);
+  EXPECT_EQ(Selected(), "3,0");
+
+  Style(3, 0, 3, 2);  // rows only: columns follow, pages count columns
+  control.MetaIndex = "h";
+  meta.SetValue("g.name", "item7");
+  Fill(10);
+  EXPECT_FALSE(control.PagesByRows);
+  EXPECT_EQ(control.Columns, 4);
+  EXPECT_EQ(Selected(), "1,3");  // index 7 in rows of four
+  EXPECT_EQ(control.LeftColumn, 2);
+  EXPECT_EQ(Meta("h.pagecount"), "2");
+  EXPECT_EQ(Meta("h.pageindex"), "2");
+}
+
+TEST_F(GridTest, AnEmptyGridSelectsAndPublishesNothing) {
+  Style(10, 4, 5, 4);
+  control.MetaName = "g.name";
+  control.MetaIndex = "g";
+  Fill(0);
+  EXPECT_EQ(Meta("g.name"), "");
+  EXPECT_EQ(Meta("g.pagecount"), "");
+  EXPECT_EQ(Meta("g.itemcount"), "");
+  EXPECT_FALSE(control.Navigate(TKLDDirection::Down));
+  EXPECT_FALSE(control.Page(TKLDDirection::Down));
+  EXPECT_FALSE(control.Page(TKLDDirection::Up));
+  EXPECT_EQ(Meta("g.pagecount"), "");
+}
+
+// ---------------------------------------------------------------- media grids on a screen
+
+const char* kMediaInterface = R"(<?xml version="1.0" encoding="UTF-8"?>
+<InterfaceDescriptor name="Grids">
+  <Functions>
+    <Function name="setmeta" target="meta"/>
+    <Function name="press" target="control"/>
+  </Functions>
+  <GlobalActions>
+    <Action name="oncantcancel" function="setmeta" target="seen.global" parameter="yes"/>
+    <Action name="onnomedia" function="setmeta" target="seen.nomedia" parameter="yes"/>
+    <Action name="oncancelled" function="setmeta" target="seen.cancelled" parameter="yes"/>
+  </GlobalActions>
+  <Controls>
+    <MediaGridControl name="pics" style="btn">
+      <MetaValue name="pics.selected" group="pics.folder" index="pics"/>
+      <Actions>
+        <Action name="onselect" function="setmeta" target="seen.select" parameter="^{media.selection.name}"/>
+        <Action name="onmoredown" function="setmeta" target="seen.down" parameter="more"/>
+        <Action name="onnonedown" function="setmeta" target="seen.down" parameter="none"/>
+        <Action name="onnoneup" function="setmeta" target="seen.up" parameter="none"/>
+        <Action name="oncantcancel" function="setmeta" target="seen.control" parameter="yes"/>
+      </Actions>
+    </MediaGridControl>
+    <MediaGridControl name="all" style="btn"/>
+  </Controls>
+  <Containers>
+    <Container name="box"><Contents><Control name="pics"/></Contents></Container>
+  </Containers>
+  <Screens>
+    <Screen name="Home">
+      <Contains><Container name="box"/></Contains>
+      <DefaultControl name="pics"/>
+      <Actions><Action name="oncantcancel" function="setmeta" target="seen.screen" parameter="yes"/></Actions>
+    </Screen>
+  </Screens>
+</InterfaceDescriptor>
+)";
+
+class MediaGridTest : public ::testing::Test, public test::InterfaceHarness {
+ protected:
+  MediaGridTest() : InterfaceHarness(kMediaInterface) {
+    saved_ = ExtensionLists();
+    LoadExtensionLists("\".MKV\"", "\".MP3\"", "\".M3U\"");
+    style_ = &catalogue.AddReal<TKLDMediaGrid>(TKLDStyleKind::MediaGrid, "mg");
+    style_->Columns = 3;
+    style_->SetWidth(300);
+    style_->SetHeight(200);  // 2 × 3 visible
+    style_->MediaKind = 4;   // pictures
+    allStyle_ = &catalogue.AddReal<TKLDMediaGrid>(TKLDStyleKind::MediaGrid, "mgall");
+    allStyle_->Columns = 3;
+    TKLDGridServices services;
+    services.actions = &actions;
+    services.browser = &browser_;
+    services.selection = &selection_;
+    SetGridServices(services);
+  }
+  ~MediaGridTest() override {
+    SetGridServices(TKLDGridServices{});
+    SetExtensionLists(*saved_);
+  }
+
+  // Pictures a … h at the top, and a folder Trip with two more; music elsewhere.
+  void MakeTree(bool withFiles = true) {
+    if (withFiles) {
+      for (char c = 'a'; c <= 'h'; ++c) dir_.Write(std::string("pics/") + c + ".jpg", "x");
+      dir_.Write("pics/Trip/one.jpg", "1");
+      dir_.Write("pics/Trip/two.png", "2");
+      dir_.Write("music/song.mp3", "s");
+    }
+    locations_.SetNormalisePaths(true);
+    locations_.LoadFromText("<MediaManager><MediaLocations><Pictures><Directory>" + dir_.File("pics") +
+                            "</Directory></Pictures><Music><Directory>" + dir_.File("music") +
+                            "</Directory></Music></MediaLocations></MediaManager>");
+    browser_.SetLocations(&locations_);
+  }
+  void Open() {
+    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(Grid().SetStyle("mg", &catalogue));
+    ui.Start();
+    ui.Update();
+    Grid().Initialise();
+  }
+  TKLDMediaGridControl& Grid(const std::string& name = "pics") {
+    return *dynamic_cast<TKLDMediaGridControl*>(descriptor.Controls.FindControl(name));
+  }
+  std::string Captions(const std::string& name = "pics") {
+    std::string text;
+    for (int i = 0; i < Grid(name).Items.Count(); ++i) text += Grid(name).Items.Item(i)->Caption + " ";
+    return text;
+  }
+  std::string SelectedCaption() {
+    TKLDGridObject* item = Grid().ItemAt(Grid().SelectedRow, Grid().SelectedColumn);
+    return item ? item->Caption : "(none)";
+  }
+  void RunQueue() { actions.ProcessQueue(); }
+
+  TempDir dir_;
+  TKLDMediaLocationParser locations_;
+  TKLDUPnPManager browser_;
+  TKLDMediaSelection selection_;
+  TKLDMediaGrid* style_ = nullptr;
+  TKLDMediaGrid* allStyle_ = nullptr;
+  std::shared_ptr<const TKLDExtensionLists> saved_;
+};
+
+TEST_F(MediaGridTest, EnteringAFolderAndCancellingReselectsTheFolderLeft) {
+  MakeTree();
+  Open();
+  EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
+  EXPECT_EQ(Grid().Rows, 3);
+  ASSERT_TRUE(Grid().Select(2, 2));
+  EXPECT_EQ(SelectedCaption(), "Trip/");
+  Grid().Press();
+  EXPECT_EQ(Grid().Folder, "Trip/");
+  EXPECT_EQ(meta.GetValue("pics.folder"), "Trip/");
+  EXPECT_EQ(Captions(), "Trip/ one two ");  // the way back up first, captioned by where it leads
+  EXPECT_EQ(Grid().Items.Item(0)->Name.substr(Grid().Items.Item(0)->Name.size() - 2), "..");
+
+  Grid().Cancel();
+  EXPECT_EQ(Grid().Folder, "");
+  EXPECT_EQ(SelectedCaption(), "Trip/");
+  EXPECT_EQ(Grid().TopRow, 1);  // scrolled to show it
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.cancelled"), "yes");
+
+  // Pressing the way back up does the same.
+  Grid().Press();
+  ASSERT_TRUE(Grid().Select(0, 0));
+  Grid().Press();
+  EXPECT_EQ(Grid().Folder, "");
+  EXPECT_EQ(SelectedCaption(), "Trip/");
+}
+
+TEST_F(MediaGridTest, PressingAMediaItemSelectsItAndTellsTheTheme) {
+  MakeTree();
+  Open();
+  ASSERT_TRUE(Grid().Select(0, 1));
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "b");
+  EXPECT_EQ(meta.GetValue("media.selection.url"), dir_.File("pics") + "/b.jpg");
+  EXPECT_EQ(meta.GetValue("media.selection.icon"), dir_.File("pics") + "/b.jpg");
+  EXPECT_EQ(meta.GetValue("pics.selected"), dir_.File("pics") + "/b.jpg");
+  Grid().Press();
+  EXPECT_EQ(Grid().Folder, "");
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.select"), "b");
+  ASSERT_TRUE(Grid().Select(2, 2));
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "Trip/");
+  EXPECT_EQ(meta.GetValue("media.selection.icon"), "");
+}
+
+TEST_F(MediaGridTest, CancelAtTheTopFiresThroughControlScreenAndGlobalActions) {
+  MakeTree();
+  Open();
+  RunQueue();
+  Grid().Cancel();
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.control"), "yes");
+  EXPECT_EQ(meta.GetValue("seen.screen"), "yes");
+  EXPECT_EQ(meta.GetValue("seen.global"), "yes");
+  EXPECT_EQ(meta.GetValue("seen.cancelled"), "");
+}
+
+TEST_F(MediaGridTest, PagingEventsGoToTheGridsOwnActions) {
+  MakeTree();
+  Open();
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.down"), "more");  // three rows, two visible
+  EXPECT_EQ(meta.GetValue("seen.up"), "none");
+  EXPECT_EQ(meta.GetValue("pics.pagecount"), "2");
+  Grid().Page(TKLDDirection::Down);
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.down"), "none");
+  EXPECT_EQ(meta.GetValue("pics.pageindex"), "2");
+}
+
+TEST_F(MediaGridTest, AnEmptyTopLevelAsksForMediaAndFiresNoPagingEvents) {
+  MakeTree(false);  // the folders do not exist
+  Open();
+  RunQueue();
+  EXPECT_EQ(Grid().Items.Count(), 0);
+  EXPECT_EQ(meta.GetValue("seen.nomedia"), "yes");
+  EXPECT_EQ(meta.GetValue("seen.down"), "");
+  EXPECT_EQ(meta.GetValue("seen.up"), "");
+  EXPECT_EQ(meta.GetValue("pics.pagecount"), "");
+  Grid().Press();  // nothing selected: nothing happens
+  EXPECT_EQ(Grid().Folder, "");
+}
+
+TEST_F(MediaGridTest, OnlyTheExactTextNoSortsDescending) {
+  MakeTree();
+  Open();
+  const std::string ascending = "a b c d e f g h Trip/ ";
+  for (const char* text : {"", "yes", "No", "NO", "false", "no "}) {
+    meta.SetValue("pics.sortascending", text);
+    Grid().Invalidate();
+    EXPECT_EQ(Captions(), ascending) << "sortascending \"" << text << "\"";
+  }
+  meta.SetValue("pics.sortascending", "no");
+  Grid().Invalidate();
+  EXPECT_EQ(Captions(), "Trip/ h g f e d c b a ");
+  // Descending inside a folder keeps the way back up first.
+  meta.SetValue("pics.folder", "Trip/");
+  Grid().Invalidate();
+  EXPECT_EQ(Captions(), "Trip/ two one ");
+  EXPECT_EQ(Grid().Items.Item(0)->Name.substr(Grid().Items.Item(0)->Name.size() - 2), "..");
+}
+
+TEST_F(MediaGridTest, SortByDateFollowsTheFilesTimes) {
+  MakeTree();
+  const std::string pics = dir_.File("pics") + "/";
+  int when = 1000000;
+  for (const char* name : {"h", "a", "g", "b", "f", "c", "e", "d"}) {
+    const std::string file = pics + name + ".jpg";
+    struct timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    when += 100;
+  }
+  meta.SetValue("pics.sorttype", "date");
+  Open();
+  const std::string captions = Captions();
+  EXPECT_EQ(captions.find("h a g b f c e d"), captions.find('h')) << captions;
+}
+
+// Every media grid browses into the one selection list: a grid must not show what another grid
+// read into it since.
+TEST_F(MediaGridTest, GridsSharingTheListEachShowTheirOwnFolder) {
+  MakeTree();
+  Open();
+  ASSERT_TRUE(Grid("all").SetStyle("mgall", &catalogue));
+  Grid("all").Initialise();
+  EXPECT_EQ(Captions("all"), "song a b c d e f g h Trip/ ");
+  Grid().Invalidate();
+  EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
+  ASSERT_TRUE(Grid().Select(0, 2));
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "c");
+}
+
+TEST_F(MediaGridTest, ItemsTakeTheStylesIconForTheirKind) {
+  MakeTree();
+  TKLDBitmapList bitmaps;
+  TKLDBitmap* folderIcon = bitmaps.CreateBitmap("", "folder.icon");
+  TKLDBitmap* pictureIcon = bitmaps.CreateBitmap("", "picture.icon");
+  style_->FallbackBitmaps = &bitmaps;
+  style_->DefaultImages = {{"folder", "folder.icon"}, {"picture", "picture.icon"}};
+  Open();
+  EXPECT_EQ(Grid().ItemAt(0, 0)->Image, pictureIcon->Graphic.get());
+  EXPECT_TRUE(Grid().ItemAt(0, 0)->CellImageShared());
+  EXPECT_EQ(Grid().ItemAt(2, 2)->Image, folderIcon->Graphic.get());
+  EXPECT_FALSE(Grid().ItemAt(0, 0)->PendingImage.empty());  // its own picture, still to decode
+  EXPECT_TRUE(Grid().ItemAt(2, 2)->PendingImage.empty());
+}
+
+}  // namespace
+}  // namespace lorvane
