@@ -230,7 +230,7 @@ TEST_F(ScriptedRunTest, RemoteKeysGivenOneAfterTheOtherAllCount) {
                 std::to_string(kEnter) + "\nstate\n"),
             0)
       << err;
-  EXPECT_EQ(out, std::vector<std::string>{"screen=pictures focus=back"});
+  EXPECT_EQ(out, std::vector<std::string>{"screen=pictures focus=picturesgrid"});
 }
 
 TEST_F(ScriptedRunTest, WithoutKeyBindingsTheInterfaceRunsAndKeysDoNothing) {
@@ -246,7 +246,7 @@ TEST_F(ScriptedRunTest, ARelativeScreenshotLandsInTheCurrentFolder) {
   int status = Run(Key(kEnter) + "screenshot shots.png\nstate\nquit\nstate\n");
   fs::current_path(previous);
   ASSERT_EQ(status, 0) << err;
-  EXPECT_EQ(out, std::vector<std::string>{"screen=music focus=back"}) << "stdout holds the state lines only";
+  EXPECT_EQ(out, std::vector<std::string>{"screen=music focus=musicgrid"}) << "stdout holds the state lines only";
   std::vector<uint32_t> pixels;
   int width = 0, height = 0;
   std::string error;

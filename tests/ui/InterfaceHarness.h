@@ -23,13 +23,14 @@ namespace lorvane::test {
 
 class InterfaceHarness {
  public:
-  // Styles the texts may name: buttons "btn" and "btn2", captions "big".
+  // Styles the texts may name: buttons "btn" and "btn2", captions "big", media grids "mgrid".
   explicit InterfaceHarness(const std::string& interfaceXml) {
     logger.SetEchoList(&logged);
     SetGlobalLogger(&logger);
     catalogue.Add(TKLDStyleKind::Button, "btn");
     catalogue.Add(TKLDStyleKind::Button, "btn2");
     catalogue.Add(TKLDStyleKind::Caption, "big");
+    catalogue.Add(TKLDStyleKind::MediaGrid, "mgrid");
     descriptor.SetStyleCatalogue(&catalogue);
     loaded = descriptor.LoadFromText(interfaceXml);
     ui.SetDescriptorSource([this] { return &descriptor; });
