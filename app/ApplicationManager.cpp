@@ -15,6 +15,7 @@
 #include "media/MediaLocations.h"
 #include "media/MediaSelection.h"
 #include "media/Thumbnails.h"
+#include "media/MediaManager.h"
 #include "media/UPnP.h"
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
@@ -142,6 +143,8 @@ void TKLDApplicationManager::CreateManagers() {
   if (!upnpManager_) upnpManager_ = std::make_unique<TKLDUPnPManager>();
   if (!mediaLocations_) mediaLocations_ = std::make_unique<TKLDMediaLocationParser>();
   upnpManager_->SetLocations(mediaLocations_.get());
+  if (!mediaManager_) mediaManager_ = std::make_unique<TKLDMediaManager>();
+  mediaManager_->SetLocationParser(mediaLocations_.get());
   if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
   if (!mediaSelection_) mediaSelection_ = std::make_unique<TKLDMediaSelection>();
   if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>();
@@ -159,7 +162,9 @@ void TKLDApplicationManager::CreateManagers() {
   uiManager_->SetMetaDataManager(metaDataManager_.get());
   // Between the screen events and the action queue: the media manager's update (once it
   // exists), then the animations, on the frame clock's time.
+  // The media manager's update, then the animation engine's step.
   uiManager_->SetFrameWork([this] {
+    if (mediaManager_) mediaManager_->UpdateStreams();
     if (animationEngine_) animationEngine_->Step();
   });
   TKLDAnimationEngine::Context animation;
@@ -175,11 +180,34 @@ void TKLDApplicationManager::CreateManagers() {
   context.timer = Timer();
   context.themes = themeManager_.get();
   context.animation = animationEngine_.get();
+  context.media = mediaManager_.get();
   context.quit = [this] { CloseInterface(); };
   context.restart = [this] { RestartInterface(); };
   context.loadGroup = [this](const std::string& group) { settingsManager_->LoadGroup(group); };
   context.saveGroup = [this](const std::string& group) { settingsManager_->SaveGroup(group); };
   functions_->SetContext(context);
+
+  TKLDMediaManager::Context media;
+  media.meta = metaDataManager_.get();
+  media.raiseEvent = [this](const std::string& name) { actionManager_->ProcessAction(name); };
+  media.showError = [this](const std::string& text, const std::string& description) {
+    uiManager_->ShowError(text, description);
+  };
+  media.actionsBusy = [this] { return actionManager_->HasQueuedActions(); };
+  media.resetIdle = [this] { uiManager_->ScreenSaver().ResetIdle(); };
+  media.slideshow = [this] {
+    TKLDSlideshowSettings slideshow;
+    slideshow.delay = prefs_->SlideshowDelay();
+    slideshow.panZoom = prefs_->SlideshowPanZoom();
+    slideshow.fading = prefs_->SlideshowFading();
+    return slideshow;
+  };
+  mediaManager_->SetContext(media);
+  if (TKLDTimer* timer = Timer())
+    timer->SetMediaTimeSource([this](int& position, int& duration) {
+      position = mediaManager_ ? mediaManager_->GetPosition() : 0;
+      duration = mediaManager_ ? mediaManager_->GetDuration() : 0;
+    });
 
   TKLDSettingsManager::Context settings;
   settings.prefs = prefs_.get();
@@ -232,6 +260,8 @@ void TKLDApplicationManager::FreeManagers() {
   settingsManager_.reset();
   metaDataManager_.reset();
   upnpManager_.reset();
+  if (TKLDTimer* timer = Timer()) timer->SetMediaTimeSource(nullptr);
+  mediaManager_.reset();
   mediaLocations_.reset();
   animationEngine_.reset();
   mediaSelection_.reset();
@@ -448,7 +478,7 @@ void TKLDApplicationManager::Deactivate() {
   if (state_ != STATE_RUNNING && state_ != STATE_UPDATING && state_ != STATE_SUSPENDED) return;
   TGuard guard(activationGuard_);
   TKLDScreen* screen = Screen();
-  if (videoPlaying_ && videoPlaying_()) {
+  if (videoPlaying_ ? videoPlaying_() : mediaManager_ && mediaManager_->IsVideoStarting()) {
     // The interface keeps the foreground while video plays.
     BringScreenToFront();
   } else if (screen && screen->FullScreen()) {

@@ -14,6 +14,7 @@ class TKLDActionManager;
 class TKLDAnimationEngine;
 class TKLDFunctions;
 class TKLDMediaLocationParser;
+class TKLDMediaManager;
 class TKLDMetaDataManager;
 class TKLDSettingsManager;
 class TKLDThemeManager;
@@ -105,6 +106,8 @@ class TKLDApplicationManager {
   TKLDAnimationEngine* AnimationEngine() const { return animationEngine_.get(); }
   // The list the media grids browse into and whose current item is the selection.
   TKLDMediaSelection* MediaSelection() const { return mediaSelection_.get(); }
+  // Playback: the two media streams, the selection, volume and mute.
+  TKLDMediaManager* MediaManager() const { return mediaManager_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
@@ -119,7 +122,8 @@ class TKLDApplicationManager {
   // Sleeping 200 ms a frame while not rendering; tests replace it to keep running fast.
   void SetIdleSleep(std::function<void(uint32_t)> sleep) { idleSleep_ = std::move(sleep); }
 
-  // The media manager's answer to "is video playing?", asked when the interface loses activation.
+  // Replaces the media manager's answer to "is video playing?", asked when the interface loses
+  // activation (tests).
   void SetVideoPlayingQuery(std::function<bool()> query) { videoPlaying_ = std::move(query); }
 
  private:
@@ -154,6 +158,7 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDSettingsManager> settingsManager_;
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
+  std::unique_ptr<TKLDMediaManager> mediaManager_;
   std::unique_ptr<TKLDAnimationEngine> animationEngine_;
   // The list media grids browse (the media manager's to own once it exists) and their
   // thumbnail decoder.

@@ -128,7 +128,7 @@ int TKLDThumbnailCache::Collect() {
     std::shared_ptr<TKLDGraphic> graphic;
     if (result.image) {
       graphic = std::make_shared<TKLDGraphic>();
-      graphic->Adopt(std::move(result.image), result.job.path);
+      graphic->AdoptImage(std::move(result.image), result.job.path);
     } else {
       LogWarn("Failed to load image: " + result.job.path);
       if (!result.error.empty()) LogDebug("Image decoder: " + result.error);

@@ -124,14 +124,20 @@ bool TKLDGraphic::LoadFromFile(const std::string& name) {
   return true;
 }
 
-void TKLDGraphic::Adopt(std::unique_ptr<TKLDPixbufImage> image, const std::string& fileName) {
+void TKLDGraphic::AdoptImage(std::unique_ptr<TKLDPixbufImage> image, const std::string& fileName) {
   if (locked_) UnlockBits();
   FreeDeviceCopies();
-  image_ = std::move(image);
   fileName_ = fileName;
-  loaded_ = image_ && image_->Width() > 0 && image_->Height() > 0;
-  actualWidth_ = loaded_ ? image_->Width() : 0;
-  actualHeight_ = loaded_ ? image_->Height() : 0;
+  if (!image || image->Width() <= 0 || image->Height() <= 0) {
+    image_.reset();
+    loaded_ = false;
+    actualWidth_ = actualHeight_ = 0;
+    return;
+  }
+  image_ = std::move(image);
+  actualWidth_ = image_->Width();
+  actualHeight_ = image_->Height();
+  loaded_ = true;
 }
 
 void TKLDGraphic::Assign(const TKLDGraphic* other) {

@@ -24,8 +24,8 @@ class TKLDGraphic {
   // Loads the named file (no name: the current FileName). Nothing happens while the same file is
   // loaded, and a name that failed last time is refused until another name fails.
   bool LoadFromFile(const std::string& name = std::string());
-  // Takes over a picture decoded elsewhere (a worker thread) as if it had been loaded from the file.
-  void Adopt(std::unique_ptr<TKLDPixbufImage> image, const std::string& fileName);
+  // Takes a picture decoded elsewhere (a worker thread) as the loaded picture of that file.
+  void AdoptImage(std::unique_ptr<TKLDPixbufImage> image, const std::string& fileName);
   // Takes over the other graphic's requested size and stretch and loads its file.
   void Assign(const TKLDGraphic* other);
 

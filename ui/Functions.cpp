@@ -7,6 +7,7 @@
 #include "base/KLDTypes.h"
 #include "base/Logging.h"
 #include "base/Timing.h"
+#include "media/MediaManager.h"
 #include "metadata/MetaData.h"
 #include "theme/ThemeManager.h"
 #include "ui/ActionManager.h"
@@ -121,7 +122,10 @@ bool TKLDFunctions::Execute(const TKLDFunction& function) {
     if (context_.restart) context_.restart();
     else LogWarn("Function restart has no application to restart");
   } else if (name == "incvol" || name == "decvol" || name == "mute") {
-    WarnNotAvailable(name, "media manager");
+    if (!context_.media) WarnNotAvailable(name, "media manager");
+    else if (name == "incvol") context_.media->VolumeUp();
+    else if (name == "decvol") context_.media->VolumeDown();
+    else context_.media->ToggleMute();
   } else if (name == "diag") {
     if (context_.ui) context_.ui->SetShowDiagnostics(!context_.ui->ShowDiagnostics());
   } else if (FocusDirection(name, direction)) {
@@ -177,7 +181,7 @@ bool TKLDFunctions::ExecuteWithTarget(const TKLDFunction& function, const std::s
     case TKLDTargetKind::Playlist:
       if (IsMediaFunction(function.Name)) {
         handled = true;
-        WarnNotAvailable(function.Name, "media manager");
+        MediaFunction(function.Name, t);
       }
       break;
     default: break;  // no function takes a text target
@@ -273,6 +277,26 @@ void TKLDFunctions::RunMacro(const std::string& t) {
   if (!macro) return;  // unknown macros are not an error
   if (context_.actions) context_.actions->RunMacro(*macro);
   else LogWarn("Can't run macro " + t + ": no action manager");
+}
+
+void TKLDFunctions::MediaFunction(const std::string& name, const std::string& t) {
+  TKLDMediaManager* media = context_.media;
+  if (!media) {
+    WarnNotAvailable(name, "media manager");
+    return;
+  }
+  const int stream = t == "secondary" ? 1 : 0;
+  if (name == "play") media->Play(t);
+  else if (name == "pause") media->Pause(t);
+  else if (name == "playpause") media->TogglePause(t);
+  else if (name == "stop") media->Stop(t);
+  else if (name == "fskip") media->Next(t);
+  else if (name == "bskip") media->Previous(t);
+  else if (name == "ffwd") media->SkipForward(t);
+  else if (name == "rwnd") media->SkipBack(t);
+  else if (name == "clearpl") media->ClearPlaylist(stream);
+  else if (name == "appendpl") media->EnqueueSelection(stream);
+  else media->ReplacePlaylist(stream);  // "addtopl", "insertpl", "replacepl"
 }
 
 bool TKLDFunctions::Delay(const std::string& t) {

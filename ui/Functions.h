@@ -12,6 +12,7 @@ namespace lorvane {
 class TKLDActionManager;
 class TKLDAnimationEngine;
 class TKLDInterfaceDescriptor;
+class TKLDMediaManager;
 class TKLDMetaDataManager;
 class TKLDThemeManager;
 class TKLDTimer;
@@ -29,6 +30,8 @@ class TKLDFunctions {
     // The loaded theme, whose active audio descriptor "sound" plays from.
     TKLDThemeManager* themes = nullptr;
     TKLDAnimationEngine* animation = nullptr;
+    // Playback, playlists, volume and mute.
+    TKLDMediaManager* media = nullptr;
     // The application manager's close and restart (deferred to the end of the frame there).
     std::function<void()> quit;
     std::function<void()> restart;
@@ -63,6 +66,7 @@ class TKLDFunctions {
   bool MetaFunction(const std::string& name, const std::string& target, const std::string& parameter,
                     const std::string& rawParameter);
   void RunMacro(const std::string& target);
+  void MediaFunction(const std::string& name, const std::string& target);
   bool Delay(const std::string& target);
 
   Context context_;

@@ -8,6 +8,7 @@
 #include "base/KLDTypes.h"
 #include "base/Logging.h"
 #include "base/Timing.h"
+#include "media/MediaManager.h"
 #include "metadata/MetaData.h"
 #include "ui/ActionManager.h"
 #include "ui/InterfaceDescriptor.h"
@@ -507,3 +508,45 @@ TEST_F(FunctionsTest, AControlThatNavigatesItselfKeepsTheFocus) {
 
 }  // namespace
 }  // namespace lorvane
+
+TEST_F(FunctionsTest, PlaybackAndVolumeFunctionsDriveTheMediaManager) {
+  TKLDMediaManager media;
+  TKLDMediaManager::Context mediaContext;
+  mediaContext.meta = &meta;
+  mediaContext.raiseEvent = [this](const std::string& name) { actions.ProcessAction(name); };
+  media.SetContext(mediaContext);
+  TKLDFunctions::Context context = functions.GetContext();
+  context.media = &media;
+  functions.SetContext(context);
+
+  EXPECT_TRUE(functions.Execute(*Fn("decvol")));
+  EXPECT_TRUE(functions.Execute(*Fn("decvol")));
+  EXPECT_TRUE(functions.Execute(*Fn("incvol")));
+  EXPECT_EQ(media.Volume(), -1);
+  EXPECT_TRUE(functions.Execute(*Fn("mute")));
+  EXPECT_TRUE(media.Muted());
+  EXPECT_TRUE(functions.Execute(*Fn("mute")));
+  EXPECT_FALSE(media.Muted());
+
+  TKLDPlaylist& selection = media.SelectionList();
+  selection.AddItem("dir/", MEDIA_FOLDER, "", "/m/dir/");
+  selection.AddItem("a", MEDIA_PICTURE, "/m/a.jpg", "/m/a.jpg");
+  selection.AddItem("b", MEDIA_PICTURE, "/m/b.jpg", "/m/b.jpg");
+  media.SetSelection(selection.Item(2));
+  EXPECT_TRUE(Run("replacepl", TKLDTargetKind::Playlist, "secondary"));
+  EXPECT_EQ(media.Secondary().Playlist().Count(), 2);
+  EXPECT_TRUE(Run("appendpl", TKLDTargetKind::Playlist, "primary"));
+  EXPECT_EQ(media.Primary().Playlist().Count(), 2);
+  EXPECT_TRUE(Run("play", TKLDTargetKind::Playlist, "secondary"));
+  EXPECT_EQ(media.Secondary().State(), STREAM_PLAYING);
+  EXPECT_EQ(media.Secondary().Playlist().CurrentIndex(), 1) << "from the selected picture";
+  EXPECT_TRUE(Run("bskip", TKLDTargetKind::Playlist, "secondary"));
+  EXPECT_EQ(media.Secondary().Playlist().CurrentIndex(), 0);
+  EXPECT_TRUE(Run("playpause", TKLDTargetKind::Playlist, "secondaryprimary"));
+  EXPECT_EQ(media.Secondary().State(), STREAM_PAUSED);
+  EXPECT_TRUE(Run("stop", TKLDTargetKind::Playlist, "secondary"));
+  EXPECT_EQ(media.Secondary().State(), STREAM_STOPPED);
+  EXPECT_TRUE(Run("clearpl", TKLDTargetKind::Playlist, "secondary"));
+  EXPECT_TRUE(media.Secondary().Playlist().IsEmpty());
+  EXPECT_EQ(LogCount("not available yet"), 0);
+}

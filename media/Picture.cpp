@@ -1,0 +1,366 @@
+#include "media/Picture.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/Logging.h"
+#include "media/MediaManager.h"
+#include "platform/PixbufImage.h"
+#include "render/Graphic.h"
+#include "render/Random.h"
+
+namespace lorvane {
+
+void FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int screenHeight,
+                double& fittedWidth, double& fittedHeight) {
+  const double a = double(pictureWidth) / pictureHeight;
+  const double s = double(screenWidth) / screenHeight;
+  if (a >= s) {
+    fittedWidth = screenWidth;
+    fittedHeight = screenWidth / a;
+  } else {
+    fittedWidth = a * screenHeight;
+    fittedHeight = screenHeight;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loader
+
+TKLDPictureLoader::TKLDPictureLoader() = default;
+
+TKLDPictureLoader::~TKLDPictureLoader() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  if (worker_.joinable()) worker_.join();
+}
+
+std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Decode(const std::string& url, int screenWidth,
+                                                                     int screenHeight) {
+  auto result = std::make_unique<Result>();
+  result->url = url;
+  result->screenWidth = screenWidth;
+  result->screenHeight = screenHeight;
+  if (screenWidth <= 0 || screenHeight <= 0) {
+    result->error = "no screen to fit the picture to";
+    return result;
+  }
+  int width = 0, height = 0;
+  auto image = TKLDPixbufImage::Load(
+      url,
+      [&](int naturalWidth, int naturalHeight, int& w, int& h) {
+        result->naturalWidth = naturalWidth;
+        result->naturalHeight = naturalHeight;
+        double fw = 0, fh = 0;
+        FitPicture(naturalWidth, naturalHeight, screenWidth, screenHeight, fw, fh);
+        width = std::max(1, static_cast<int>(std::lround(fw)));
+        height = std::max(1, static_cast<int>(std::lround(fh)));
+        // JPEG shrinks while decoding; a small picture decodes whole and is enlarged below.
+        w = std::min(naturalWidth, width);
+        h = std::min(naturalHeight, height);
+      },
+      result->error);
+  if (image && (image->Width() != width || image->Height() != height)) {
+    auto scaled = image->Scaled(width, height);
+    if (!scaled) result->error = "could not resample to the screen";
+    image = std::move(scaled);
+  }
+  result->image = std::move(image);
+  return result;
+}
+
+void TKLDPictureLoader::Request(const std::string& url, int screenWidth, int screenHeight) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (busy_ && Same(current_, url, screenWidth, screenHeight)) return;
+    for (const Job& job : jobs_)
+      if (Same(job, url, screenWidth, screenHeight)) return;
+    for (const auto& result : results_)
+      if (result->url == url && result->screenWidth == screenWidth && result->screenHeight == screenHeight)
+        return;
+    // Only the newest wish counts: an older one still waiting is no longer wanted, and results
+    // nobody took are dropped, so at most two decoded pictures wait at any time.
+    jobs_.clear();
+    while (results_.size() > 1) results_.pop_front();
+    jobs_.push_back({url, screenWidth, screenHeight});
+    if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+  }
+  wake_.notify_one();
+}
+
+std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Take(const std::string& url, int screenWidth,
+                                                                   int screenHeight) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto it = results_.begin(); it != results_.end(); ++it)
+    if ((*it)->url == url && (*it)->screenWidth == screenWidth && (*it)->screenHeight == screenHeight) {
+      std::unique_ptr<Result> result = std::move(*it);
+      results_.erase(it);
+      return result;
+    }
+  return nullptr;
+}
+
+bool TKLDPictureLoader::Pending(const std::string& url, int screenWidth, int screenHeight) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (busy_ && Same(current_, url, screenWidth, screenHeight)) return true;
+  for (const Job& job : jobs_)
+    if (Same(job, url, screenWidth, screenHeight)) return true;
+  return false;
+}
+
+void TKLDPictureLoader::WaitIdle() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  idle_.wait(lock, [this] { return !busy_ && jobs_.empty(); });
+}
+
+void TKLDPictureLoader::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
+    if (quit_) return;
+    current_ = jobs_.front();
+    jobs_.pop_front();
+    busy_ = true;
+    const Job job = current_;
+    lock.unlock();
+    std::unique_ptr<Result> result = Decode(job.url, job.screenWidth, job.screenHeight);
+    lock.lock();
+    results_.push_back(std::move(result));
+    busy_ = false;
+    if (jobs_.empty()) idle_.notify_all();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Renderer
+
+TKLDPictureRenderer::TKLDPictureRenderer(TKLDMediaStream& stream)
+    : TKLDAVRenderer(stream), current_(std::make_unique<TKLDGraphic>()), incoming_(std::make_unique<TKLDGraphic>()) {}
+
+TKLDPictureRenderer::~TKLDPictureRenderer() = default;
+
+void TKLDPictureRenderer::ReadSettings() {
+  const TKLDSlideshowSettings settings = Stream().Manager().Slideshow();
+  holdLast_ = settings.delay <= 0;
+  delay_ = holdLast_ ? 30 : settings.delay;
+  panZoom_ = settings.panZoom;
+  fading_ = settings.fading;
+}
+
+bool TKLDPictureRenderer::Play() {
+  if (phase_ == PHASE_STOPPED) phase_ = PHASE_LOAD;
+  return true;
+}
+
+bool TKLDPictureRenderer::Stop() {
+  phase_ = PHASE_STOPPED;
+  loading_ = false;
+  skipBroken_ = false;
+  return true;
+}
+
+bool TKLDPictureRenderer::PlayNext() {
+  Load();
+  return true;
+}
+
+bool TKLDPictureRenderer::PlayPrevious() {
+  Load();
+  return true;
+}
+
+void TKLDPictureRenderer::Close() {
+  current_->Invalidate();
+  incoming_->Invalidate();
+}
+
+void TKLDPictureRenderer::Update() {}
+
+void TKLDPictureRenderer::Load() {
+  const TKLDMediaItem* item = Playlist().Current();
+  if (!item) return;
+  ReadSettings();
+  skipBroken_ = false;
+  int width = 0, height = 0;
+  Stream().Manager().ScreenSize(width, height);
+  loadingURL_ = item->URL;
+  loadWidth_ = width;
+  loadHeight_ = height;
+  if (!backgroundDecoding_) {
+    loading_ = false;
+    Adopt(TKLDPictureLoader::Decode(item->URL, width, height));
+    return;
+  }
+  // The picture showing now stays until the new one is decoded; prepared in advance, it is
+  // ready at once.
+  loading_ = true;
+  loader_.Request(item->URL, width, height);
+  FinishLoad();
+}
+
+void TKLDPictureRenderer::FinishLoad() {
+  if (!loading_) return;
+  std::unique_ptr<TKLDPictureLoader::Result> result = loader_.Take(loadingURL_, loadWidth_, loadHeight_);
+  if (!result) {
+    // Dropped in favour of a newer wish that has since gone: ask again.
+    if (!loader_.Pending(loadingURL_, loadWidth_, loadHeight_)) loader_.Request(loadingURL_, loadWidth_, loadHeight_);
+    return;
+  }
+  loading_ = false;
+  Adopt(std::move(result));
+}
+
+void TKLDPictureRenderer::Adopt(std::unique_ptr<TKLDPictureLoader::Result> result) {
+  incoming_->Invalidate();
+  if (!result->image) {
+    LogWarn("Failed to load image: " + result->url);
+    if (!result->error.empty()) LogDebug("Image decoder: " + result->error);
+    incoming_->AdoptImage(nullptr, result->url);
+    incomingURL_.clear();
+    skipBroken_ = true;
+    return;
+  }
+  incoming_->AdoptImage(std::move(result->image), result->url);
+  incomingURL_ = result->url;
+  Plan(result->naturalWidth, result->naturalHeight);
+  Prefetch();
+}
+
+void TKLDPictureRenderer::Plan(int naturalWidth, int naturalHeight) {
+  if (!incoming_->Loaded() || naturalWidth <= 0 || naturalHeight <= 0) return;
+  int screenWidth = 0, screenHeight = 0;
+  Stream().Manager().ScreenSize(screenWidth, screenHeight);
+  double fw = 0, fh = 0;
+  FitPicture(naturalWidth, naturalHeight, screenWidth, screenHeight, fw, fh);
+  const double full[4] = {0, 0, fw, fh};
+  double start[4] = {0, 0, fw, fh};
+  if (panZoom_) {
+    const double r1 = RandomReal();
+    const double r2 = RandomReal();
+    const int n = RandomInt(1000);
+    const double crop[4] = {r1 * 0.25 * fw, r2 * 0.25 * fh, 0.75 * fw, 0.75 * fh};
+    const double* from = n <= 500 ? full : crop;
+    const double* to = n <= 500 ? crop : full;
+    for (int i = 0; i < 4; ++i) {
+      start[i] = from[i];
+      panSpeed_[i] = (to[i] - from[i]) / delay_;
+    }
+  } else {
+    for (double& speed : panSpeed_) speed = 0;
+  }
+  const int width = std::max(1, static_cast<int>(std::lround(fw)));
+  const int height = std::max(1, static_cast<int>(std::lround(fh)));
+  incoming_->Resize(width, height);
+  for (int i = 0; i < 4; ++i) panRect_[i] = start[i];
+  incomingSource_ = {static_cast<int>(std::lround(panRect_[0])), static_cast<int>(std::lround(panRect_[1])),
+                     static_cast<int>(std::lround(panRect_[2])), static_cast<int>(std::lround(panRect_[3]))};
+  phase_ = PHASE_FADING_IN;
+  phaseTime_ = 0.0f;
+}
+
+void TKLDPictureRenderer::Prefetch() {
+  if (!backgroundDecoding_) return;
+  TKLDPlaylist& list = Playlist();
+  int next = list.CurrentIndex() + 1;
+  if (next >= list.Count()) next = list.Repeat() ? 0 : -1;
+  const TKLDMediaItem* item = list.Item(next);
+  if (!item || item->MediaType != MEDIA_PICTURE || item->URL == incomingURL_) return;
+  loader_.Request(item->URL, loadWidth_, loadHeight_);
+}
+
+void TKLDPictureRenderer::Animate(int dt) {
+  if (dt <= 0) return;
+  if (loading_) {
+    FinishLoad();
+    // The slide waits, still, for its pixels.
+    if (loading_) return;
+    // Arrived: this frame is the one that loaded and planned it, as when decoding in place.
+    if (!skipBroken_) {
+      if (StreamPlaying()) phaseTime_ += dt / 1000.0f;
+      return;
+    }
+  }
+  const bool playing = StreamPlaying();
+  if (skipBroken_) {
+    skipBroken_ = false;
+    if (playing) {
+      NotifyStream(RENDERER_EVENT_FINISHED);
+      return;
+    }
+  }
+  switch (phase_) {
+    case PHASE_LOAD:
+      current_->Invalidate();
+      currentURL_.clear();
+      Load();
+      currentTint_.SetAlpha(0);
+      incomingTint_.SetAlpha(0);
+      if (loading_ || skipBroken_) return;
+      break;
+    case PHASE_FADING_IN: {
+      const float progress = fading_ ? std::min(1.0f, phaseTime_ / 1.0f) : 1.0f;
+      const uint8_t alpha = static_cast<uint8_t>(std::lround(progress * 255.0f));
+      incomingTint_.SetAlpha(alpha);
+      currentTint_.SetAlpha(static_cast<uint8_t>(255 - alpha));
+      if (progress >= 1.0f) {
+        std::swap(current_, incoming_);
+        std::swap(currentURL_, incomingURL_);
+        currentTint_.SetAlpha(255);
+        incomingTint_.SetAlpha(0);
+        currentSource_ = incomingSource_;
+        phase_ = PHASE_SHOWING;
+        phaseTime_ = 0.0f;
+      }
+      break;
+    }
+    case PHASE_SHOWING:
+      if (playing && phaseTime_ < delay_) {
+        for (int i = 0; i < 4; ++i) panRect_[i] += panSpeed_[i] * dt / 1000.0;
+        currentSource_ = {static_cast<int>(std::lround(panRect_[0])), static_cast<int>(std::lround(panRect_[1])),
+                          static_cast<int>(std::lround(panRect_[2])), static_cast<int>(std::lround(panRect_[3]))};
+      }
+      if (phaseTime_ > delay_) {
+        if (holdLast_) phaseTime_ = static_cast<float>(delay_);
+        else NotifyStream(RENDERER_EVENT_FINISHED);
+      }
+      break;
+    default: break;
+  }
+  if (StreamPlaying()) phaseTime_ += dt / 1000.0f;
+}
+
+TKLDRect TKLDPictureRenderer::Placement(int width, int height, const TKLDRect& rect) {
+  TKLDRect dest = rect;
+  if (width < rect.Width) {
+    dest.Width = width;
+    dest.X = rect.X + (rect.Width - width) / 2;
+  }
+  if (height < rect.Height) {
+    dest.Height = height;
+    dest.Y = rect.Y + (rect.Height - height) / 2;
+  }
+  return dest;
+}
+
+void TKLDPictureRenderer::Draw(TKLDGraphic& graphic, const TKLDRect& source, const TKLDCanvasColour& tint,
+                               const TKLDRect& rect) {
+  // Fully transparent draws nothing: the picture that has just faded out is skipped.
+  if (!graphic.Loaded() || tint.Alpha() == 0) return;
+  const TKLDRect dest = Placement(graphic.Width(), graphic.Height(), rect);
+  graphic.RenderSprite({source.X, source.Y, source.Right(), source.Bottom()},
+                       {dest.X, dest.Y, dest.Right(), dest.Bottom()}, &tint);
+}
+
+void TKLDPictureRenderer::Render(const TKLDRect& rect) {
+  TKLDAVRenderer::Render(rect);
+  if (StreamStopped()) return;
+  Animate(Stream().Manager().FrameElapsed());
+  if (StreamStopped()) return;
+  Draw(*current_, currentSource_, currentTint_, rect);
+  Draw(*incoming_, incomingSource_, incomingTint_, rect);
+}
+
+}  // namespace lorvane
