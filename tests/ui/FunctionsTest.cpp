@@ -506,9 +506,6 @@ TEST_F(FunctionsTest, AControlThatNavigatesItselfKeepsTheFocus) {
   Home().RebuildFocusable();
 }
 
-}  // namespace
-}  // namespace lorvane
-
 TEST_F(FunctionsTest, PlaybackAndVolumeFunctionsDriveTheMediaManager) {
   TKLDMediaManager media;
   TKLDMediaManager::Context mediaContext;
@@ -550,3 +547,6 @@ TEST_F(FunctionsTest, PlaybackAndVolumeFunctionsDriveTheMediaManager) {
   EXPECT_TRUE(media.Secondary().Playlist().IsEmpty());
   EXPECT_EQ(LogCount("not available yet"), 0);
 }
+
+}  // namespace
+}  // namespace lorvane
