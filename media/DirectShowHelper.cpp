@@ -1,0 +1,409 @@
+#include "media/DirectShowHelper.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "base/Logging.h"
+#include "base/Timing.h"
+
+namespace lorvane {
+
+namespace {
+
+constexpr int kMutedVolume = -4000;
+constexpr int kFadeSteps = 20;
+constexpr uint32_t kFadePauseMs = 38;
+
+std::mutex settingsLock;
+TKLDPlayerSettings settings;
+
+// An error the open sequence reports by its own message.
+struct TKLDOpenAbort : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace
+
+void SetPlayerSettings(const TKLDPlayerSettings& value) {
+  std::lock_guard<std::mutex> guard(settingsLock);
+  settings = value;
+}
+
+TKLDPlayerSettings PlayerSettings() {
+  std::lock_guard<std::mutex> guard(settingsLock);
+  return settings;
+}
+
+TKLDDXRect FitVideoRect(const TKLDDXRect& rect, int videoWidth, int videoHeight, float aspectRatio) {
+  int width = rect.Right - rect.Left;
+  int height = rect.Bottom - rect.Top;
+  if (videoWidth <= 0 || videoHeight <= 0 || aspectRatio == 0) return rect;
+  int fittedWidth = width;
+  int fittedHeight = static_cast<int>(std::lround(width / aspectRatio));
+  if (fittedHeight > height) {
+    fittedHeight = height;
+    fittedWidth = static_cast<int>(std::lround(aspectRatio * height));
+  }
+  int left = rect.Left + (fittedWidth < width ? (width - fittedWidth) / 2 : 0);
+  int top = rect.Top + (fittedHeight < height ? (height - fittedHeight) / 2 : 0);
+  return {left, top, left + fittedWidth, top + fittedHeight};
+}
+
+double MpvVolumeFromHundredths(int volume) {
+  return 100.0 * std::pow(10.0, volume / 100.0 / 60.0);
+}
+
+int HundredthsFromMpvVolume(double volume) {
+  if (volume <= 0) return -10000;
+  return static_cast<int>(std::lround(6000.0 * std::log10(volume / 100.0)));
+}
+
+TKLDDXAllocator::TKLDDXAllocator(const std::string& fileName, bool videoMode)
+    : fileName_(fileName), videoMode_(videoMode), clock_(SystemMilliseconds) {
+  skipLimit_ = PlayerSettings().skipLimit;
+  if (DirectXHelper()) frameSprite_ = DirectXHelper()->SpriteManager().CreateSprite();
+  if (frameSprite_) frameSprite_->SetAlphaChannel(false);
+}
+
+TKLDDXAllocator::~TKLDDXAllocator() {
+  Shutdown();
+  std::lock_guard<std::mutex> guard(lock_);
+  frame_.clear();
+  frameSprite_.reset();
+}
+
+void TKLDDXAllocator::SetStage(int stage) {
+  stage_ = stage;
+  if (DirectXHelper()) DirectXHelper()->SetVideoStage(stage);
+}
+
+bool TKLDDXAllocator::Open() {
+  LogInfo("Initialising DirectShow filter graph for media file: " + fileName_);
+  try {
+    std::string error;
+    SetStage(1);
+    TKLDMpvOptions options = PlayerSettings().mpv;
+    options.audioLevels = !videoMode_;
+    player_ = std::make_unique<TKLDMpvPlayer>();
+    if (!player_->Create(options, videoMode_, error))
+      throw TKLDOpenAbort("Failed to create DirectShow filter graph builder: " + error);
+    if (videoMode_) {
+      SetStage(2);
+      if (!player_->CreateRenderContext(
+              [this] {
+                std::lock_guard<std::mutex> guard(wakeLock_);
+                updatePending_ = true;
+                wake_.notify_one();
+              },
+              error))
+        throw TKLDOpenAbort("Failed to create DirectShow video mixing renderer 9: " + error);
+    }
+    LogInfo("Added default filters to DirectShow graph, now rendering file");
+    SetStage(3);
+    TKLDMpvFileInfo info;
+    if (!player_->Load(fileName_, info, error))
+      throw TKLDOpenAbort("Failed to render direct show file, error: " + error);
+    LogInfo("Finished creating DirectShow graph, now determining media properties");
+    duration_ = static_cast<int>(info.duration);
+    if (videoMode_) {
+      LogInfo("Validating VMR9 renderer filter is connected in filter graph");
+      if (!info.hasVideo) throw TKLDOpenAbort("Failed to build VMR9 compatible render graph for file (check codecs)");
+      LogInfo("Validated VMR9 renderer filter connections successfully");
+      videoWidth_ = info.width;
+      videoHeight_ = info.height;
+      LogInfo("Video source dimensions: " + std::to_string(videoWidth_) + "x" + std::to_string(videoHeight_) +
+              " pixels");
+      if (info.displayWidth <= 0) {
+        LogInfo("Video does not have a preferred aspect ratio");
+      } else if (info.displayHeight <= 0) {
+        LogInfo("Ignoring invalid preferred video aspect ratio");
+      } else {
+        aspectRatio_ = static_cast<float>(info.displayWidth) / static_cast<float>(info.displayHeight);
+        LogInfo("Using preferred video aspect ratio of " + std::to_string(info.displayWidth) + ":" +
+                std::to_string(info.displayHeight));
+      }
+      if (aspectRatio_ == 0 && videoHeight_ > 0)
+        aspectRatio_ = static_cast<float>(videoWidth_) / static_cast<float>(videoHeight_);
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        frame_.assign(static_cast<size_t>(videoWidth_) * videoHeight_, 0xFF000000u);
+      }
+      quit_ = false;
+      presenter_ = std::thread(&TKLDDXAllocator::PresenterLoop, this);
+    }
+    SetStage(0);
+    LogInfo("Completed DirectShow initialisation, now ready to play media file");
+    return true;
+  } catch (const TKLDOpenAbort& abort) {
+    LogError(abort.what());
+  } catch (const std::exception& e) {
+    LogError(std::string("External renderer raised unhandled exception: ") + e.what());
+    SetStage(4);
+  }
+  Shutdown();
+  return false;
+}
+
+void TKLDDXAllocator::PresenterLoop() {
+  while (true) {
+    {
+      std::unique_lock<std::mutex> wakeGuard(wakeLock_);
+      wake_.wait(wakeGuard, [this] { return updatePending_ || quit_; });
+      if (quit_) return;
+      updatePending_ = false;
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      // mpv may not be called from its callback, so the frame is rendered here, into our
+      // buffer, under the lock the main thread takes to upload it.
+      if (!player_->RenderIfReady(frame_.data(), videoWidth_, videoHeight_, videoWidth_ * 4)) continue;
+      frameReady_ = true;
+      frameFresh_ = true;
+    }
+    ++framesPresented_;
+    Throttle();
+  }
+}
+
+void TKLDDXAllocator::Throttle() {
+  if (skipCount_ >= skipInterval_) {
+    skipCount_ = 0;
+    int interval = skipInterval_;
+    if (syncBalance_ > 5) {
+      syncBalance_ = 0;
+      ++interval;
+    }
+    if (syncBalance_ < -5) {
+      syncBalance_ = 0;
+      --interval;
+    }
+    skipInterval_ = std::clamp(interval, 0, std::max(skipLimit_, 0));
+    bool taken = Timer() ? Timer()->VideoFramePresented() : true;
+    syncBalance_ += taken ? -1 : 1;
+  } else {
+    ++skipCount_;
+  }
+}
+
+void TKLDDXAllocator::StopPresenter() {
+  {
+    std::lock_guard<std::mutex> guard(wakeLock_);
+    quit_ = true;
+    wake_.notify_one();
+  }
+  if (presenter_.joinable()) presenter_.join();
+}
+
+bool TKLDDXAllocator::Run() {
+  if (!player_) return false;
+  std::string error;
+  bool ok = player_->SetPause(false, error);
+  if (ok) completed_ = false;
+  else LogWarn("Failed to run direct show filter graph, error: " + error);
+  skipInterval_ = 0;
+  skipCount_ = 0;
+  syncBalance_ = 0;
+  return ok;
+}
+
+bool TKLDDXAllocator::Pause() {
+  if (!player_) return false;
+  std::string error;
+  bool ok = player_->SetPause(true, error);
+  if (!ok) LogWarn("Failed to pause direct show filter graph, error: " + error);
+  skipInterval_ = 0;
+  skipCount_ = 0;
+  syncBalance_ = 0;
+  return ok;
+}
+
+bool TKLDDXAllocator::StopGraph() {
+  if (!player_ || !player_->Valid()) return false;
+  std::string error;
+  bool ok = player_->Stop(error);
+  if (!ok) LogWarn("Failed to stop direct show filter graph, error: " + error);
+  skipInterval_ = 0;
+  skipCount_ = 0;
+  syncBalance_ = 0;
+  return ok;
+}
+
+void TKLDDXAllocator::Shutdown() {
+  StopGraph();
+  StopPresenter();
+  player_.reset();
+  fadeSteps_.clear();
+  fadeStep_ = 0;
+}
+
+int TKLDDXAllocator::GetPosition() {
+  if (!player_) return 0;
+  double seconds = 0;
+  std::string error;
+  if (!player_->Position(seconds, error)) {
+    // Before the first frame mpv has no position yet, which is simply 0.
+    if (error != "property unavailable") LogWarn("Failed to get current DirectShow position: " + error);
+    return 0;
+  }
+  return static_cast<int>(seconds);
+}
+
+bool TKLDDXAllocator::Seek(int seconds) {
+  if (!player_) return false;
+  std::string error;
+  if (!player_->Seek(seconds, error)) {
+    LogWarn("Failed to perform seek operation using DirectShow: " + error);
+    return false;
+  }
+  return true;
+}
+
+void TKLDDXAllocator::ApplyVolume(int volume) {
+  std::string error;
+  if (!player_ || !player_->SetVolume(MpvVolumeFromHundredths(volume), error))
+    LogWarn("Failed to set directshow volume: " + error);
+}
+
+bool TKLDDXAllocator::SetVolume(int volume) {
+  if (!player_) return false;
+  std::string error;
+  if (!player_->SetVolume(MpvVolumeFromHundredths(volume), error)) {
+    LogWarn("Failed to set directshow volume: " + error);
+    return false;
+  }
+  return true;
+}
+
+int TKLDDXAllocator::GetVolume(bool* ok) {
+  double volume = 0;
+  std::string error;
+  bool read = player_ && player_->GetVolume(volume, error);
+  if (ok) *ok = read;
+  if (!read) {
+    LogWarn("Failed to get current directshow volume: " + error);
+    return 0;
+  }
+  return HundredthsFromMpvVolume(volume);
+}
+
+bool TKLDDXAllocator::FadeVolumeTo(int volume) {
+  bool ok = false;
+  int current = GetVolume(&ok);
+  if (!ok) return false;
+  fadeSteps_.clear();
+  fadeStep_ = 0;
+  if (current == volume) return true;
+  int step = static_cast<int>(std::lround((volume - current) / static_cast<double>(kFadeSteps)));
+  if (std::abs(step) > 50) {
+    // The same 19 steps 38 ms apart as ever, but taken frame by frame instead of sleeping.
+    for (int i = 1; i < kFadeSteps; ++i) fadeSteps_.push_back(current + i * step);
+    fadeSteps_.push_back(volume);
+    ApplyVolume(fadeSteps_[0]);
+    fadeStep_ = 1;
+    fadeNext_ = clock_() + kFadePauseMs;
+    return true;
+  }
+  return SetVolume(volume);
+}
+
+void TKLDDXAllocator::AdvanceFade() {
+  uint32_t now = clock_();
+  // Wrap-safe: a step is due once now has reached fadeNext_.
+  while (Fading() && static_cast<int32_t>(now - fadeNext_) >= 0) {
+    ApplyVolume(fadeSteps_[fadeStep_++]);
+    fadeNext_ += kFadePauseMs;
+  }
+}
+
+bool TKLDDXAllocator::Mute() {
+  if (!muted_) {
+    bool ok = false;
+    int volume = GetVolume(&ok);
+    if (!ok) return false;
+    savedVolume_ = volume;
+  }
+  fadeSteps_.clear();
+  fadeStep_ = 0;
+  SetVolume(kMutedVolume);
+  muted_ = true;
+  return true;
+}
+
+bool TKLDDXAllocator::FadeMute() {
+  if (!muted_) {
+    bool ok = false;
+    int volume = GetVolume(&ok);
+    if (!ok) return false;
+    // A ramp already on its way down keeps the volume it started from.
+    savedVolume_ = Fading() ? savedVolume_ : volume;
+  }
+  if (!FadeVolumeTo(kMutedVolume)) return false;
+  muted_ = true;
+  return true;
+}
+
+bool TKLDDXAllocator::Unmute() {
+  fadeSteps_.clear();
+  fadeStep_ = 0;
+  SetVolume(savedVolume_);
+  muted_ = false;
+  return true;
+}
+
+bool TKLDDXAllocator::FadeUnmute() {
+  if (!FadeVolumeTo(savedVolume_)) return false;
+  muted_ = false;
+  return true;
+}
+
+void TKLDDXAllocator::PollEvents() {
+  if (!player_) return;
+  AdvanceFade();
+  if (player_->PollEnded()) completed_ = true;
+}
+
+bool TKLDDXAllocator::CopyFrame(std::vector<uint32_t>& pixels, int& width, int& height) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!frameReady_) return false;
+  pixels = frame_;
+  width = videoWidth_;
+  height = videoHeight_;
+  return true;
+}
+
+void TKLDDXAllocator::RenderFrame(const TKLDDXRect& rect) {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!helper) return;
+  helper->FlushSprites();
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!frameSprite_ || !frameReady_) {
+    LogWarn("Invalid surface when trying to render video frame");
+    return;
+  }
+  if (rect.Right <= rect.Left || rect.Bottom <= rect.Top) return;
+  if (frameSprite_->Width() != videoWidth_ || frameSprite_->Height() != videoHeight_) {
+    frameSprite_->SetSize(videoWidth_, videoHeight_);
+    frameFresh_ = true;
+  }
+  if (frameFresh_ || !frameSprite_->HasTexture()) {
+    TKLDBitmapDescription bits;
+    bits.Width = videoWidth_;
+    bits.Height = videoHeight_;
+    bits.Stride = videoWidth_ * 4;
+    bits.Bits = reinterpret_cast<uint8_t*>(frame_.data());
+    bits.Premultiplied = false;
+    if (helper->SpriteManager().UploadBits(frameSprite_.get(), bits)) frameFresh_ = false;
+  }
+  helper->RenderSprite(frameSprite_.get(), FitVideoRect(rect, videoWidth_, videoHeight_, aspectRatio_));
+  helper->FlushSprites();
+}
+
+std::unique_ptr<TKLDDXPlayer> TKLDDXAllocator::Create(const std::string& fileName, bool video) {
+  auto player = std::make_unique<TKLDDXAllocator>(fileName, video);
+  if (!player->Open()) return nullptr;
+  player->Run();
+  return player;
+}
+
+}  // namespace lorvane

@@ -1,0 +1,137 @@
+#pragma once
+// The media player behind the device helper's video and visualisation slots: libmpv decodes,
+// a presenter thread of ours renders each new frame into a buffer under the player's lock and
+// paces the interface through the frame clock, and the main thread uploads and draws it.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/MpvPlayer.h"
+#include "render/DirectXHelper.h"
+
+namespace lorvane {
+
+// The picture's place in the rectangle: the full width at the display aspect ratio, or the full
+// height when that is too tall, centred; the whole rectangle when the size or aspect is unknown.
+TKLDDXRect FitVideoRect(const TKLDDXRect& rect, int videoWidth, int videoHeight, float aspectRatio);
+
+// Volumes are hundredths of a decibel (0 full, -4000 = -40 dB); mpv's volume is cubic in amplitude.
+double MpvVolumeFromHundredths(int volume);
+int HundredthsFromMpvVolume(double volume);
+
+// How players are made: the mpv options and the "VideoFrameThrottle" preference.
+struct TKLDPlayerSettings {
+  TKLDMpvOptions mpv;
+  int skipLimit = 0;
+};
+void SetPlayerSettings(const TKLDPlayerSettings& settings);
+TKLDPlayerSettings PlayerSettings();
+
+class TKLDDXAllocator : public TKLDDXPlayer {
+ public:
+  using Clock = std::function<uint32_t()>;
+
+  TKLDDXAllocator(const std::string& fileName, bool videoMode);
+  ~TKLDDXAllocator() override;
+  TKLDDXAllocator(const TKLDDXAllocator&) = delete;
+  TKLDDXAllocator& operator=(const TKLDDXAllocator&) = delete;
+
+  bool Open();
+  bool Run();
+  bool Pause();
+  bool StopGraph();
+  void Shutdown() override;
+  int GetPosition();
+  bool Seek(int seconds);
+  bool SetVolume(int volume);
+  int GetVolume(bool* ok = nullptr);
+  // Starts a ramp to the volume; the steps are applied by PollEvents (or AdvanceFade) so no frame
+  // waits for it.
+  bool FadeVolumeTo(int volume);
+  bool Mute();
+  bool FadeMute();
+  bool Unmute();
+  bool FadeUnmute();
+  bool Fading() const { return fadeStep_ < fadeSteps_.size(); }
+  void AdvanceFade();
+  void PollEvents();
+  void RenderFrame(const TKLDDXRect& rect);
+  void Render(const TKLDDXRect& rect) override { RenderFrame(rect); }
+
+  const std::string& FileName() const { return fileName_; }
+  bool VideoMode() const { return videoMode_; }
+  void* Owner() const { return owner_; }
+  void SetOwner(void* owner) { owner_ = owner; }
+  int Stage() const { return stage_; }
+  int VideoWidth() const { return videoWidth_; }
+  int VideoHeight() const { return videoHeight_; }
+  float AspectRatio() const { return aspectRatio_; }
+  int Duration() const { return duration_; }
+  bool Completed() const { return completed_; }
+  bool Muted() const { return muted_; }
+  int SavedVolume() const { return savedVolume_; }
+  int SkipInterval() const { return skipInterval_; }
+  // Frames the presenter has rendered so far.
+  int FramesPresented() const { return framesPresented_; }
+  // The latest frame's pixels (bgr0) under the lock; false before the first frame.
+  bool CopyFrame(std::vector<uint32_t>& pixels, int& width, int& height);
+  // The overall audio level in dB, when the player measures it.
+  bool AudioLevel(double& decibels) { return player_ && player_->AudioLevel(decibels); }
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
+
+  // The helper's factory: open, then run; null on failure (the stage stays in the helper).
+  static std::unique_ptr<TKLDDXPlayer> Create(const std::string& fileName, bool video);
+
+ private:
+  void SetStage(int stage);
+  void PresenterLoop();
+  void StopPresenter();
+  void Throttle();
+  void ApplyVolume(int volume);
+
+  std::string fileName_;
+  bool videoMode_;
+  void* owner_ = nullptr;
+  int stage_ = 0;
+  Clock clock_;
+  std::unique_ptr<TKLDMpvPlayer> player_;
+  std::unique_ptr<TKLDDXSprite> frameSprite_;
+
+  // Shared with the presenter thread, under lock_.
+  std::mutex lock_;
+  std::vector<uint32_t> frame_;
+  bool frameReady_ = false;   // a frame is in the buffer
+  bool frameFresh_ = false;   // not uploaded yet
+  // The update signal has a lock of its own: mpv may call back while a frame renders.
+  std::mutex wakeLock_;
+  std::condition_variable wake_;
+  bool updatePending_ = false;
+  bool quit_ = false;
+  std::thread presenter_;
+  std::atomic<int> framesPresented_{0};
+
+  int videoWidth_ = 0;
+  int videoHeight_ = 0;
+  float aspectRatio_ = 0;
+  int duration_ = 0;
+  bool completed_ = false;
+  bool muted_ = false;
+  int savedVolume_ = 0;
+  int skipLimit_ = 0;
+  // Presenter thread only, reset by Run before the thread sees new frames.
+  std::atomic<int> skipInterval_{0};
+  std::atomic<int> skipCount_{0};
+  std::atomic<int> syncBalance_{0};
+
+  std::vector<int> fadeSteps_;
+  size_t fadeStep_ = 0;
+  uint32_t fadeNext_ = 0;
+};
+
+}  // namespace lorvane

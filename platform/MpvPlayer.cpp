@@ -1,0 +1,294 @@
+#include "platform/MpvPlayer.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <chrono>
+#include <sstream>
+#include <vector>
+
+#include "base/Logging.h"
+
+namespace lorvane {
+
+namespace {
+
+std::string Text(int code) { return mpv_error_string(code); }
+
+std::string PropertyString(mpv_handle* handle, const char* name) {
+  char* value = mpv_get_property_string(handle, name);
+  if (!value) return {};
+  std::string result = value;
+  mpv_free(value);
+  return result;
+}
+
+int64_t PropertyInt(mpv_handle* handle, const char* name) {
+  int64_t value = 0;
+  if (mpv_get_property(handle, name, MPV_FORMAT_INT64, &value) < 0) return 0;
+  return value;
+}
+
+}  // namespace
+
+TKLDMpvPlayer::~TKLDMpvPlayer() { Destroy(); }
+
+void TKLDMpvPlayer::Destroy() {
+  // The render context must go before the handle it belongs to.
+  if (render_) {
+    mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+    mpv_render_context_free(render_);
+    render_ = nullptr;
+  }
+  if (handle_) {
+    mpv_terminate_destroy(handle_);
+    handle_ = nullptr;
+  }
+}
+
+std::string TKLDMpvPlayer::AudioOutputList(const std::string& configured, bool& refusedSdl) {
+  refusedSdl = false;
+  std::vector<std::string> outputs;
+  std::stringstream in(configured);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    std::string name = item.substr(0, item.find(':'));
+    if (name.empty()) continue;
+    if (name == "sdl") {
+      refusedSdl = true;
+      continue;
+    }
+    if (name != "null") outputs.push_back(item);
+  }
+  if (outputs.empty() && (configured.empty() || refusedSdl)) outputs = {"pulse", "alsa"};
+  std::string list;
+  for (const std::string& output : outputs) list += output + ",";
+  return list + "null";
+}
+
+bool TKLDMpvPlayer::Create(const TKLDMpvOptions& options, bool video, std::string& error) {
+  Destroy();
+  video_ = video;
+  handle_ = mpv_create();
+  if (!handle_) {
+    error = "mpv_create failed";
+    return false;
+  }
+  // Defaults first, so that the user's mpv.conf can change them.
+  mpv_set_option_string(handle_, "hwdec", "auto-safe");
+  if (!options.configFile.empty()) {
+    int result = mpv_load_config_file(handle_, options.configFile.c_str());
+    if (result < 0 && result != MPV_ERROR_OPTION_NOT_FOUND)
+      LogWarn("Failed to read player configuration " + options.configFile + ": " + Text(result));
+  }
+  std::string configured = PropertyString(handle_, "options/ao");
+  if (!options.audioOutput.empty()) configured = options.audioOutput;
+  bool refusedSdl = false;
+  std::string outputs = AudioOutputList(configured, refusedSdl);
+  if (refusedSdl)
+    LogWarn("The sdl audio output is not used for playback (the sound effects own SDL audio)");
+  // What lorvane itself needs, over whatever the configuration said.
+  const std::pair<const char*, std::string> own[] = {
+      {"vo", video ? "libmpv" : "null"},
+      {"vid", video ? "auto" : "no"},
+      {"ao", outputs},
+      {"terminal", "no"},
+      {"input-default-bindings", "no"},
+      {"input-vo-keyboard", "no"},
+      {"osc", "no"},
+      {"idle", "yes"},
+      {"keep-open", "no"},
+      {"pause", "yes"},
+      {"audio-display", "no"},
+      {"volume-max", "100"},
+  };
+  for (const auto& [name, value] : own) {
+    int result = mpv_set_option_string(handle_, name, value.c_str());
+    if (result < 0) {
+      error = std::string("Failed to set player option ") + name + ": " + Text(result);
+      Destroy();
+      return false;
+    }
+  }
+  if (!options.hardwareDecoding.empty())
+    mpv_set_option_string(handle_, "hwdec", options.hardwareDecoding.c_str());
+  if (options.audioLevels) mpv_set_option_string(handle_, "af", "@vis:lavfi=[astats=metadata=1:reset=1]");
+  int result = mpv_initialize(handle_);
+  if (result < 0) {
+    error = Text(result);
+    Destroy();
+    return false;
+  }
+  return true;
+}
+
+void TKLDMpvPlayer::OnUpdate(void* self) {
+  auto* player = static_cast<TKLDMpvPlayer*>(self);
+  if (player->onUpdate_) player->onUpdate_();
+}
+
+bool TKLDMpvPlayer::CreateRenderContext(std::function<void()> onUpdate, std::string& error) {
+  if (!handle_) {
+    error = "no player";
+    return false;
+  }
+  const char* api = MPV_RENDER_API_TYPE_SW;
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(api)},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  int result = mpv_render_context_create(&render_, handle_, params);
+  if (result < 0) {
+    render_ = nullptr;
+    error = Text(result);
+    return false;
+  }
+  onUpdate_ = std::move(onUpdate);
+  mpv_render_context_set_update_callback(render_, &TKLDMpvPlayer::OnUpdate, this);
+  return true;
+}
+
+bool TKLDMpvPlayer::Load(const std::string& fileName, TKLDMpvFileInfo& info, std::string& error, int timeoutMs) {
+  info = {};
+  if (!handle_) {
+    error = "no player";
+    return false;
+  }
+  const char* command[] = {"loadfile", fileName.c_str(), nullptr};
+  int result = mpv_command(handle_, command);
+  if (result < 0) {
+    error = Text(result);
+    return false;
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool loaded = false;
+  while (true) {
+    double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
+    if (left <= 0) {
+      error = "timed out while opening the file";
+      return false;
+    }
+    mpv_event* event = mpv_wait_event(handle_, left);
+    if (event->event_id == MPV_EVENT_END_FILE) {
+      auto* end = static_cast<mpv_event_end_file*>(event->data);
+      error = end->reason == MPV_END_FILE_REASON_ERROR ? Text(end->error) : "playback ended while opening";
+      return false;
+    }
+    if (event->event_id == MPV_EVENT_SHUTDOWN) {
+      error = "player shut down";
+      return false;
+    }
+    if (event->event_id == MPV_EVENT_FILE_LOADED) {
+      loaded = true;
+      int64_t count = PropertyInt(handle_, "track-list/count");
+      for (int64_t i = 0; i < count; ++i) {
+        std::string type = PropertyString(handle_, ("track-list/" + std::to_string(i) + "/type").c_str());
+        std::string image = PropertyString(handle_, ("track-list/" + std::to_string(i) + "/image").c_str());
+        if (type == "video" && image != "yes") info.hasVideo = true;
+        if (type == "audio") info.hasAudio = true;
+      }
+      mpv_get_property(handle_, "duration", MPV_FORMAT_DOUBLE, &info.duration);
+      // Without video (or when it is not wanted) the file is ready once loaded.
+      if (!video_ || !info.hasVideo) return true;
+    }
+    if (loaded && event->event_id == MPV_EVENT_VIDEO_RECONFIG) {
+      info.width = static_cast<int>(PropertyInt(handle_, "video-params/w"));
+      info.height = static_cast<int>(PropertyInt(handle_, "video-params/h"));
+      info.displayWidth = static_cast<int>(PropertyInt(handle_, "video-params/dw"));
+      info.displayHeight = static_cast<int>(PropertyInt(handle_, "video-params/dh"));
+      if (info.width > 0 && info.height > 0) return true;
+    }
+  }
+}
+
+bool TKLDMpvPlayer::RenderIfReady(void* pixels, int width, int height, int stride) {
+  if (!render_) return false;
+  if (!(mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME)) return false;
+  int size[2] = {width, height};
+  size_t pitch = static_cast<size_t>(stride);
+  int block = 0;
+  const char* format = "bgr0";
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
+                               {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(format)},
+                               {MPV_RENDER_PARAM_SW_STRIDE, &pitch},
+                               {MPV_RENDER_PARAM_SW_POINTER, pixels},
+                               {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  return mpv_render_context_render(render_, params) >= 0;
+}
+
+bool TKLDMpvPlayer::SetPause(bool pause, std::string& error) {
+  if (!handle_) return false;
+  int flag = pause ? 1 : 0;
+  int result = mpv_set_property(handle_, "pause", MPV_FORMAT_FLAG, &flag);
+  if (result < 0) error = Text(result);
+  return result >= 0;
+}
+
+bool TKLDMpvPlayer::Stop(std::string& error) {
+  if (!handle_) return false;
+  const char* command[] = {"stop", nullptr};
+  int result = mpv_command(handle_, command);
+  if (result < 0) error = Text(result);
+  return result >= 0;
+}
+
+bool TKLDMpvPlayer::Position(double& seconds, std::string& error) {
+  seconds = 0;
+  if (!handle_) return false;
+  int result = mpv_get_property(handle_, "time-pos", MPV_FORMAT_DOUBLE, &seconds);
+  if (result < 0) error = Text(result);
+  return result >= 0;
+}
+
+bool TKLDMpvPlayer::Seek(double seconds, std::string& error) {
+  if (!handle_) return false;
+  std::string target = std::to_string(seconds);
+  const char* command[] = {"seek", target.c_str(), "absolute", nullptr};
+  int result = mpv_command(handle_, command);
+  if (result < 0) error = Text(result);
+  return result >= 0;
+}
+
+bool TKLDMpvPlayer::SetVolume(double volume, std::string& error) {
+  if (!handle_) return false;
+  int result = mpv_set_property(handle_, "volume", MPV_FORMAT_DOUBLE, &volume);
+  if (result < 0) error = Text(result);
+  return result >= 0;
+}
+
+bool TKLDMpvPlayer::GetVolume(double& volume, std::string& error) {
+  volume = 0;
+  if (!handle_) return false;
+  int result = mpv_get_property(handle_, "volume", MPV_FORMAT_DOUBLE, &volume);
+  if (result < 0) error = Text(result);
+  return result >= 0;
+}
+
+bool TKLDMpvPlayer::AudioLevel(double& decibels) {
+  if (!handle_) return false;
+  std::string value = PropertyString(handle_, "af-metadata/vis/lavfi.astats.Overall.RMS_level");
+  if (value.empty()) return false;
+  try {
+    decibels = std::stod(value);
+  } catch (...) {
+    return false;  // "-inf" for silence and the like
+  }
+  return true;
+}
+
+bool TKLDMpvPlayer::PollEnded() {
+  if (!handle_) return false;
+  bool ended = false;
+  while (true) {
+    mpv_event* event = mpv_wait_event(handle_, 0);
+    if (event->event_id == MPV_EVENT_NONE) break;
+    if (event->event_id == MPV_EVENT_END_FILE) {
+      auto* end = static_cast<mpv_event_end_file*>(event->data);
+      if (end->reason == MPV_END_FILE_REASON_ERROR)
+        LogWarn("Playback ended with an error: " + Text(end->error));
+      if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR) ended = true;
+    }
+  }
+  return ended;
+}
+
+}  // namespace lorvane
