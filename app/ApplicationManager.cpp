@@ -12,6 +12,7 @@
 #include "metadata/MetaData.h"
 #include "base/FileSystem.h"
 #include "media/MediaFolders.h"
+#include "media/DirectShowHelper.h"
 #include "media/MediaLocations.h"
 #include "media/MediaSelection.h"
 #include "media/Thumbnails.h"
@@ -327,6 +328,12 @@ void TKLDApplicationManager::ApplyPreferences() {
     uiManager_->ScreenSaver().SetDelay(prefs_->ScreenSaverDelay());
   }
   if (actionManager_) actionManager_->SetPrimaryProfile(prefs_->KeyBindingProfile());
+  // Players read these when they are made; the user's mpv.conf is optional.
+  TKLDPlayerSettings players = PlayerSettings();
+  players.mpv.configFile = FileExists(configurationFolder_ + "mpv.conf") ? configurationFolder_ + "mpv.conf" : "";
+  players.skipLimit = prefs_->VideoFrameThrottle();
+  SetPlayerSettings(players);
+  if (TKLDDirectXHelper* helper = DirectXHelper()) helper->SetPlayerFactory(&TKLDDXAllocator::Create);
   if (TKLDTimer* timer = Timer()) {
     timer->SetDateFormat(prefs_->DateFormat());
     timer->SetTimeFormat(prefs_->TimeFormat());

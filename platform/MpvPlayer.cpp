@@ -81,17 +81,10 @@ bool TKLDMpvPlayer::Create(const TKLDMpvOptions& options, bool video, std::strin
     if (result < 0 && result != MPV_ERROR_OPTION_NOT_FOUND)
       LogWarn("Failed to read player configuration " + options.configFile + ": " + Text(result));
   }
-  std::string configured = PropertyString(handle_, "options/ao");
-  if (!options.audioOutput.empty()) configured = options.audioOutput;
-  bool refusedSdl = false;
-  std::string outputs = AudioOutputList(configured, refusedSdl);
-  if (refusedSdl)
-    LogWarn("The sdl audio output is not used for playback (the sound effects own SDL audio)");
   // What lorvane itself needs, over whatever the configuration said.
   const std::pair<const char*, std::string> own[] = {
       {"vo", video ? "libmpv" : "null"},
       {"vid", video ? "auto" : "no"},
-      {"ao", outputs},
       {"terminal", "no"},
       {"input-default-bindings", "no"},
       {"input-vo-keyboard", "no"},
@@ -116,6 +109,19 @@ bool TKLDMpvPlayer::Create(const TKLDMpvOptions& options, bool video, std::strin
   int result = mpv_initialize(handle_);
   if (result < 0) {
     error = Text(result);
+    Destroy();
+    return false;
+  }
+  // Options are only readable once initialised; the output list is applied when a file loads.
+  std::string configured = PropertyString(handle_, "options/ao");
+  if (!options.audioOutput.empty()) configured = options.audioOutput;
+  bool refusedSdl = false;
+  std::string outputs = AudioOutputList(configured, refusedSdl);
+  if (refusedSdl)
+    LogWarn("The sdl audio output is not used for playback (the sound effects own SDL audio)");
+  result = mpv_set_property_string(handle_, "options/ao", outputs.c_str());
+  if (result < 0) {
+    error = "Failed to set player option ao: " + Text(result);
     Destroy();
     return false;
   }

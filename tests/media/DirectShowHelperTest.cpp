@@ -226,3 +226,15 @@ TEST_F(PlayerTest, FadesStepWithTheClockWithoutBlocking) {
   player.PollEvents();
   EXPECT_EQ(player.GetVolume(), 0);
 }
+
+TEST_F(PlayerTest, TheUsersMpvConfIsReadButSdlAudioIsRefused) {
+  dir_->Write("mpv.conf", "# the living room\nao=sdl,null\nvolume=50\n");
+  TKLDPlayerSettings settings;
+  settings.mpv.configFile = dir_->File("mpv.conf");
+  settings.mpv.hardwareDecoding = "no";
+  SetPlayerSettings(settings);
+  TKLDDXAllocator player(dir_->File("tone.mka"), false);
+  ASSERT_TRUE(player.Open());
+  EXPECT_TRUE(Logged("WARN: The sdl audio output is not used for playback"));
+  EXPECT_EQ(player.GetVolume(), HundredthsFromMpvVolume(50));
+}
