@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "media/MediaLocations.h"
 #include "support/TestSupport.h"
@@ -238,4 +239,27 @@ TEST_F(Browser, LocationsLeftUnsetListNothing) {
   TKLDUPnPManager none;
   ASSERT_TRUE(none.BrowseMusic("Shared/", &list_));
   EXPECT_EQ(Listing(), "P:");
+}
+
+TEST_F(Browser, WorkersBrowseAtOnceWhileTheListsChange) {
+  // Each worker keeps the extension lists it started with, so a change of lists half-way
+  // neither tears a browse nor races with it.
+  std::vector<std::thread> workers;
+  std::vector<TKLDPlaylist> lists(3);
+  std::vector<std::vector<std::string>> warnings(3);
+  for (int i = 0; i < 3; ++i) {
+    workers.emplace_back([&, i] {
+      for (int round = 0; round < 20; ++round)
+        browser_.Collect(TKLDMediaCategory::Music, "Shared/", &lists[i], &warnings[i]);
+    });
+  }
+  for (int round = 0; round < 20; ++round)
+    LoadExtensionLists("\".MKV\"", round % 2 ? "\".MP3\",\".FLAC\"" : "\".FLAC\",\".MP3\"", "");
+  for (std::thread& worker : workers) worker.join();
+  for (int i = 0; i < 3; ++i) {
+    TKLDUPnPManager::Finish("Shared/", &lists[i]);
+    ASSERT_EQ(lists[i].Count(), 3);
+    EXPECT_EQ(lists[i].Item(1)->Caption, "one");
+    EXPECT_TRUE(warnings[i].empty());
+  }
 }
