@@ -116,6 +116,19 @@ TEST_F(Browser, OneLevelDownAddsExactlyOneParentFirstEvenDescending) {
   EXPECT_EQ(list_.Item(0)->URL, dir_.File("b/Other/.."));
 }
 
+TEST_F(Browser, ShuffledFolderKeepsTheWayBackOnTop) {
+  for (int i = 0; i < 8; ++i) dir_.Write("a/Shared/extra" + std::to_string(i) + ".mp3", "x");
+  list_.SetSortType(SORT_SHUFFLE);
+  std::string first;
+  for (int round = 0; round < 4; ++round) {
+    ASSERT_TRUE(browser_.BrowseMusic("Shared/", &list_));
+    ASSERT_EQ(list_.Count(), 11);
+    EXPECT_EQ(list_.Item(0)->MediaType, MEDIA_PARENT) << Listing();
+    if (round == 0) first = Listing();
+  }
+  EXPECT_NE(Listing(), first) << "each browse draws a new order";
+}
+
 TEST_F(Browser, VirtualFolderFromTheTopDown) {
   ASSERT_TRUE(browser_.BrowseVideo("", &list_));
   EXPECT_EQ(Listing(), "F:Films/");
