@@ -76,10 +76,10 @@ bool TKLDMixerSoundOutput::CanPlay(const std::vector<uint8_t>& data) {
   // Without a device the file can still be judged: SDL reads wave files by itself.
   SDL_RWops* rw = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
   if (!rw) return false;
-  SDL_AudioSpec spec;
+  SDL_AudioSpec format;
   Uint8* buffer = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length)) return false;
+  if (!SDL_LoadWAV_RW(rw, 1, &format, &buffer, &length)) return false;
   SDL_FreeWAV(buffer);
   return true;
 }
