@@ -15,6 +15,7 @@
 #include "base/Logging.h"
 #include "base/Timing.h"
 #include "platform/HostLoop.h"
+#include "platform/LircClient.h"
 #include "platform/SoundOutput.h"
 #include "platform/TextCollation.h"
 #include "render/Screen.h"
@@ -85,6 +86,7 @@ int main(int argc, char** argv) {
       if (!instance.FolderNote().empty()) LogInfo(instance.FolderNote() + "; using " + instance.SocketPath());
       TKLDMainForm form(manager, messenger);
       form.ShowTrayIcon(manager.BaseFolder() + "share/icons");
+      form.StartRemoteInputs(TLircClient::SocketPath());
       status = RunHost(manager, options, connection.Services(), &form);
       // Nothing more is taken in while the managers go.
       messenger.StopListening();

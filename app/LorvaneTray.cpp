@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/ApplicationManager.h"
+#include "app/RemoteInputs.h"
 #include "base/Logging.h"
 #include "platform/HostLoop.h"
 #include "platform/StatusNotifier.h"
@@ -104,6 +105,15 @@ void TKLDMainForm::ShowTrayIcon(const std::string& iconThemePath) {
 
 void TKLDMainForm::HideTrayIcon() { tray_.reset(); }
 
+void TKLDMainForm::StartRemoteInputs(const std::string& lircSocketPath) {
+  remoteInputs_.reset();
+  // Keys join the queue of remote-control messages, so they are paced as those are.
+  remoteInputs_ = std::make_unique<TRemoteInputs>(
+      [this](int key) { messenger_.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)}); },
+      [] { THostLoop::PostWake(); });
+  remoteInputs_->StartLirc(manager_.ConfigurationFolder(), lircSocketPath);
+}
+
 void TKLDMainForm::Perform(TKLDMenuItem item) {
   framesAtLastMessage_ = manager_.RenderedFrames();
   switch (item) {
@@ -171,6 +181,7 @@ void TKLDMainForm::ProcessMessages() {
     news.swap(trayNews_);
   }
   for (const std::string& line : news) LogInfo(line);
+  if (remoteInputs_) remoteInputs_->Poll();
   for (TKLDMenuItem item : choices) {
     if (terminated_) return;
     guarded([&] { Perform(item); });

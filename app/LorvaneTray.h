@@ -14,6 +14,7 @@
 namespace lorvane {
 
 class TKLDApplicationManager;
+class TRemoteInputs;
 class TStatusNotifier;
 
 enum class TKLDMenuItem { Launch, Close, About, Support, Exit };
@@ -58,6 +59,11 @@ class TKLDMainForm {
   void ShowTrayIcon(const std::string& iconThemePath);
   void HideTrayIcon();
 
+  // Starts reading the remote controls that need no keyboard (lircd); their keys arrive as
+  // remote-control messages do and are paced with them.
+  void StartRemoteInputs(const std::string& lircSocketPath);
+  TRemoteInputs* RemoteInputs() const { return remoteInputs_.get(); }
+
   // Tests replace these.
   using AboutDialog = std::function<bool(const std::string& text)>;  // true: visit the website
   void SetAboutDialog(AboutDialog dialog) { aboutDialog_ = std::move(dialog); }
@@ -75,7 +81,8 @@ class TKLDMainForm {
   std::mutex menuMutex_;
   std::vector<TKLDMenuItem> menuChoices_;
   std::vector<std::string> trayNews_;
-  // Last, so it stops (and no more of its calls come) before the rest goes.
+  // Last, so they stop (and no more of their calls come) before the rest goes.
+  std::unique_ptr<TRemoteInputs> remoteInputs_;
   std::unique_ptr<TStatusNotifier> tray_;
 };
 

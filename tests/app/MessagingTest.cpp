@@ -19,6 +19,7 @@
 #include "app/Messaging.h"
 #include "app/SingleInstance.h"
 #include "base/Timing.h"
+#include "support/FakeLircd.h"
 #include "support/TestSupport.h"
 #include "ui/UIManager.h"
 
@@ -227,6 +228,26 @@ TEST_F(HostFixture, WithoutASessionBusTheHostSaysOnceThatItHasNoTray) {
   // The host goes on without it.
   form->HandleMessage({MSG_CLIENT_LAUNCH, 0});
   EXPECT_EQ(manager->State(), STATE_RUNNING);
+}
+
+TEST_F(HostFixture, LircButtonsArriveAsRemoteKeysPacedAsMessagesAre) {
+  base.Write("conf/LircButtons.xml", test::ReadFile(std::string(LORVANE_SOURCE_DIR) + "/conf/LircButtons.xml"));
+  test::FakeLircd lircd(base.File("lircd"));
+  form->StartRemoteInputs(base.File("lircd"));
+  ASSERT_TRUE(lircd.Accept());
+  form->Perform(TKLDMenuItem::Launch);
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  manager->UpdateFrame();
+  ASSERT_TRUE(lircd.Send("0000000000000067 00 KEY_DOWN devinput\n0000000000000067 00 KEY_OK devinput\n"));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (keys.empty() && std::chrono::steady_clock::now() < deadline) {
+    form->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(keys, std::vector<int>{40}) << "one key a frame, as remote-control messages";
+  manager->UpdateFrame();
+  form->ProcessMessages();
+  EXPECT_EQ(keys, (std::vector<int>{40, 13}));
 }
 
 TEST_F(HostFixture, NothingAfterAnExitIsCarriedOut) {

@@ -1,0 +1,180 @@
+// Remote controls without a keyboard: the mapping files and lircd's buttons becoming keys.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/RemoteInputs.h"
+#include "app/RemoteKeyMap.h"
+#include "base/Logging.h"
+#include "support/FakeLircd.h"
+#include "support/TestSupport.h"
+
+namespace lorvane {
+namespace {
+
+const std::string kSourceConf = std::string(LORVANE_SOURCE_DIR) + "/conf/";
+
+// The log lines said while it exists.
+class CapturedLog {
+ public:
+  CapturedLog() {
+    logger.SetEchoList(&lines);
+    SetGlobalLogger(&logger);
+  }
+  ~CapturedLog() {
+    SetGlobalLogger(nullptr);
+    logger.SetEchoList(nullptr);
+  }
+  int Count(const std::string& text) const {
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+  }
+  std::string All() const {
+    std::string all;
+    for (const std::string& l : lines) all += l + "\n";
+    return all;
+  }
+  TKLDLogger logger;
+  std::vector<std::string> lines;
+};
+
+TEST(RemoteKeyMapTest, TheShippedLircFileMapsTheStandardInputNames) {
+  TRemoteKeyMap map;
+  std::vector<std::string> warnings;
+  std::string problem;
+  ASSERT_TRUE(map.Load(kSourceConf + TRemoteKeyMap::kLircFile, "LircButtons", warnings, problem)) << problem;
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+  struct Expect {
+    const char* name;
+    int key;
+    bool repeats;
+  };
+  // The codes "KeyBindings.xml" binds for the keyboard, so either profile reaches the actions.
+  for (Expect e : {Expect{"KEY_UP", 0x26, true}, {"KEY_DOWN", 0x28, true}, {"KEY_LEFT", 0x25, true},
+                   {"KEY_RIGHT", 0x27, true}, {"KEY_OK", 0x0D, false}, {"KEY_ENTER", 0x0D, false},
+                   {"KEY_BACK", 0x08, false}, {"KEY_EXIT", 0x1B, false}, {"KEY_PLAYPAUSE", 0xB3, false},
+                   {"KEY_PLAY", 0xFA, false}, {"KEY_PAUSE", 0x13, false}, {"KEY_STOP", 0xB2, false},
+                   {"KEY_NEXT", 0xB0, false}, {"KEY_PREVIOUS", 0xB1, false}, {"KEY_FASTFORWARD", 0x46, true},
+                   {"KEY_REWIND", 0x52, true}, {"KEY_VOLUMEUP", 0xAF, true}, {"KEY_VOLUMEDOWN", 0xAE, true},
+                   {"KEY_MUTE", 0xAD, false}, {"KEY_MENU", 0x24, false}, {"KEY_INFO", 0x09, false},
+                   {"KEY_0", 0x30, false}, {"KEY_9", 0x39, false}, {"KEY_NUMERIC_5", 0x35, false},
+                   {"KEY_RED", 0x70, false}, {"KEY_BLUE", 0x73, false}}) {
+    const TRemoteKey* key = map.Find(e.name);
+    ASSERT_NE(key, nullptr) << e.name;
+    EXPECT_EQ(key->keyCode, e.key) << e.name;
+    EXPECT_EQ(key->repeats, e.repeats) << e.name;
+  }
+  EXPECT_NE(map.Find("key_up"), nullptr) << "names compare without regard to case";
+  EXPECT_EQ(map.Find("KEY_POWER"), nullptr) << "nobody wants the remote to switch lorvane off";
+}
+
+TEST(RemoteKeyMapTest, UnusableEntriesAreSkippedAndNamedAndABadFileIsRefused) {
+  test::TempDir dir;
+  dir.Write("map.xml",
+            "<LircButtons>\n"
+            "  <Button name=\"KEY_A\" key=\"65\"/>\n"
+            "  <Button name=\"KEY_B\" key=\"0x1FF\"/>\n"
+            "  <Button name=\"KEY_C\" key=\"zero\"/>\n"
+            "  <Button name=\"KEY_D\" key=\"0\"/>\n"
+            "  <Button key=\"0x41\"/>\n"
+            "  <Knob name=\"KEY_E\" key=\"0x41\"/>\n"
+            "  <Button name=\"KEY_A\" key=\"0x42\" repeat=\"yes\"/>\n"
+            "  <Button code=\"0x00\" key=\"0x0D\"/>\n"
+            "  <Button code=\"x\" key=\"0x0D\"/>\n"
+            "</LircButtons>\n");
+  TRemoteKeyMap map;
+  std::vector<std::string> warnings;
+  std::string problem;
+  ASSERT_TRUE(map.Load(dir.File("map.xml"), "LircButtons", warnings, problem)) << problem;
+  ASSERT_NE(map.Find("KEY_A"), nullptr);
+  EXPECT_EQ(map.Find("KEY_A")->keyCode, 0x42) << "the later of two entries wins";
+  EXPECT_TRUE(map.Find("KEY_A")->repeats);
+  EXPECT_EQ(map.Find("KEY_B"), nullptr);
+  EXPECT_EQ(map.Find("KEY_C"), nullptr);
+  EXPECT_EQ(map.Find("KEY_D"), nullptr);
+  EXPECT_EQ(map.Find("KEY_E"), nullptr);
+  ASSERT_NE(map.FindCode(0), nullptr) << "code 0 is a real code, not a reading failure";
+  EXPECT_EQ(map.FindCode(0)->keyCode, 0x0D);
+  EXPECT_EQ(map.Size(), 2u);
+  ASSERT_EQ(warnings.size(), 6u);
+  EXPECT_NE(warnings[0].find("\"0x1FF\""), std::string::npos) << warnings[0];
+  EXPECT_NE(warnings[4].find("Knob"), std::string::npos) << warnings[4];
+
+  EXPECT_FALSE(map.Load(dir.File("map.xml"), "CecKeys", warnings, problem));
+  EXPECT_NE(problem.find("CecKeys"), std::string::npos) << problem;
+  EXPECT_FALSE(map.Load(dir.File("missing.xml"), "LircButtons", warnings, problem));
+  EXPECT_NE(problem.find("missing.xml"), std::string::npos) << problem;
+  dir.Write("broken.xml", "<LircButtons><Button name=\"KEY_A\" key=\"65\">");
+  EXPECT_FALSE(map.Load(dir.File("broken.xml"), "LircButtons", warnings, problem));
+  EXPECT_EQ(map.Size(), 0u) << "a failed load leaves nothing half-read";
+}
+
+TEST(RemoteInputsTest, AHeldButtonRepeatsOnlyWhenItsEntrySaysSoAndAfterTheDelay) {
+  TRemoteKey arrow{0x26, true}, play{0xB3, false};
+  EXPECT_TRUE(TRemoteInputs::Counts(arrow, 0));
+  EXPECT_FALSE(TRemoteInputs::Counts(arrow, 1));
+  EXPECT_TRUE(TRemoteInputs::Counts(arrow, TRemoteInputs::kRepeatDelay));
+  EXPECT_TRUE(TRemoteInputs::Counts(arrow, 40));
+  EXPECT_TRUE(TRemoteInputs::Counts(play, 0));
+  EXPECT_FALSE(TRemoteInputs::Counts(play, 5)) << "holding play/pause must not toggle it over and over";
+}
+
+TEST(RemoteInputsTest, WithoutLircdThereIsOneInfoLineAndNothingElse) {
+  CapturedLog log;
+  test::TempDir dir;
+  TRemoteInputs inputs([](int) { ADD_FAILURE() << "no key can come"; }, nullptr);
+  auto start = std::chrono::steady_clock::now();
+  inputs.StartLirc(kSourceConf, dir.File("no-lircd"));
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::milliseconds(20)) << "start-up is not held up";
+  inputs.Poll();
+  EXPECT_FALSE(inputs.LircRunning());
+  ASSERT_EQ(log.lines.size(), 1u) << log.All();
+  EXPECT_NE(log.lines[0].find(" INFO: No lircd at " + dir.File("no-lircd")), std::string::npos) << log.All();
+}
+
+TEST(RemoteInputsTest, LircButtonsBecomeKeysThroughTheMapping) {
+  CapturedLog log;
+  test::TempDir dir;
+  test::FakeLircd lircd(dir.File("lircd"));
+  std::vector<int> keys;
+  TRemoteInputs inputs([&](int key) { keys.push_back(key); }, nullptr);
+  inputs.StartLirc(kSourceConf, dir.File("lircd"));
+  ASSERT_TRUE(inputs.LircRunning()) << log.All();
+  ASSERT_TRUE(lircd.Accept());
+  ASSERT_TRUE(lircd.Send("0000000000000067 00 KEY_UP devinput\n"
+                         "0000000000000067 01 KEY_UP devinput\n"
+                         "0000000000000067 02 KEY_UP devinput\n"
+                         "00000000000000a4 00 KEY_PLAYPAUSE devinput\n"
+                         "00000000000000a4 03 KEY_PLAYPAUSE devinput\n"
+                         "0000000000000074 00 KEY_POWER devinput\n"
+                         "0000000000000074 00 KEY_POWER devinput\n"
+                         "garbage\n"
+                         "000000000000001c 00 key_ok other_remote\n"));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (keys.size() < 4 && std::chrono::steady_clock::now() < deadline) {
+    inputs.Poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(keys, (std::vector<int>{0x26, 0x26, 0xB3, 0x0D}));
+  EXPECT_EQ(log.Count(" WARN: Ignoring a malformed line from lircd: \"garbage\""), 1) << log.All();
+  EXPECT_EQ(log.Count("KEY_POWER"), 1) << "unknown buttons are ignored, told once" << log.All();
+  EXPECT_EQ(log.Count("DEBUG: Ignoring the LIRC button KEY_POWER of devinput"), 1) << log.All();
+}
+
+TEST(RemoteInputsTest, LircdWithoutAMappingFileIsToldAndReadsNothing) {
+  CapturedLog log;
+  test::TempDir dir;
+  test::FakeLircd lircd(dir.File("lircd"));
+  TRemoteInputs inputs([](int) {}, nullptr);
+  inputs.StartLirc(dir.Path(), dir.File("lircd"));
+  EXPECT_FALSE(inputs.LircRunning());
+  EXPECT_EQ(log.Count(" WARN: LIRC remote controls are off: "), 1) << log.All();
+}
+
+}  // namespace
+}  // namespace lorvane
