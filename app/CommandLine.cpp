@@ -126,6 +126,11 @@ THostConnection::THostConnection(TKLDScreen& screen, TKLDApplicationManager& man
   hooks.Activate = [&manager] { manager.Activate(); };
   hooks.Deactivate = [&manager] { manager.Deactivate(); };
 
+  // Without a display there is no mode to change to: a headless run draws in a window of the
+  // configured size whatever the preferences say about full screen.
+  screen.SetWindowedOnly(!THostLoop::HasDisplay());
+  // A frame that shows nothing new rests on the event queue, so a key cuts the rest short.
+  if (TKLDDirectXHelper* dx = screen.Helper()) dx->SetIdleWait([](uint32_t ms) { THostLoop::WaitForEvent(ms); });
   services_.handleEvent = [&screen](const SDL_Event& event) { screen.HandleEvent(event); };
   services_.saveScreenshot = [&screen](const std::string& path) { return screen.SaveScreenshot(path); };
   services_.metaValue = [](const std::string& name) {
@@ -145,6 +150,7 @@ THostConnection::THostConnection(TKLDScreen& screen, TKLDApplicationManager& man
 THostConnection::~THostConnection() {
   // The manager may go before the screen: its events must not reach it any more.
   screen_.Hooks() = TKLDScreenHooks{};
+  if (TKLDDirectXHelper* dx = screen_.Helper()) dx->SetIdleWait(nullptr);
   SetDisplayScaler(nullptr);
 }
 

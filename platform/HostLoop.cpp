@@ -64,6 +64,11 @@ bool THostLoop::WaitEvent(const EventHandler& handler, uint32_t timeoutMs) {
   return true;
 }
 
+void THostLoop::WaitForEvent(uint32_t timeoutMs) {
+  // Without an event to fill in, SDL only looks: the event stays for PumpEvents.
+  SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs));
+}
+
 void THostLoop::PostWake() {
   Uint32 type = g_wakeEvent.load();
   if (type == 0 || type == static_cast<Uint32>(-1)) return;

@@ -25,6 +25,8 @@ class THostLoop {
   static bool PumpEvents(const EventHandler& handler);
   // Waits up to timeoutMs for one event and handles it; returns false on quit.
   static bool WaitEvent(const EventHandler& handler, uint32_t timeoutMs);
+  // Waits up to timeoutMs until an event is queued, leaving it queued for the next PumpEvents.
+  static void WaitForEvent(uint32_t timeoutMs);
   // Wakes a WaitEvent from the main thread or any other.
   static void PostWake();
   static void SleepMs(uint32_t ms);

@@ -13,19 +13,41 @@ std::string TKLDSdlRenderer::LastError() {
 
 // ----- textures -----
 
-TKLDSdlTexture::TKLDSdlTexture(TKLDSdlTexture&& other) noexcept
-    : texture_(other.texture_), width_(other.width_), height_(other.height_), modulation_(other.modulation_) {
+namespace {
+uint64_t g_nextSerial = 0;
+}  // namespace
+
+void TKLDSdlTexture::BeforeChange() {
+  if (pending_ > 0 && owner_) owner_->Flush();
+}
+
+void TKLDSdlTexture::Take(TKLDSdlTexture& other) {
+  texture_ = other.texture_;
+  owner_ = other.owner_;
+  width_ = other.width_;
+  height_ = other.height_;
+  alpha_ = other.alpha_;
+  opaque_ = other.opaque_;
+  modulation_ = other.modulation_;
+  applied_ = other.applied_;
+  appliedBlend_ = other.appliedBlend_;
+  serial_ = other.serial_;
+  version_ = other.version_;
   other.texture_ = nullptr;
+  other.owner_ = nullptr;
+  other.width_ = other.height_ = 0;
+}
+
+TKLDSdlTexture::TKLDSdlTexture(TKLDSdlTexture&& other) noexcept {
+  other.BeforeChange();
+  Take(other);
 }
 
 TKLDSdlTexture& TKLDSdlTexture::operator=(TKLDSdlTexture&& other) noexcept {
   if (this != &other) {
+    other.BeforeChange();
     Reset();
-    texture_ = other.texture_;
-    width_ = other.width_;
-    height_ = other.height_;
-    modulation_ = other.modulation_;
-    other.texture_ = nullptr;
+    Take(other);
   }
   return *this;
 }
@@ -41,25 +63,37 @@ bool TKLDSdlTexture::Create(TKLDSdlRenderer& renderer, int width, int height, bo
     error = "invalid texture size " + std::to_string(width) + " x " + std::to_string(height);
     return false;
   }
-  int access = kind == Streaming ? SDL_TEXTUREACCESS_STREAMING : SDL_TEXTUREACCESS_STATIC;
+  int access = kind == Streaming ? SDL_TEXTUREACCESS_STREAMING
+               : kind == Target  ? SDL_TEXTUREACCESS_TARGET
+                                 : SDL_TEXTUREACCESS_STATIC;
   texture_ = SDL_CreateTexture(renderer.renderer_, SDL_PIXELFORMAT_ARGB8888, access, width, height);
   if (!texture_) {
     error = TKLDSdlRenderer::LastError();
     return false;
   }
-  SDL_SetTextureBlendMode(texture_, alpha ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
+  appliedBlend_ = alpha ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE;
+  SDL_SetTextureBlendMode(texture_, static_cast<SDL_BlendMode>(appliedBlend_));
+  owner_ = &renderer;
   width_ = width;
   height_ = height;
-  modulation_ = 0xFFFFFFFF;
+  alpha_ = alpha;
+  opaque_ = false;
+  modulation_ = applied_ = 0xFFFFFFFF;
+  serial_ = ++g_nextSerial;
+  version_ = 0;
   ++renderer.texturesCreated_;
   return true;
 }
 
 void TKLDSdlTexture::Reset() {
+  BeforeChange();
   // After SDL's video subsystem has shut down its textures are gone already.
   if (texture_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyTexture(texture_);
   texture_ = nullptr;
+  owner_ = nullptr;
   width_ = height_ = 0;
+  opaque_ = false;
+  pending_ = 0;
 }
 
 uint32_t TKLDSdlTexture::Format() const {
@@ -69,11 +103,13 @@ uint32_t TKLDSdlTexture::Format() const {
 }
 
 bool TKLDSdlTexture::Lock(uint8_t*& pixels, int& pitch, std::string& error) {
+  BeforeChange();
   void* p = nullptr;
   if (!texture_ || SDL_LockTexture(texture_, nullptr, &p, &pitch) != 0) {
     error = texture_ ? TKLDSdlRenderer::LastError() : "no texture";
     return false;
   }
+  ++version_;
   pixels = static_cast<uint8_t*>(p);
   return true;
 }
@@ -83,19 +119,25 @@ void TKLDSdlTexture::Unlock() {
 }
 
 bool TKLDSdlTexture::Update(const void* pixels, int pitch, std::string& error) {
+  BeforeChange();
   if (!texture_ || SDL_UpdateTexture(texture_, nullptr, pixels, pitch) != 0) {
     error = texture_ ? TKLDSdlRenderer::LastError() : "no texture";
     return false;
   }
+  ++version_;
   return true;
 }
 
-void TKLDSdlTexture::SetModulation(uint32_t argb) {
-  if (!texture_ || argb == modulation_) return;
-  if (((argb ^ modulation_) & 0x00FFFFFF) != 0)
+void TKLDSdlTexture::Apply(uint32_t argb, bool blend) {
+  if (((argb ^ applied_) & 0x00FFFFFF) != 0)
     SDL_SetTextureColorMod(texture_, (argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
-  if (((argb ^ modulation_) & 0xFF000000) != 0) SDL_SetTextureAlphaMod(texture_, argb >> 24);
-  modulation_ = argb;
+  if (((argb ^ applied_) & 0xFF000000) != 0) SDL_SetTextureAlphaMod(texture_, argb >> 24);
+  applied_ = argb;
+  int mode = blend ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE;
+  if (mode != appliedBlend_) {
+    SDL_SetTextureBlendMode(texture_, static_cast<SDL_BlendMode>(mode));
+    appliedBlend_ = mode;
+  }
 }
 
 // ----- renderer -----
@@ -126,6 +168,15 @@ void TKLDSdlRenderer::SetVSync(bool vsync) {
 }
 
 void TKLDSdlRenderer::Destroy() {
+  // Nothing recorded can be drawn any more; the textures it names must not wait for it.
+  for (size_t i = executed_; i < ops_.size(); ++i)
+    if (ops_[i].texture) ops_[i].texture->pending_ = 0;
+  ops_.clear();
+  last_.clear();
+  lastValid_ = false;
+  executed_ = 0;
+  recording_ = false;
+  flushedEarly_ = false;
   if (renderer_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyRenderer(renderer_);
   renderer_ = nullptr;
   vsync_ = false;
@@ -135,46 +186,181 @@ bool TKLDSdlRenderer::OutputSize(int& width, int& height) const {
   return renderer_ && SDL_GetRendererOutputSize(renderer_, &width, &height) == 0;
 }
 
+void TKLDSdlRenderer::SetLogicalSize(int width, int height) {
+  if (renderer_) SDL_RenderSetLogicalSize(renderer_, width, height);
+}
+
 static void SetColour(SDL_Renderer* r, uint32_t argb) {
   SDL_SetRenderDrawColor(r, (argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF, argb >> 24);
 }
 
+bool TKLDSdlRenderer::Op::SameAs(const Op& o) const {
+  return kind == o.kind && flip == o.flip && colour == o.colour && x == o.x && y == o.y && w == o.w && h == o.h &&
+         dx == o.dx && dy == o.dy && dw == o.dw && dh == o.dh && angle == o.angle && serial == o.serial &&
+         version == o.version;
+}
+
+bool TKLDSdlRenderer::Execute(const Op& op) {
+  switch (op.kind) {
+    case Op::Clear:
+      SetColour(renderer_, op.colour);
+      return SDL_RenderClear(renderer_) == 0;
+    case Op::Fill: {
+      SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
+      SetColour(renderer_, op.colour);
+      SDL_Rect rect{op.x, op.y, op.w, op.h};
+      return SDL_RenderFillRect(renderer_, &rect) == 0;
+    }
+    case Op::Clip: {
+      SDL_Rect rect{op.x, op.y, op.w, op.h};
+      return SDL_RenderSetClipRect(renderer_, &rect) == 0;
+    }
+    case Op::NoClip: return SDL_RenderSetClipRect(renderer_, nullptr) == 0;
+    case Op::Target:
+      return SDL_SetRenderTarget(renderer_, op.texture && op.texture->Valid() ? op.texture->Handle() : nullptr) == 0;
+    case Op::Copy: {
+      TKLDSdlTexture& texture = *op.texture;
+      if (!texture.Valid()) return false;
+      // Opaque pixels under an opaque tint look the same copied as blended.
+      texture.Apply(op.colour, texture.alpha_ && !(texture.opaque_ && (op.colour >> 24) == 0xFF));
+      SDL_Rect src{op.x, op.y, op.w, op.h};
+      SDL_FRect dst{op.dx, op.dy, op.dw, op.dh};
+      // The plain copy keeps the software renderer on its fast blitters.
+      if (op.angle == 0.0 && op.flip == 0) return SDL_RenderCopyF(renderer_, texture.Handle(), &src, &dst) == 0;
+      return SDL_RenderCopyExF(renderer_, texture.Handle(), &src, &dst, op.angle, nullptr,
+                               static_cast<SDL_RendererFlip>(op.flip)) == 0;
+    }
+  }
+  return false;
+}
+
+// Outside a recorded frame a call is carried out at once; inside, it is kept for later.
+#define LORVANE_RECORD_OR_RUN(op)            \
+  do {                                       \
+    if (!renderer_) return false;            \
+    if (recording_) {                        \
+      if ((op).texture) ++(op).texture->pending_; \
+      ops_.push_back(op);                    \
+      return true;                           \
+    }                                        \
+    return Execute(op);                      \
+  } while (0)
+
 bool TKLDSdlRenderer::Clear(uint32_t argb) {
-  if (!renderer_) return false;
-  SetColour(renderer_, argb);
-  return SDL_RenderClear(renderer_) == 0;
+  Op op;
+  op.kind = Op::Clear;
+  op.colour = argb;
+  LORVANE_RECORD_OR_RUN(op);
 }
 
 bool TKLDSdlRenderer::FillRect(int left, int top, int right, int bottom, uint32_t argb) {
-  if (!renderer_) return false;
-  SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
-  SetColour(renderer_, argb);
-  SDL_Rect rect{left, top, right - left, bottom - top};
-  return SDL_RenderFillRect(renderer_, &rect) == 0;
+  Op op;
+  op.kind = Op::Fill;
+  op.colour = argb;
+  op.x = left;
+  op.y = top;
+  op.w = right - left;
+  op.h = bottom - top;
+  LORVANE_RECORD_OR_RUN(op);
 }
 
 bool TKLDSdlRenderer::SetClip(int left, int top, int right, int bottom) {
-  if (!renderer_) return false;
-  SDL_Rect rect{left, top, right - left, bottom - top};
-  return SDL_RenderSetClipRect(renderer_, &rect) == 0;
+  Op op;
+  op.kind = Op::Clip;
+  op.x = left;
+  op.y = top;
+  op.w = right - left;
+  op.h = bottom - top;
+  LORVANE_RECORD_OR_RUN(op);
 }
 
-bool TKLDSdlRenderer::ResetClip() { return renderer_ && SDL_RenderSetClipRect(renderer_, nullptr) == 0; }
+bool TKLDSdlRenderer::ResetClip() {
+  Op op;
+  op.kind = Op::NoClip;
+  LORVANE_RECORD_OR_RUN(op);
+}
 
 bool TKLDSdlRenderer::Copy(TKLDSdlTexture& texture, int sx, int sy, int sw, int sh, float dx, float dy, float dw,
                            float dh, double angleDegrees, bool flipHorizontal, bool flipVertical) {
-  if (!renderer_ || !texture.Valid()) return false;
-  SDL_Rect src{sx, sy, sw, sh};
-  SDL_FRect dst{dx, dy, dw, dh};
-  // The plain copy keeps the software renderer on its fast blitters.
-  if (angleDegrees == 0.0 && !flipHorizontal && !flipVertical)
-    return SDL_RenderCopyF(renderer_, texture.Handle(), &src, &dst) == 0;
-  int flip = (flipHorizontal ? SDL_FLIP_HORIZONTAL : 0) | (flipVertical ? SDL_FLIP_VERTICAL : 0);
-  return SDL_RenderCopyExF(renderer_, texture.Handle(), &src, &dst, angleDegrees, nullptr,
-                           static_cast<SDL_RendererFlip>(flip)) == 0;
+  if (!texture.Valid()) return false;
+  Op op;
+  op.kind = Op::Copy;
+  op.texture = &texture;
+  op.serial = texture.serial_;
+  op.version = texture.version_;
+  op.colour = texture.modulation_;
+  op.x = sx;
+  op.y = sy;
+  op.w = sw;
+  op.h = sh;
+  op.dx = dx;
+  op.dy = dy;
+  op.dw = dw;
+  op.dh = dh;
+  op.angle = angleDegrees;
+  op.flip = static_cast<uint8_t>((flipHorizontal ? SDL_FLIP_HORIZONTAL : 0) | (flipVertical ? SDL_FLIP_VERTICAL : 0));
+  LORVANE_RECORD_OR_RUN(op);
+}
+
+bool TKLDSdlRenderer::SetTarget(TKLDSdlTexture* texture) {
+  Op op;
+  op.kind = Op::Target;
+  if (texture) {
+    if (!texture->Valid()) return false;
+    // What was drawn from it before must be drawn before its pixels change.
+    texture->BeforeChange();
+    ++texture->version_;
+    op.texture = texture;
+    op.serial = texture->serial_;
+    op.version = texture->version_;
+  }
+  LORVANE_RECORD_OR_RUN(op);
+}
+
+#undef LORVANE_RECORD_OR_RUN
+
+void TKLDSdlRenderer::BeginRecording() {
+  Flush();
+  ops_.clear();
+  executed_ = 0;
+  flushedEarly_ = false;
+  recording_ = renderer_ != nullptr;
+}
+
+void TKLDSdlRenderer::Flush() {
+  if (executed_ >= ops_.size()) return;
+  if (recording_) flushedEarly_ = true;
+  // Marked done before drawing: a texture that frees itself from here must not flush again.
+  size_t from = executed_;
+  executed_ = ops_.size();
+  for (size_t i = from; i < ops_.size(); ++i) {
+    const Op& op = ops_[i];
+    if (op.texture) --op.texture->pending_;
+    if (renderer_) Execute(op);
+  }
+}
+
+bool TKLDSdlRenderer::FinishRecording(bool skipUnchanged) {
+  if (!recording_) return true;
+  recording_ = false;
+  bool same = skipUnchanged && !flushedEarly_ && lastValid_ && ops_.size() == last_.size();
+  for (size_t i = 0; same && i < ops_.size(); ++i) same = ops_[i].SameAs(last_[i]);
+  if (same) {
+    for (size_t i = executed_; i < ops_.size(); ++i)
+      if (ops_[i].texture) --ops_[i].texture->pending_;
+  } else {
+    Flush();
+  }
+  last_.swap(ops_);
+  lastValid_ = true;
+  ops_.clear();
+  executed_ = 0;
+  flushedEarly_ = false;
+  return !same;
 }
 
 bool TKLDSdlRenderer::ReadPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
+  Flush();
   if (!OutputSize(width, height) || width <= 0 || height <= 0) return false;
   pixels.resize(static_cast<size_t>(width) * height);
   return SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4) == 0;

@@ -17,7 +17,7 @@ class TKLDSdlRenderer;
 // A texture in B, G, R, A memory order (SDL's ARGB8888) with straight alpha.
 class TKLDSdlTexture {
  public:
-  enum Kind : uint8_t { Static, Streaming };
+  enum Kind : uint8_t { Static, Streaming, Target };
   TKLDSdlTexture() = default;
   ~TKLDSdlTexture() { Reset(); }
   TKLDSdlTexture(TKLDSdlTexture&& other) noexcept;
@@ -27,6 +27,10 @@ class TKLDSdlTexture {
 
   // Alpha selects blending; without it the texture replaces what lies under it.
   bool Create(TKLDSdlRenderer& renderer, int width, int height, bool alpha, Kind kind, std::string& error);
+  // Declares that every pixel is opaque (or not): an opaque texture drawn without a translucent
+  // tint is copied instead of blended, which the software renderer does many times faster.
+  void SetOpaque(bool opaque) { opaque_ = opaque; }
+  bool Opaque() const { return opaque_; }
   void Reset();
   bool Valid() const { return texture_ != nullptr; }
   int Width() const { return width_; }
@@ -39,14 +43,32 @@ class TKLDSdlTexture {
   void Unlock();
   // Copies straight-alpha ARGB rows into a static texture.
   bool Update(const void* pixels, int pitch, std::string& error);
-  // Colour and alpha modulation; set only when it changes.
-  void SetModulation(uint32_t argb);
+  // Colour and alpha modulation of the following copies.
+  void SetModulation(uint32_t argb) { modulation_ = argb; }
+  // Changes with every new texture and every change of its pixels: a recorded frame that names
+  // the same serials and versions shows the same picture.
+  uint64_t Serial() const { return serial_; }
+  uint64_t Version() const { return version_; }
 
  private:
+  friend class TKLDSdlRenderer;
+  // Draws recorded with this texture are carried out before its pixels change or it goes.
+  void BeforeChange();
+  void Apply(uint32_t argb, bool blend);
+  void Take(TKLDSdlTexture& other);
+
   SDL_Texture* texture_ = nullptr;
+  TKLDSdlRenderer* owner_ = nullptr;
   int width_ = 0;
   int height_ = 0;
+  bool alpha_ = false;
+  bool opaque_ = false;
   uint32_t modulation_ = 0xFFFFFFFF;
+  uint32_t applied_ = 0xFFFFFFFF;  // what SDL holds
+  int appliedBlend_ = -1;
+  uint64_t serial_ = 0;
+  uint64_t version_ = 0;
+  int pending_ = 0;  // recorded draws not yet carried out
 };
 
 class TKLDSdlRenderer {
@@ -65,6 +87,8 @@ class TKLDSdlRenderer {
   void SetVSync(bool vsync);
   const std::string& DriverName() const { return driver_; }
   bool OutputSize(int& width, int& height) const;
+  // Draws in a back buffer of this size, scaled to whatever the output is.
+  void SetLogicalSize(int width, int height);
   uint64_t TexturesCreated() const { return texturesCreated_; }
 
   bool Clear(uint32_t argb);
@@ -74,13 +98,52 @@ class TKLDSdlRenderer {
   bool ResetClip();
   bool Copy(TKLDSdlTexture& texture, int sx, int sy, int sw, int sh, float dx, float dy, float dw, float dh,
             double angleDegrees, bool flipHorizontal, bool flipVertical);
+  // Draws into a texture made as a Target until called again with none (the back buffer). Its
+  // pixels change, so its version does too.
+  bool SetTarget(TKLDSdlTexture* texture);
   bool ReadPixels(std::vector<uint32_t>& pixels, int& width, int& height);
   void Present();
 
+  // A recorded frame: between BeginRecording and FinishRecording the drawing calls above are
+  // kept in a list instead of being carried out. FinishRecording draws the list, unless asked
+  // to skip a list that names exactly what the last drawn frame named (same rectangles, colours,
+  // texture serials and versions): then the picture on screen is already right. Returns true
+  // when it drew. Reading pixels, or changing or freeing a texture the list names, draws what
+  // was recorded so far first, and that frame always counts as drawn.
+  void BeginRecording();
+  bool FinishRecording(bool skipUnchanged);
+  bool Recording() const { return recording_; }
+  void Flush();
+  // The next recorded frame is drawn whatever it holds (the window was uncovered or resized).
+  void ForgetLastFrame() { last_.clear(); lastValid_ = false; }
+
   static std::string LastError();
+
+  // One drawing call as recorded.
+  struct Op {
+    enum Kind : uint8_t { Clear, Fill, Clip, NoClip, Copy, Target };
+    Kind kind = Clear;
+    uint8_t flip = 0;
+    uint32_t colour = 0;
+    int x = 0, y = 0, w = 0, h = 0;  // fill or clip rectangle, copy source
+    float dx = 0, dy = 0, dw = 0, dh = 0;
+    double angle = 0;
+    uint64_t serial = 0, version = 0;
+    TKLDSdlTexture* texture = nullptr;  // for drawing only; never compared
+    bool SameAs(const Op& o) const;
+  };
 
  private:
   friend class TKLDSdlTexture;
+  bool Execute(const Op& op);
+  void Drop(TKLDSdlTexture* texture);
+
+  std::vector<Op> ops_;
+  std::vector<Op> last_;
+  bool lastValid_ = false;
+  size_t executed_ = 0;
+  bool recording_ = false;
+  bool flushedEarly_ = false;
   SDL_Renderer* renderer_ = nullptr;
   bool vsync_ = false;
   std::string driver_;

@@ -124,6 +124,9 @@ TKLDWindowEvent TranslateWindowEvent(const SDL_Event& event, uint32_t windowId) 
         case SDL_WINDOWEVENT_MAXIMIZED: out.kind = TKLDWindowEvent::Maximised; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.kind = TKLDWindowEvent::FocusGained; break;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.kind = TKLDWindowEvent::FocusLost; break;
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: out.kind = TKLDWindowEvent::Exposed; break;
         default: break;
       }
       break;

@@ -28,7 +28,8 @@ std::string VideoError();
 
 // A window event, told apart from SDL's event union.
 struct TKLDWindowEvent {
-  enum Kind : uint8_t { None, Close, KeyDown, MouseDown, MouseMove, Minimised, Restored, Maximised, FocusGained, FocusLost };
+  enum Kind : uint8_t { None, Close, KeyDown, MouseDown, MouseMove, Minimised, Restored, Maximised, FocusGained, FocusLost,
+              Exposed };  // Exposed: shown, uncovered or resized, so its picture must be drawn again
   Kind kind = None;
   int Key = 0;  // virtual-key number for KeyDown (0 when the key has none)
   int X = 0;

@@ -83,6 +83,13 @@ void TKLDDXSprite::SetAlphaChannel(bool alpha) {
   creationAttempted_ = false;
 }
 
+void TKLDDXSprite::SetRenderTarget(bool target) {
+  if (target == renderTarget_) return;
+  renderTarget_ = target;
+  ReleaseTexture();
+  creationAttempted_ = false;
+}
+
 void TKLDDXSprite::ReleaseTexture() {
   dc_.reset();
   texture_.Reset();
@@ -103,6 +110,7 @@ bool TKLDDXSprite::OpenDC() {
 void TKLDDXSprite::CloseDC() {
   if (!texture_.Valid() || !dc_) return;
   dc_->Close();
+  texture_.SetOpaque(!alphaChannel_);
   // A sprite without an alpha channel stays opaque whatever the painter left in the alpha byte.
   if (!alphaChannel_) {
     uint8_t* pixels = nullptr;
@@ -147,7 +155,7 @@ TKLDSdlTexture* TKLDDXSpriteManager::GetTexture(TKLDDXSprite* sprite) {
   // Every sprite blends; one without an alpha channel is uploaded opaque, so only a tint's
   // alpha makes it translucent.
   if (!sprite->texture_.Create(helper_->Renderer(), sprite->width_, sprite->height_, true,
-                               TKLDSdlTexture::Streaming, error)) {
+                               sprite->renderTarget_ ? TKLDSdlTexture::Target : TKLDSdlTexture::Streaming, error)) {
     LogWarn("Failed to create DirectX texture for rendering: " + error);
     return nullptr;
   }
@@ -162,8 +170,10 @@ TKLDSdlTexture* TKLDDXSpriteManager::GetTexture(TKLDDXSprite* sprite) {
 namespace {
 
 // Copies rows into a locked texture, turning Cairo's premultiplied pixels into straight alpha.
-void CopyRows(uint8_t* destination, int pitch, const TKLDBitmapDescription& bits, int columns, int rows,
+// Returns whether every pixel copied is opaque.
+bool CopyRows(uint8_t* destination, int pitch, const TKLDBitmapDescription& bits, int columns, int rows,
               bool opaque) {
+  uint32_t allAlpha = 0xFF000000;
   for (int y = 0; y < rows; ++y) {
     const uint8_t* src = bits.Bits + static_cast<ptrdiff_t>(y) * bits.Stride;
     uint8_t* dst = destination + static_cast<size_t>(y) * pitch;
@@ -177,7 +187,10 @@ void CopyRows(uint8_t* destination, int pitch, const TKLDBitmapDescription& bits
     else std::memcpy(out, src, static_cast<size_t>(columns) * 4);
     if (opaque)
       for (int x = 0; x < columns; ++x) out[x] |= 0xFF000000;
+    else
+      for (int x = 0; x < columns; ++x) allAlpha &= out[x];
   }
+  return opaque || (allAlpha & 0xFF000000) == 0xFF000000;
 }
 
 }  // namespace
@@ -194,7 +207,10 @@ bool TKLDDXSpriteManager::UploadBits(TKLDDXSprite* sprite, const TKLDBitmapDescr
     LogWarn("Failed to lock sprite texture surface: " + error);
     return false;
   }
-  if (columns > 0 && rows > 0) CopyRows(pixels, pitch, bits, columns, rows, !sprite->alphaChannel_);
+  // Pixels the upload does not reach are left as they were, so only a full upload can be opaque.
+  bool full = columns == sprite->width_ && rows == sprite->height_ && bits.BytesPerPixel == 4;
+  bool opaque = columns > 0 && rows > 0 && CopyRows(pixels, pitch, bits, columns, rows, !sprite->alphaChannel_);
+  texture->SetOpaque(full && opaque);
   texture->Unlock();
   return true;
 }
@@ -273,6 +289,7 @@ bool TKLDDXSurfaceManager::UploadBits(TKLDDXSurface* surface, const TKLDBitmapDe
     return false;
   }
   if (columns > 0 && rows > 0) CopyRows(pixels, pitch, bits, columns, rows, true);
+  texture->SetOpaque(true);
   texture->Unlock();
   return true;
 }
@@ -347,6 +364,8 @@ void TKLDDirectXHelper::SetDisplaySize(int width, int height) {
   displayHeight_ = height;
 }
 
+void TKLDDirectXHelper::ForgetLastFrame() { renderer_.ForgetLastFrame(); }
+
 void TKLDDirectXHelper::SetVSync(bool vsync) {
   vsync_ = vsync;
   renderer_.SetVSync(vsync);
@@ -410,8 +429,19 @@ bool TKLDDirectXHelper::Initialise() {
     Critical("Requested display adapter does not support requested format");
   for (const TKLDVideoMode& mode : modes)
     if (inFormat(mode) && mode.Width > 799 && mode.Height > 599 && modes_) modes_->AddMode(mode.Width, mode.Height, depth);
-  if (fullscreen_ && (!modes_ || !modes_->HasMode(displayWidth_, displayHeight_, depth)))
-    Critical("Selected display mode is not supported by requested display adapter");
+  // A television that cannot show the exact mode asked for still shows the interface: in the
+  // desktop's own mode, with the picture scaled to it.
+  int modeWidth = displayWidth_, modeHeight = displayHeight_;
+  if (fullscreen_ && (!modes_ || !modes_->HasMode(displayWidth_, displayHeight_, depth))) {
+    TKLDVideoMode desktop;
+    if (!DesktopMode(adapter_, desktop, error) || desktop.Width <= 0 || desktop.Height <= 0)
+      Critical("Selected display mode is not supported by requested display adapter");
+    modeWidth = desktop.Width;
+    modeHeight = desktop.Height;
+    LogWarn("Selected display mode " + std::to_string(displayWidth_) + " x " + std::to_string(displayHeight_) +
+            " is not supported by requested display adapter; using the desktop's mode " +
+            std::to_string(modeWidth) + " x " + std::to_string(modeHeight));
+  }
   if (RenderDriverCount() < 1)
     Critical("Requested display adapter does not support DirectX 9 acceleration. Please check that you have "
              "suitable display drivers installed.",
@@ -421,15 +451,17 @@ bool TKLDDirectXHelper::Initialise() {
     screenForm_->Window().MoveToDisplay(adapter_);
     screenForm_->SetClientSize(displayWidth_, displayHeight_);
     screenForm_->SetFullScreen(fullscreen_);
-    if (fullscreen_ && !screenForm_->Window().SetExclusiveFullScreen(true, displayWidth_, displayHeight_, error))
+    if (fullscreen_ && !screenForm_->Window().SetExclusiveFullScreen(true, modeWidth, modeHeight, error))
       Critical("Failed to create DirectX display device", error);
   }
 
   if (!CreateRenderer(error)) Critical("Failed to create DirectX display device", error);
+  if (modeWidth != displayWidth_ || modeHeight != displayHeight_) renderer_.SetLogicalSize(displayWidth_, displayHeight_);
   deviceLost_ = false;
   lossSignalled_ = false;
   clipped_ = false;
   nextPresentNs_ = 0;
+  drawn_ = true;
   resetWatch_ = std::make_unique<TKLDDeviceResetWatch>(&TKLDDirectXHelper::OnDeviceReset, this);
 
   // A theme's text size follows the desktop's logical resolution, never the monitor's density.
@@ -486,6 +518,7 @@ bool TKLDDirectXHelper::RecoverDevice() {
     }
   }
   fontManager_.DeviceReset();
+  renderer_.ForgetLastFrame();
   deviceLost_ = false;
   lossSignalled_ = false;
   LogInfo("Successfully recovered from lost DirectX display device");
@@ -496,6 +529,9 @@ bool TKLDDirectXHelper::BeginFrame() {
   if (!renderer_.Valid()) return false;
   if (deviceLost_ && !RecoverDevice()) return false;
   clipped_ = false;
+  // The frame is recorded and drawn when it ends, so that a frame showing exactly what the last
+  // one showed need not be drawn at all.
+  renderer_.BeginRecording();
   renderer_.ResetClip();
   CheckResult(renderer_.Clear(0xFF000000), "clear");
   ++frameNumber_;
@@ -504,30 +540,62 @@ bool TKLDDirectXHelper::BeginFrame() {
 }
 
 void TKLDDirectXHelper::EndFrame() {
+  // Unchanged frames are skipped only while paced to the display: a benchmark without vertical
+  // sync draws every one, and a screenshot asked for is always drawn.
+  bool skip = vsync_ && skipUnchanged_ && pendingShot_.empty() && !deviceLost_;
+  drawn_ = renderer_.FinishRecording(skip);
+  if (drawn_) ++framesDrawn_;
+  else ++framesSkipped_;
   CheckResult(true, "end of scene");
   inFrame_ = false;
   if ((frameNumber_ & 63) == 0) fontManager_.Expire(frameNumber_);
 }
 
+namespace {
+uint64_t NowNs() {
+  using namespace std::chrono;
+  return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+constexpr uint64_t kFramePeriodNs = 1000000000ull / 60;
+}  // namespace
+
 void TKLDDirectXHelper::PresentFrame() {
   if (!renderer_.Valid()) return;
+  if (!drawn_) {
+    // Nothing changed on screen: instead of presenting, rest until the next tick of the display
+    // or until an event arrives, whichever comes first. The frame clock then measures the same
+    // frame durations as for a presented frame.
+    uint64_t now = NowNs();
+    if (nextPresentNs_ == 0 || now > nextPresentNs_ + kFramePeriodNs) nextPresentNs_ = now + kFramePeriodNs;
+    if (nextPresentNs_ > now) {
+      uint32_t ms = static_cast<uint32_t>((nextPresentNs_ - now + 999999) / 1000000);
+      if (idleWait_) idleWait_(ms);
+      else std::this_thread::sleep_for(std::chrono::nanoseconds(nextPresentNs_ - now));
+    }
+    // Woken early by an event, the next frame still aims at the same tick.
+    if (NowNs() >= nextPresentNs_) nextPresentNs_ += kFramePeriodNs;
+    drawn_ = true;
+    return;
+  }
   if (!deviceLost_) {
     if (capture_ || !pendingShot_.empty()) Capture();
     renderer_.Present();
   }
   CheckResult(true, "present");
+  if (!vsync_) return;
+  uint64_t now = NowNs();
+  if (renderer_.HasVSync()) {
+    // The retrace has just been waited for; a skipped frame after this one waits for the next.
+    nextPresentNs_ = now + kFramePeriodNs;
+    return;
+  }
   // Without a retrace to wait for, wait here for the next 60 Hz tick so that the frame durations
   // measured around rendering are those of a real display.
-  if (vsync_ && !renderer_.HasVSync()) {
-    using namespace std::chrono;
-    constexpr uint64_t period = 1000000000ull / 60;
-    uint64_t now = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-    if (nextPresentNs_ == 0 || now > nextPresentNs_ + period) {
-      nextPresentNs_ = now + period;
-    } else {
-      if (nextPresentNs_ > now) std::this_thread::sleep_for(nanoseconds(nextPresentNs_ - now));
-      nextPresentNs_ += period;
-    }
+  if (nextPresentNs_ == 0 || now > nextPresentNs_ + kFramePeriodNs) {
+    nextPresentNs_ = now + kFramePeriodNs;
+  } else {
+    if (nextPresentNs_ > now) std::this_thread::sleep_for(std::chrono::nanoseconds(nextPresentNs_ - now));
+    nextPresentNs_ += kFramePeriodNs;
   }
 }
 
@@ -677,6 +745,19 @@ void TKLDDirectXHelper::RenderText(const TKLDDXRect& rect, const TKLDFontStyle* 
   if (font->Shadow && !draw(font->ShadowOffsetX, font->ShadowOffsetY, CombineColour(font->ShadowColour, modifier)))
     LogInfo("Failed to render font shadow.");
   if (!draw(0, 0, CombineColour(font->Colour, modifier))) LogInfo("Failed to render font.");
+}
+
+bool TKLDDirectXHelper::BeginSpriteTarget(TKLDDXSprite* sprite, bool opaque) {
+  if (!inFrame_ || !sprite || !sprite->RenderTarget()) return false;
+  TKLDSdlTexture* texture = spriteManager_.GetTexture(sprite);
+  if (!texture || !renderer_.SetTarget(texture)) return false;
+  texture->SetOpaque(opaque);
+  return true;
+}
+
+void TKLDDirectXHelper::EndSpriteTarget() {
+  renderer_.SetTarget(nullptr);
+  // The back buffer's clip viewport comes back with it.
 }
 
 // ----- players -----

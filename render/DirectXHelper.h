@@ -22,6 +22,7 @@
 // destroying it releases its texture and unregisters it.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <memory>
 #include <optional>
@@ -105,6 +106,9 @@ class TKLDDXSprite {
   void SetAlphaChannel(bool alpha);
   bool CreationAttempted() const { return creationAttempted_; }
   bool HasTexture() const { return texture_.Valid(); }
+  // A sprite drawn into (BeginSpriteTarget) rather than uploaded to; a change drops the texture.
+  void SetRenderTarget(bool target);
+  bool RenderTarget() const { return renderTarget_; }
   // How many textures this sprite has created so far (tests and diagnostics).
   int TexturesCreated() const { return texturesCreated_; }
 
@@ -123,6 +127,7 @@ class TKLDDXSprite {
 
   TKLDDXSpriteManager* manager_;
   bool alphaChannel_ = true;
+  bool renderTarget_ = false;
   int width_;
   int height_;
   bool creationAttempted_ = false;
@@ -288,6 +293,20 @@ class TKLDDirectXHelper {
   bool BeginFrame();
   void EndFrame();
   void PresentFrame();
+  // While paced to the display (vertical sync), a frame whose drawing names exactly what the last
+  // drawn frame named is neither drawn nor presented; PresentFrame then rests until the next
+  // display tick or an event. On by default; tests turn it off to see every frame drawn.
+  void SetSkipUnchangedFrames(bool skip) { skipUnchanged_ = skip; }
+  bool SkipUnchangedFrames() const { return skipUnchanged_; }
+  // Whether the frame that just ended was drawn (false: skipped as unchanged).
+  bool FrameDrawn() const { return drawn_; }
+  uint64_t FramesDrawn() const { return framesDrawn_; }
+  uint64_t FramesSkipped() const { return framesSkipped_; }
+  // The next frame is drawn whatever it shows (the window was uncovered, resized or restored).
+  void ForgetLastFrame();
+  // How a skipped frame rests: waits up to the given milliseconds, returning early when an event
+  // arrives. Without one it simply sleeps. The host sets one that watches its event queue.
+  void SetIdleWait(std::function<void(uint32_t ms)> wait) { idleWait_ = std::move(wait); }
 
   void SetClipViewport(const TKLDDXRect& rect);
   void ResetClipViewport();
@@ -304,6 +323,12 @@ class TKLDDirectXHelper {
   void RenderSprite(TKLDDXSprite* sprite, const TKLDDXRect& source, float angle, bool flipVertical,
                     bool flipHorizontal, std::optional<uint32_t> tint, const TKLDDXRect& dest);
   void FlushSprites() {}
+  // Drawing between these two goes into a render-target sprite (SetRenderTarget) instead of the
+  // back buffer, in the sprite's own pixels and without the clip viewport; the sprite can then be
+  // drawn, scaled, like any other. Opaque promises that the drawing covers every pixel with an
+  // opaque colour, so that the sprite is copied rather than blended. False without a texture.
+  bool BeginSpriteTarget(TKLDDXSprite* sprite, bool opaque);
+  void EndSpriteTarget();
   void RenderText(const TKLDDXRect& rect, const TKLDFontStyle* font, const std::string& text,
                   TKLDTextAlign align = TKLDTextAlign::Left, std::optional<uint32_t> modifier = {},
                   bool wordWrap = false);
@@ -359,7 +384,11 @@ class TKLDDirectXHelper {
   bool fullscreen_ = false;
   bool wideScreen_ = false;
   bool vsync_ = true;
-  bool paced_ = false;
+  bool skipUnchanged_ = true;
+  bool drawn_ = true;
+  uint64_t framesDrawn_ = 0;
+  uint64_t framesSkipped_ = 0;
+  std::function<void(uint32_t ms)> idleWait_;
   int displayWidth_ = 800;
   int displayHeight_ = 600;
   TKLDScreenForm* screenForm_ = nullptr;

@@ -1,6 +1,9 @@
 #include "render/Plasma.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "render/DirectXHelper.h"
 
 #include "render/ColourRenderer.h"
 
@@ -33,6 +36,18 @@ void TKLDPlasmaLayers::SetCount(int count) {
   for (int i = 0; i < count; ++i) layers_.push_back(std::make_unique<TKLDPlasmaLayer>());
 }
 
+TKLDDXSprite* TKLDPlasmaLayers::Composition(int width, int height) {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!helper || width <= 0 || height <= 0) return nullptr;
+  if (!composition_) {
+    composition_ = helper->SpriteManager().CreateSprite(width, height);
+    if (!composition_) return nullptr;
+    composition_->SetRenderTarget(true);
+  }
+  composition_->SetSize(width, height);
+  return composition_.get();
+}
+
 TKLDPlasmaStrips PlasmaStrips(float offset, int controlWidth, int controlHeight) {
   const int a = RoundEven(offset);
   const bool mirrored = a >= kShown;
@@ -62,23 +77,50 @@ void PreparePlasma(TKLDPlasmaLayers& layers, const TKLDCanvasColour& frontColour
   }
 }
 
-void RenderPlasma(TKLDPlasmaLayers& layers, TKLDCanvas& canvas, const TKLDRect& control,
-                  const TKLDCanvasColour* backColour) {
-  canvas.SetBrushColour(backColour);
-  canvas.FillRectDirect(control);
+namespace {
+
+// Every layer's two strips over a control of the given size at the given origin, each layer
+// then advanced.
+void DrawLayers(TKLDPlasmaLayers& layers, int originX, int originY, int width, int height) {
   for (int i = 0; i < layers.Count(); ++i) {
     TKLDPlasmaLayer* layer = layers.Item(i);
-    const TKLDPlasmaStrips strips = PlasmaStrips(layer->Offset(), control.Width, control.Height);
+    const TKLDPlasmaStrips strips = PlasmaStrips(layer->Offset(), width, height);
     layer->Advance();
     for (const TKLDPlasmaStrip* strip : {&strips.First, &strips.Second}) {
       if (strip->Source.Width <= 0 || strip->Dest.Width <= 0) continue;
       TKLDRect dest = strip->Dest;
-      dest.X += control.X;
-      dest.Y += control.Y;
-      layer->Cache().RenderPart(strip->Source, dest, 0.0f, false, strip->FlipHorizontal,
-                                nullptr);
+      dest.X += originX;
+      dest.Y += originY;
+      layer->Cache().RenderPart(strip->Source, dest, 0.0f, false, strip->FlipHorizontal, nullptr);
     }
   }
+}
+
+}  // namespace
+
+void RenderPlasma(TKLDPlasmaLayers& layers, TKLDCanvas& canvas, const TKLDRect& control,
+                  const TKLDCanvasColour* backColour) {
+  // The cloud shows 512 source pixels across, so a larger control gains nothing from being
+  // blended at its full size. Without a back colour the strips blend with what lies beneath,
+  // and a control reaching off the top or left is clamped piece by piece: both drawn directly.
+  const int width = std::min(control.Width, kShown), height = std::min(control.Height, kShown);
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (backColour && helper && control.X >= 0 && control.Y >= 0 && width > 0 && height > 0 &&
+      (width < control.Width || height < control.Height)) {
+    TKLDDXSprite* composition = layers.Composition(width, height);
+    if (composition && helper->BeginSpriteTarget(composition, true)) {
+      // The back buffer has no alpha: the fill there is opaque whatever the colour's alpha.
+      helper->FillRect({0, 0, width, height}, backColour->Value() | 0xFF000000u);
+      DrawLayers(layers, 0, 0, width, height);
+      helper->EndSpriteTarget();
+      helper->RenderSprite(composition, composition->GetBounds(), std::nullopt,
+                           {control.X, control.Y, control.X + control.Width, control.Y + control.Height});
+      return;
+    }
+  }
+  canvas.SetBrushColour(backColour);
+  canvas.FillRectDirect(control);
+  DrawLayers(layers, control.X, control.Y, control.Width, control.Height);
 }
 
 }  // namespace lorvane

@@ -39,9 +39,13 @@ class TKLDPlasmaLayers {
   TKLDPlasmaLayer* Item(int index) const;
   // Frees every layer, then makes count new ones.
   void SetCount(int count);
+  // Where the layers are put together at the cloud's own resolution before being stretched
+  // over the control (none without a device); made on first use, resized as asked.
+  TKLDDXSprite* Composition(int width, int height);
 
  private:
   std::vector<std::unique_ptr<TKLDPlasmaLayer>> layers_;
+  std::unique_ptr<TKLDDXSprite> composition_;
 };
 
 // The two pieces of a layer drawn for one frame: together they show the left 512 × 512 of the
@@ -62,7 +66,9 @@ TKLDPlasmaStrips PlasmaStrips(float offset, int controlWidth, int controlHeight)
 // Generates a cloud in the front colour for every layer whose cache is not valid.
 void PreparePlasma(TKLDPlasmaLayers& layers, const TKLDCanvasColour& frontColour);
 // Fills the control with the back colour (none: no colour), then draws every layer's strips and
-// advances it.
+// advances it. With a back colour, a control larger than the shown 512 × 512 of a cloud is
+// painted at that size into a composition sprite, which is then stretched over the control in
+// one opaque copy: the same picture for a fraction of the blending.
 void RenderPlasma(TKLDPlasmaLayers& layers, TKLDCanvas& canvas, const TKLDRect& control,
                   const TKLDCanvasColour* backColour);
 

@@ -92,7 +92,7 @@ void TKLDScreen::SetDesignSize(int width, int height) {
 
 void TKLDScreen::Open() {
   helper_->SetAdapter(static_cast<int>(displayAdapter_));
-  helper_->SetFullscreen(fullScreen_);
+  helper_->SetFullscreen(fullScreen_ && !windowedOnly_);
   helper_->SetWideScreen(wideScreen_);
   helper_->AttachWindow(form_.get());
   helper_->Initialise();

@@ -100,6 +100,9 @@ class TKLDScreen {
   float AspectRatio() const { return aspectRatio_; }
   bool FullScreen() const { return fullScreen_; }
   void SetFullScreen(bool fullscreen) { fullScreen_ = fullscreen; }
+  // A run without a display (--headless) always draws in a window of the configured size,
+  // whatever the preferences say about full screen.
+  void SetWindowedOnly(bool windowed) { windowedOnly_ = windowed; }
   bool WideScreen() const { return wideScreen_; }
   void SetWideScreen(bool wide) { wideScreen_ = wide; }
   unsigned DisplayAdapter() const { return displayAdapter_; }
@@ -129,6 +132,7 @@ class TKLDScreen {
   int screenWidth_ = 800;
   int screenHeight_ = 600;
   bool fullScreen_ = false;
+  bool windowedOnly_ = false;
   bool wideScreen_ = false;
   unsigned displayAdapter_ = 0;
   bool followed_ = false;

@@ -1,5 +1,7 @@
 #include "render/ScreenForm.h"
 
+#include "render/DirectXHelper.h"
+
 namespace lorvane {
 
 bool TKLDScreenForm::Create(std::string& error) {
@@ -79,6 +81,10 @@ bool TKLDScreenForm::HandleEvent(const SDL_Event& event) {
       return true;
     case TKLDWindowEvent::FocusLost:
       if (hooks_ && hooks_->Deactivate) hooks_->Deactivate();
+      return true;
+    case TKLDWindowEvent::Exposed:
+      // Whatever the window showed may be gone: the next frame is drawn even if it is unchanged.
+      if (TKLDDirectXHelper* dx = DirectXHelper()) dx->ForgetLastFrame();
       return true;
   }
   return false;

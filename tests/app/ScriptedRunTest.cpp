@@ -538,5 +538,30 @@ TEST_F(AnimationRunTest, LeavingASectionTucksItsPanelAwayForTheNextOpening) {
   manager->CloseInterface();
 }
 
+TEST_F(KeyToFrameTest, AnIdleScreenIsNotDrawnAgainButTheKeyFrameIs) {
+  display->Screen().SetVSync(true);  // paced like a real display: unchanged frames are skipped
+  manager->Launch();
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  TKLDDirectXHelper& dx = display->Helper();
+  const std::vector<uint32_t> first = Frame();
+  const uint64_t skipped = dx.FramesSkipped();
+  std::vector<uint32_t> home;
+  for (int i = 0; i < 5; ++i) home = Frame();
+  // The clock's text may turn over once in between, and that frame is drawn.
+  EXPECT_GE(dx.FramesSkipped(), skipped + 4);
+  EXPECT_LT(Difference(first, home), 0.01);
+  bool sent = false;
+  manager->SetFrameHook([&] {
+    if (!sent) manager->ProcessKey(kEnter);
+    sent = true;
+  });
+  const uint64_t drawn = dx.FramesDrawn();
+  const std::vector<uint32_t> keyFrame = Frame();
+  EXPECT_EQ(dx.FramesDrawn(), drawn + 1);
+  EXPECT_EQ(manager->UIManager()->CurrentScreenName(), "music");
+  EXPECT_GT(Difference(home, keyFrame), 0.2) << "the key's own frame shows the music screen";
+  manager->CloseInterface();
+}
+
 }  // namespace
 }  // namespace lorvane

@@ -103,19 +103,37 @@ TEST_F(ScreenOpenTest, MissingAdapterFallsBackToThePrimary) {
   EXPECT_TRUE(Dx().Initialised());
 }
 
-TEST_F(ScreenOpenTest, UnsupportedFullScreenModeIsCritical) {
+TEST_F(ScreenOpenTest, UnsupportedFullScreenModeFallsBackToTheDesktopMode) {
+  // A television that cannot show the exact mode must still show the interface.
   Screen().Close();
   Screen().SetFullScreen(true);
   Screen().SetSize(333, 222);
-  try {
-    Screen().Open();
-    FAIL() << "a full-screen size that is no mode of the display must not open";
-  } catch (const TKLDException& e) {
-    EXPECT_STREQ(e.what(),
-                 "Critical DirectX error encountered.\r\nSelected display mode is not supported by requested display adapter");
-  }
-  EXPECT_FALSE(Dx().Initialised());
-  Screen().Shutdown();  // never raises, also after a failed open
+  Screen().Open();
+  EXPECT_TRUE(Logged("WARN: Selected display mode 333 x 222 is not supported by requested display adapter; "
+                     "using the desktop's mode "));
+  EXPECT_TRUE(Dx().Initialised());
+  // The interface keeps its own size: the picture is scaled to the mode the display has.
+  EXPECT_EQ(Screen().ScreenWidth(), 333);
+  EXPECT_EQ(Dx().DisplayWidth(), 333);
+  ASSERT_TRUE(Screen().BeginFrame());
+  Dx().FillRect({0, 0, 333, 222}, 0xFFFFFFFFu);
+  Screen().EndFrame();
+  Screen().PresentFrame();
+  Screen().Shutdown();
+}
+
+TEST_F(ScreenOpenTest, HeadlessRunsAreWindowedWhateverThePreferencesSay) {
+  Screen().Close();
+  Screen().SetFullScreen(true);
+  Screen().SetWindowedOnly(true);
+  Screen().SetSize(333, 222);
+  Screen().Open();
+  EXPECT_FALSE(Logged("is not supported"));
+  EXPECT_FALSE(Dx().Fullscreen());
+  int rw = 0, rh = 0;
+  ASSERT_TRUE(Dx().Renderer().OutputSize(rw, rh));
+  EXPECT_EQ(rw, 333);
+  EXPECT_EQ(rh, 222);
 }
 
 TEST_F(ScreenOpenTest, CloseSuspendsReleasesAndHides) {
