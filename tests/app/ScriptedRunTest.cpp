@@ -376,6 +376,12 @@ TEST_F(ScriptedRunTest, ASettingChangedWithLeftAndRightIsInThePreferencesAfterQu
 }
 
 TEST_F(ScriptedRunTest, AFullScreenChangeAsksForARestartAndLaterKeepsRunning) {
+  // The shipped preferences open full screen; this run starts in a window.
+  std::string prefs = base.Read("conf/Preferences.xml");
+  const std::string shipped = "<FullScreen>yes</FullScreen>";
+  ASSERT_NE(prefs.find(shipped), std::string::npos);
+  prefs.replace(prefs.find(shipped), shipped.size(), "<FullScreen>no</FullScreen>");
+  base.Write("conf/Preferences.xml", prefs);
   const int kRight = 39;
   std::string script = Key(kDown) + Key(kDown) + Key(kDown) + Key(kEnter) + Key(kEnter) + Key(kDown) +
                        Key(kRight) + "state\n" + Key(kEnter) + "state\nmeta settings.display.fullscreen\nquit\n";
