@@ -45,6 +45,9 @@ class ScriptedRunTest : public ::testing::Test {
     ASSERT_NE(source, nullptr);
     fs::copy(fs::path(source) / "conf", base.File("conf"), fs::copy_options::recursive);
     fs::copy(fs::path(source) / "themes", base.File("themes"), fs::copy_options::recursive);
+    std::string prefs = base.Read("conf/Preferences.xml");
+    AdjustPreferences(prefs);
+    base.Write("conf/Preferences.xml", prefs);
 
     THostLoop::ConfigureHeadless();
     timer = std::make_unique<TKLDTimer>(Clock());
@@ -61,6 +64,14 @@ class ScriptedRunTest : public ::testing::Test {
     });
     manager->SetTerminate([] { FAIL() << "the run asked to terminate"; });
     connection = std::make_unique<THostConnection>(display->Screen(), *manager);
+  }
+  // A fixture may change the shipped preferences before the manager reads them.
+  virtual void AdjustPreferences(std::string&) {}
+  // Tests that measure places in pixels were written for 800 x 600; the shipped screen is larger.
+  static void UseSmallScreen(std::string& prefs) {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"<ScreenWidth>1920<", "<ScreenWidth>800<"},
+                                   {"<ScreenHeight>1080<", "<ScreenHeight>600<"}})
+      if (prefs.find(from) != std::string::npos) prefs.replace(prefs.find(from), from.size(), to);
   }
   // The frame clock's source; a test may drive it by hand.
   virtual TKLDTimer::ClockSource Clock() { return SystemMilliseconds; }
@@ -311,9 +322,7 @@ TEST_F(KeyToFrameTest, TheConsoleIsDrawnOverTheScreensWhileItIsShown) {
   const std::string hidden = "<ShowDiagnostics>no</ShowDiagnostics>";
   prefs.replace(prefs.find(hidden), hidden.size(), "<ShowDiagnostics>yes</ShowDiagnostics>");
   // The console's type keeps its size on any screen; the shares below are those of 800 x 600.
-  for (const auto& [from, to] : {std::pair<std::string, std::string>{"<ScreenWidth>1920<", "<ScreenWidth>800<"},
-                                 {"<ScreenHeight>1080<", "<ScreenHeight>600<"}})
-    if (prefs.find(from) != std::string::npos) prefs.replace(prefs.find(from), from.size(), to);
+  UseSmallScreen(prefs);
   base.Write("conf/Preferences.xml", prefs);
   connection.reset();
   manager = std::make_unique<TKLDApplicationManager>(std::vector<std::string>{"debug"}, base.Path());
@@ -425,6 +434,7 @@ TEST_F(ScriptedRunTest, InDebugModeTheConsoleRunsATypedCommandAndLetsKeysGoAfter
 // frame, with screenshots of the chosen frames compared with where the progress puts them.
 class AnimationRunTest : public KeyToFrameTest {
  protected:
+  void AdjustPreferences(std::string& prefs) override { UseSmallScreen(prefs); }
   TKLDTimer::ClockSource Clock() override {
     return [this] { return now; };
   }
