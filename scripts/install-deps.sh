@@ -5,7 +5,7 @@ PKGS="g++ cmake ninja-build pkg-config libsdl2-dev libsdl2-mixer-dev libmpv-dev 
 libpango1.0-dev libgdk-pixbuf-2.0-dev libpugixml-dev libgtest-dev libbenchmark-dev libsystemd-dev
 fonts-dejavu-core fonts-liberation2 libgl1-mesa-dri libegl-mesa0"
 if [ "$1" = "--test" ]; then
-  PKGS="$PKGS ffmpeg xvfb xauth dbus"
+  PKGS="$PKGS ffmpeg xvfb xauth dbus clang libclang-rt-14-dev"
 fi
 missing=""
 for p in $PKGS; do
