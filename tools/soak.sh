@@ -3,8 +3,8 @@
 # resident memory at the start, after the warm-up and at the end.
 #   sh tools/soak.sh [SECONDS] [LORVANE]
 # SECONDS defaults to 600, the warm-up is a tenth of it (at least 10 s), LORVANE defaults to
-# build/stage/bin/lorvane. The theme is a copy of themes/tv whose "quit" action does nothing, so
-# random keys cannot end the run early. Fails when lorvane dies, or when the memory at the end is
+# build/stage/bin/lorvane. The theme is a copy of themes/tv whose "quit" and "restart" actions
+# do nothing, so random keys cannot end the run early. Fails when lorvane dies, or when the memory at the end is
 # 5 % or more above the memory after the warm-up.
 set -e
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ trap 'rm -rf "$base"' EXIT
 mkdir -p "$base/themes"
 cp -r conf "$base/conf"
 cp -r themes/tv "$base/themes/tv"
-sed -i 's/function="quit"/function="none"/g' "$base/themes/tv/"*InterfaceDescriptor.xml
+sed -i -e 's/function="quit"/function="none"/g' -e 's/function="restart"/function="none"/g' "$base/themes/tv/"*InterfaceDescriptor.xml
 
 # A key about every 100 ms: arrows, Enter, Escape, Page Up/Down, Home and Tab.
 awk -v n=$((seconds * 10 + 100)) 'BEGIN {
@@ -28,7 +28,7 @@ awk -v n=$((seconds * 10 + 100)) 'BEGIN {
 export SDL_VIDEODRIVER=offscreen SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 SDL_AUDIODRIVER=dummy
 "$lorvane" --base "$base" --headless --script "$base/script.txt" >"$base/out.txt" 2>&1 &
 pid=$!
-rss() { sed -n 's/^VmRSS: *\([0-9]*\) kB/\1/p' "/proc/$pid/status" 2>/dev/null; }
+rss() { sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$pid/status" 2>/dev/null; }
 alive() { kill -0 "$pid" 2>/dev/null; }
 
 sleep 2
