@@ -15,7 +15,7 @@ launcher=""
 command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLORVANE_FUZZ=ON \
   -DLORVANE_TESTS=OFF -DLORVANE_BENCH=OFF $launcher >/dev/null
-cmake --build "$build" --target fuzzers
+nice cmake --build "$build" --target fuzzers
 
 targets="$*"
 [ -n "$targets" ] || targets=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
