@@ -334,6 +334,8 @@ void TKLDApplicationManager::ApplyPreferences() {
   players.skipLimit = prefs_->VideoFrameThrottle();
   SetPlayerSettings(players);
   if (TKLDDirectXHelper* helper = DirectXHelper()) helper->SetPlayerFactory(&TKLDDXAllocator::Create);
+  // The media renderers play through the helper's players.
+  InstallHelperPlayers();
   if (TKLDTimer* timer = Timer()) {
     timer->SetDateFormat(prefs_->DateFormat());
     timer->SetTimeFormat(prefs_->TimeFormat());

@@ -1,6 +1,7 @@
 #include "media/DirectShowHelper.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -62,6 +63,7 @@ int HundredthsFromMpvVolume(double volume) {
 TKLDDXAllocator::TKLDDXAllocator(const std::string& fileName, bool videoMode)
     : fileName_(fileName), videoMode_(videoMode), clock_(SystemMilliseconds) {
   skipLimit_ = PlayerSettings().skipLimit;
+  player_ = std::make_unique<TKLDMpvPlayer>();
   if (DirectXHelper()) frameSprite_ = DirectXHelper()->SpriteManager().CreateSprite();
   if (frameSprite_) frameSprite_->SetAlphaChannel(false);
 }
@@ -79,13 +81,43 @@ void TKLDDXAllocator::SetStage(int stage) {
 }
 
 bool TKLDDXAllocator::Open() {
+  bool ok = OpenFile();
+  openResult_ = ok ? 1 : -1;
+  ready_ = ok;
+  failed_ = !ok;
+  return ok;
+}
+
+void TKLDDXAllocator::StartOpen() {
+  if (opener_.joinable() || ready_ || failed_) return;
+  SetStage(1);
+  opener_ = std::thread([this] { openResult_ = OpenFile() ? 1 : -1; });
+}
+
+TKLDDXAllocator::OpenState TKLDDXAllocator::PollOpen() {
+  if (ready_) return OPEN_READY;
+  if (failed_) return OPEN_FAILED;
+  int result = openResult_;
+  if (result == 0) return OPEN_LOADING;
+  if (opener_.joinable()) opener_.join();
+  if (result < 0) {
+    failed_ = true;
+    return OPEN_FAILED;
+  }
+  ready_ = true;
+  if (volumePending_) WriteVolume(pendingVolume_);
+  volumePending_ = false;
+  if (!wantPaused_) Run();
+  return OPEN_READY;
+}
+
+bool TKLDDXAllocator::OpenFile() {
   LogInfo("Initialising DirectShow filter graph for media file: " + fileName_);
   try {
     std::string error;
     SetStage(1);
     TKLDMpvOptions options = PlayerSettings().mpv;
     options.audioLevels = !videoMode_;
-    player_ = std::make_unique<TKLDMpvPlayer>();
     if (!player_->Create(options, videoMode_, error))
       throw TKLDOpenAbort("Failed to create DirectShow filter graph builder: " + error);
     if (videoMode_) {
@@ -131,6 +163,9 @@ bool TKLDDXAllocator::Open() {
       }
       quit_ = false;
       presenter_ = std::thread(&TKLDDXAllocator::PresenterLoop, this);
+    } else if (options.audioLevels) {
+      quit_ = false;
+      presenter_ = std::thread(&TKLDDXAllocator::LevelLoop, this);
     }
     SetStage(0);
     LogInfo("Completed DirectShow initialisation, now ready to play media file");
@@ -141,8 +176,14 @@ bool TKLDDXAllocator::Open() {
     LogError(std::string("External renderer raised unhandled exception: ") + e.what());
     SetStage(4);
   }
-  Shutdown();
+  CloseGraph();
   return false;
+}
+
+void TKLDDXAllocator::CloseGraph() {
+  StopPresenter();
+  StopGraph();
+  if (player_) player_->Destroy();
 }
 
 void TKLDDXAllocator::PresenterLoop() {
@@ -164,6 +205,32 @@ void TKLDDXAllocator::PresenterLoop() {
     ++framesPresented_;
     Throttle();
   }
+}
+
+void TKLDDXAllocator::LevelLoop() {
+  auto toLevel = [](double decibels) {
+    // 60 dB of range is what a room hears; quieter is nothing.
+    return static_cast<float>(std::clamp((decibels + 60.0) / 60.0, 0.0, 1.0));
+  };
+  while (true) {
+    {
+      std::unique_lock<std::mutex> wakeGuard(wakeLock_);
+      if (wake_.wait_for(wakeGuard, std::chrono::milliseconds(25), [this] { return quit_; })) return;
+    }
+    double left = 0, right = 0;
+    if (player_->ChannelLevels(left, right)) {
+      levelLeft_ = toLevel(left);
+      levelRight_ = toLevel(right);
+      levelsMeasured_ = true;
+    }
+  }
+}
+
+bool TKLDDXAllocator::AudioLevels(float& left, float& right) {
+  if (!levelsMeasured_) return false;
+  left = levelLeft_;
+  right = levelRight_;
+  return true;
 }
 
 void TKLDDXAllocator::Throttle() {
@@ -196,6 +263,10 @@ void TKLDDXAllocator::StopPresenter() {
 }
 
 bool TKLDDXAllocator::Run() {
+  if (!ready_) {
+    wantPaused_ = false;
+    return !failed_;
+  }
   if (!player_) return false;
   std::string error;
   bool ok = player_->SetPause(false, error);
@@ -208,6 +279,10 @@ bool TKLDDXAllocator::Run() {
 }
 
 bool TKLDDXAllocator::Pause() {
+  if (!ready_) {
+    wantPaused_ = true;
+    return !failed_;
+  }
   if (!player_) return false;
   std::string error;
   bool ok = player_->SetPause(true, error);
@@ -220,6 +295,7 @@ bool TKLDDXAllocator::Pause() {
 
 bool TKLDDXAllocator::StopGraph() {
   if (!player_ || !player_->Valid()) return false;
+  if (!ready_ && openResult_ == 0 && std::this_thread::get_id() != opener_.get_id()) return false;
   std::string error;
   bool ok = player_->Stop(error);
   if (!ok) LogWarn("Failed to stop direct show filter graph, error: " + error);
@@ -230,15 +306,23 @@ bool TKLDDXAllocator::StopGraph() {
 }
 
 void TKLDDXAllocator::Shutdown() {
-  StopGraph();
+  if (opener_.joinable()) {
+    // A file still opening gives up within a few tens of milliseconds.
+    if (player_) player_->Cancel();
+    opener_.join();
+    if (openResult_ > 0) ready_ = true;
+    else failed_ = true;
+  }
+  // The presenter (or level reader) goes first: it calls into the player being stopped.
   StopPresenter();
+  StopGraph();
   player_.reset();
   fadeSteps_.clear();
   fadeStep_ = 0;
 }
 
 int TKLDDXAllocator::GetPosition() {
-  if (!player_) return 0;
+  if (!player_ || !ready_) return 0;
   double seconds = 0;
   std::string error;
   if (!player_->Position(seconds, error)) {
@@ -250,7 +334,7 @@ int TKLDDXAllocator::GetPosition() {
 }
 
 bool TKLDDXAllocator::Seek(int seconds) {
-  if (!player_) return false;
+  if (!player_ || !ready_) return false;
   std::string error;
   if (!player_->Seek(seconds, error)) {
     LogWarn("Failed to perform seek operation using DirectShow: " + error);
@@ -259,7 +343,15 @@ bool TKLDDXAllocator::Seek(int seconds) {
   return true;
 }
 
-void TKLDDXAllocator::ApplyVolume(int volume) {
+void TKLDDXAllocator::ApplyVolume(int volume) { WriteVolume(volume); }
+
+void TKLDDXAllocator::WriteVolume(int volume) {
+  if (!ready_ && !failed_) {
+    // Applied once the file has opened.
+    pendingVolume_ = volume;
+    volumePending_ = true;
+    return;
+  }
   std::string error;
   if (!player_ || !player_->SetVolume(MpvVolumeFromHundredths(volume), error))
     LogWarn("Failed to set directshow volume: " + error);
@@ -267,6 +359,10 @@ void TKLDDXAllocator::ApplyVolume(int volume) {
 
 bool TKLDDXAllocator::SetVolume(int volume) {
   if (!player_) return false;
+  if (!ready_ && !failed_) {
+    WriteVolume(volume);
+    return true;
+  }
   std::string error;
   if (!player_->SetVolume(MpvVolumeFromHundredths(volume), error)) {
     LogWarn("Failed to set directshow volume: " + error);
@@ -276,6 +372,10 @@ bool TKLDDXAllocator::SetVolume(int volume) {
 }
 
 int TKLDDXAllocator::GetVolume(bool* ok) {
+  if (player_ && !ready_ && !failed_) {
+    if (ok) *ok = true;
+    return volumePending_ ? pendingVolume_ : 0;
+  }
   double volume = 0;
   std::string error;
   bool read = player_ && player_->GetVolume(volume, error);
@@ -360,7 +460,13 @@ bool TKLDDXAllocator::FadeUnmute() {
 void TKLDDXAllocator::PollEvents() {
   if (!player_) return;
   AdvanceFade();
+  if (PollOpen() != OPEN_READY) return;
   if (player_->PollEnded()) completed_ = true;
+}
+
+bool TKLDDXAllocator::HasFrame() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return frameReady_;
 }
 
 bool TKLDDXAllocator::CopyFrame(std::vector<uint32_t>& pixels, int& width, int& height) {
@@ -401,9 +507,165 @@ void TKLDDXAllocator::RenderFrame(const TKLDDXRect& rect) {
 
 std::unique_ptr<TKLDDXPlayer> TKLDDXAllocator::Create(const std::string& fileName, bool video) {
   auto player = std::make_unique<TKLDDXAllocator>(fileName, video);
-  if (!player->Open()) return nullptr;
-  player->Run();
+  player->StartOpen();
   return player;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The renderers' player
+
+std::unique_ptr<TKLDMediaPlayer> TKLDHelperPlayer::Open(const std::string& url, bool video, uint8_t& stage) {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (helper && helper->HasPlayerFactory()) {
+    bool created = video ? helper->CreateVideoPlayer(url) : helper->CreateVisualisationPlayer(url);
+    auto* player = dynamic_cast<TKLDDXAllocator*>(video ? helper->VideoPlayer() : helper->VisualisationPlayer());
+    if (!created || !player) {
+      stage = static_cast<uint8_t>(created ? TKLDMediaPlayer::STAGE_INSTALLATION : helper->VideoStage());
+      if (stage == TKLDMediaPlayer::STAGE_NONE) stage = TKLDMediaPlayer::STAGE_INSTALLATION;
+      if (created) video ? helper->ReleaseVideoPlayer() : helper->ReleaseVisualisationPlayer();
+      return nullptr;
+    }
+    return std::make_unique<TKLDHelperPlayer>(nullptr, player);
+  }
+  auto owned = std::make_unique<TKLDDXAllocator>(url, video);
+  TKLDDXAllocator* player = owned.get();
+  player->StartOpen();
+  return std::make_unique<TKLDHelperPlayer>(std::move(owned), player);
+}
+
+TKLDHelperPlayer::TKLDHelperPlayer(std::unique_ptr<TKLDDXAllocator> owned, TKLDDXAllocator* inHelper)
+    : owned_(std::move(owned)), player_(inHelper), video_(inHelper->VideoMode()), managed_(!owned_) {}
+
+TKLDHelperPlayer::~TKLDHelperPlayer() {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!owned_ && helper && SlotContent() == player_) {
+    if (video_) helper->ReleaseVideoPlayer();
+    else helper->ReleaseVisualisationPlayer();
+  }
+  if (owned_) owned_->Shutdown();
+}
+
+TKLDDXPlayer* TKLDHelperPlayer::SlotContent() const {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!helper) return nullptr;
+  return video_ ? helper->VideoPlayer() : helper->VisualisationPlayer();
+}
+
+TKLDDXAllocator* TKLDHelperPlayer::Allocator() {
+  if (owned_) return player_;
+  return SlotContent() == player_ ? player_ : nullptr;
+}
+
+bool TKLDHelperPlayer::Lost() { return Allocator() == nullptr; }
+
+void TKLDHelperPlayer::Detach() {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!managed_ || owned_ || video_ || !helper || SlotContent() != player_) return;
+  owned_ = helper->DetachVisualisationPlayer();
+}
+
+bool TKLDHelperPlayer::Attach() {
+  if (!managed_ || !owned_) return !Lost();
+  TKLDDirectXHelper* helper = DirectXHelper();
+  return helper && helper->AttachVisualisationPlayer(owned_);
+}
+
+bool TKLDHelperPlayer::Run() {
+  TKLDDXAllocator* player = Allocator();
+  if (!player) return false;
+  completedReported_ = false;
+  return player->Run();
+}
+
+bool TKLDHelperPlayer::Pause() {
+  TKLDDXAllocator* player = Allocator();
+  return player && player->Pause();
+}
+
+int TKLDHelperPlayer::Duration() {
+  TKLDDXAllocator* player = Allocator();
+  return player ? player->Duration() : 0;
+}
+
+int TKLDHelperPlayer::GetPosition() {
+  TKLDDXAllocator* player = Allocator();
+  return player ? player->GetPosition() : 0;
+}
+
+bool TKLDHelperPlayer::Seek(int seconds) {
+  TKLDDXAllocator* player = Allocator();
+  if (!player) return false;
+  // A seek back from the end plays again.
+  completedReported_ = false;
+  return player->Seek(seconds);
+}
+
+bool TKLDHelperPlayer::SetVolume(int volume) {
+  TKLDDXAllocator* player = Allocator();
+  return player && player->SetVolume(volume);
+}
+
+void TKLDHelperPlayer::Mute() {
+  if (TKLDDXAllocator* player = Allocator()) player->Mute();
+}
+
+void TKLDHelperPlayer::Unmute() {
+  if (TKLDDXAllocator* player = Allocator()) player->Unmute();
+}
+
+void TKLDHelperPlayer::FadeMute() {
+  if (TKLDDXAllocator* player = Allocator()) player->FadeMute();
+}
+
+void TKLDHelperPlayer::FadeUnmute() {
+  if (TKLDDXAllocator* player = Allocator()) player->FadeUnmute();
+}
+
+bool TKLDHelperPlayer::Fading() {
+  TKLDDXAllocator* player = Allocator();
+  return player && player->Fading();
+}
+
+bool TKLDHelperPlayer::PollCompleted() {
+  TKLDDXAllocator* player = Allocator();
+  if (!player) return false;
+  player->PollEvents();
+  if (!player->Completed() || completedReported_) return false;
+  completedReported_ = true;
+  return true;
+}
+
+bool TKLDHelperPlayer::Loading() {
+  TKLDDXAllocator* player = Allocator();
+  return player && player->PollOpen() == TKLDDXAllocator::OPEN_LOADING;
+}
+
+bool TKLDHelperPlayer::Failed(uint8_t& stage) {
+  TKLDDXAllocator* player = Allocator();
+  if (!player || player->PollOpen() != TKLDDXAllocator::OPEN_FAILED) return false;
+  stage = static_cast<uint8_t>(player->Stage());
+  return true;
+}
+
+void TKLDHelperPlayer::RenderVideo(const TKLDRect& rect, std::optional<uint32_t> backColour) {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!helper) return;
+  const TKLDDXRect edges{rect.X, rect.Y, rect.Right(), rect.Bottom()};
+  TKLDDXAllocator* player = Allocator();
+  // Until the first frame arrives the window shows black, as a film starts.
+  if (player && player->HasFrame()) player->RenderFrame(edges);
+  else helper->FillRect(edges, backColour ? backColour : std::optional<uint32_t>(0xFF000000u));
+}
+
+bool TKLDHelperPlayer::AudioLevels(float& left, float& right) {
+  TKLDDXAllocator* player = Allocator();
+  return player && player->AudioLevels(left, right);
+}
+
+void InstallHelperPlayers() {
+  SetVideoPlayerFactory([](const std::string& url, uint8_t& stage) { return TKLDHelperPlayer::Open(url, true, stage); });
+  SetVisualisationPlayerFactory(
+      [](const std::string& url, uint8_t& stage) { return TKLDHelperPlayer::Open(url, false, stage); });
 }
 
 }  // namespace lorvane

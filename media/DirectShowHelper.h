@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "media/AVRenderer.h"
 #include "platform/MpvPlayer.h"
 #include "render/DirectXHelper.h"
 
@@ -42,7 +43,13 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   TKLDDXAllocator(const TKLDDXAllocator&) = delete;
   TKLDDXAllocator& operator=(const TKLDDXAllocator&) = delete;
 
+  // Opens the file on the calling thread (tests, the benchmark).
   bool Open();
+  // Opens on a thread of the player's own, so the frame loop keeps drawing while a file loads;
+  // PollOpen (main thread) finishes the open, applies what was asked meanwhile and starts it.
+  void StartOpen();
+  enum OpenState { OPEN_LOADING, OPEN_READY, OPEN_FAILED };
+  OpenState PollOpen();
   bool Run();
   bool Pause();
   bool StopGraph();
@@ -69,6 +76,8 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   void* Owner() const { return owner_; }
   void SetOwner(void* owner) { owner_ = owner; }
   int Stage() const { return stage_; }
+  // A frame has been rendered since the file opened.
+  bool HasFrame();
   int VideoWidth() const { return videoWidth_; }
   int VideoHeight() const { return videoHeight_; }
   float AspectRatio() const { return aspectRatio_; }
@@ -82,7 +91,9 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   // The latest frame's pixels (bgr0) under the lock; false before the first frame.
   bool CopyFrame(std::vector<uint32_t>& pixels, int& width, int& height);
   // The overall audio level in dB, when the player measures it.
-  bool AudioLevel(double& decibels) { return player_ && player_->AudioLevel(decibels); }
+  bool AudioLevel(double& decibels) { return ready_ && player_ && player_->AudioLevel(decibels); }
+  // Per channel, 0 (silence) … 1 (full scale), from the levels the player measures.
+  bool AudioLevels(float& left, float& right);
   void SetClock(Clock clock) { clock_ = std::move(clock); }
 
   // The helper's factory: open, then run; null on failure (the stage stays in the helper).
@@ -90,7 +101,12 @@ class TKLDDXAllocator : public TKLDDXPlayer {
 
  private:
   void SetStage(int stage);
+  bool OpenFile();
+  void CloseGraph();
+  void WriteVolume(int volume);
   void PresenterLoop();
+  // Audio players: reads the measured levels every few tens of milliseconds, off the frame.
+  void LevelLoop();
   void StopPresenter();
   void Throttle();
   void ApplyVolume(int volume);
@@ -98,7 +114,17 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   std::string fileName_;
   bool videoMode_;
   void* owner_ = nullptr;
-  int stage_ = 0;
+  std::atomic<int> stage_{0};
+  // The opening thread's result: 0 still opening, 1 opened, -1 failed.
+  std::thread opener_;
+  std::atomic<int> openResult_{0};
+  // Main thread: the open has been finished (or failed) and mpv may be called.
+  bool ready_ = false;
+  bool failed_ = false;
+  // What was asked while the file was still opening.
+  bool wantPaused_ = false;
+  int pendingVolume_ = 0;
+  bool volumePending_ = false;
   Clock clock_;
   std::unique_ptr<TKLDMpvPlayer> player_;
   std::unique_ptr<TKLDDXSprite> frameSprite_;
@@ -115,6 +141,9 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   bool quit_ = false;
   std::thread presenter_;
   std::atomic<int> framesPresented_{0};
+  std::atomic<float> levelLeft_{0};
+  std::atomic<float> levelRight_{0};
+  std::atomic<bool> levelsMeasured_{false};
 
   int videoWidth_ = 0;
   int videoHeight_ = 0;
@@ -133,5 +162,51 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   size_t fadeStep_ = 0;
   uint32_t fadeNext_ = 0;
 };
+
+// The renderers' player on the device helper's slots: the helper creates (and, on a lost device,
+// releases) the allocator; this forwards the renderer's calls to it while the slot still holds it.
+// Without a helper (tests, tools) it owns its allocator itself.
+class TKLDHelperPlayer : public TKLDMediaPlayer {
+ public:
+  // Starts opening the file in the background; null (with the stage) when no player can be made.
+  static std::unique_ptr<TKLDMediaPlayer> Open(const std::string& url, bool video, uint8_t& stage);
+  TKLDHelperPlayer(std::unique_ptr<TKLDDXAllocator> owned, TKLDDXAllocator* inHelper);
+  ~TKLDHelperPlayer() override;
+
+  bool Run() override;
+  bool Pause() override;
+  int Duration() override;
+  int GetPosition() override;
+  bool Seek(int seconds) override;
+  bool SetVolume(int volume) override;
+  void Mute() override;
+  void Unmute() override;
+  void FadeMute() override;
+  void FadeUnmute() override;
+  bool Fading() override;
+  bool PollCompleted() override;
+  bool Loading() override;
+  bool Failed(uint8_t& stage) override;
+  bool Lost() override;
+  void Detach() override;
+  bool Attach() override;
+  void RenderVideo(const TKLDRect& rect, std::optional<uint32_t> backColour) override;
+  bool AudioLevels(float& left, float& right) override;
+
+  // The allocator while it is still there.
+  TKLDDXAllocator* Allocator();
+
+ private:
+  TKLDDXPlayer* SlotContent() const;
+  std::unique_ptr<TKLDDXPlayer> owned_;
+  TKLDDXAllocator* player_;
+  bool video_;
+  // Made by the device helper (and so in one of its slots unless detached).
+  bool managed_;
+  bool completedReported_ = false;
+};
+
+// Makes the video and visualisation renderers play through TKLDHelperPlayer.
+void InstallHelperPlayers();
 
 }  // namespace lorvane

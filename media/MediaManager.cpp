@@ -374,6 +374,7 @@ void TKLDMediaManager::UpdateStreams() {
   SetMetaValue("media.current.volume", std::to_string(volume_));
   if (TKLDMediaStream* primary = ExistingPrimary()) primary->Renderer()->Update();
   if (TKLDMediaStream* secondary = ExistingSecondary()) secondary->Renderer()->Update();
+  TKLDVisualisationRenderer::UpdateFading();
 }
 
 void TKLDMediaManager::RaiseEvent(const std::string& name) {

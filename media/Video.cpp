@@ -1,7 +1,5 @@
 #include "media/Video.h"
 
-#include <algorithm>
-
 #include "base/Logging.h"
 #include "base/Timing.h"
 #include "media/MediaManager.h"
@@ -9,16 +7,6 @@
 namespace lorvane {
 
 namespace {
-
-TKLDMediaPlayerFactory& VideoFactory() {
-  static TKLDMediaPlayerFactory factory;
-  return factory;
-}
-
-TKLDMediaPlayerFactory& VisualisationFactory() {
-  static TKLDMediaPlayerFactory factory;
-  return factory;
-}
 
 uint8_t ErrorFromStage(uint8_t stage) {
   switch (stage) {
@@ -30,78 +18,14 @@ uint8_t ErrorFromStage(uint8_t stage) {
   }
 }
 
-uint32_t ClockNow() {
-  TKLDTimer* timer = Timer();
-  return timer ? timer->Now() : SystemMilliseconds();
-}
-
-bool ClockElapsed(uint32_t since, uint32_t interval) {
-  TKLDTimer* timer = Timer();
-  if (timer) return timer->Elapsed(since, interval);
-  return SystemMilliseconds() - since >= interval;
-}
-
 }  // namespace
 
-void SetVideoPlayerFactory(TKLDMediaPlayerFactory factory) { VideoFactory() = std::move(factory); }
-void SetVisualisationPlayerFactory(TKLDMediaPlayerFactory factory) {
-  VisualisationFactory() = std::move(factory);
-}
-bool HasVideoPlayerFactory() { return static_cast<bool>(VideoFactory()); }
-bool HasVisualisationPlayerFactory() { return static_cast<bool>(VisualisationFactory()); }
-
-std::unique_ptr<TKLDMediaPlayer> OpenVideoPlayer(const std::string& url, uint8_t& stage) {
-  if (!VideoFactory()) {
-    stage = TKLDMediaPlayer::STAGE_INSTALLATION;
-    return nullptr;
-  }
-  return VideoFactory()(url, stage);
-}
-
-std::unique_ptr<TKLDMediaPlayer> OpenVisualisationPlayer(const std::string& url, uint8_t& stage) {
-  if (!VisualisationFactory()) {
-    stage = TKLDMediaPlayer::STAGE_INSTALLATION;
-    return nullptr;
-  }
-  return VisualisationFactory()(url, stage);
-}
-
-TKLDPlayerSlot& VideoPlayerSlot() {
-  static TKLDPlayerSlot slot;
-  return slot;
-}
-
-TKLDPlayerSlot& VisualisationPlayerSlot() {
-  static TKLDPlayerSlot slot;
-  return slot;
-}
-
-TKLDVideoRenderer::~TKLDVideoRenderer() {
-  if (VideoPlayerSlot().owner == this) VideoPlayerSlot().Release();
-}
-
-TKLDMediaPlayer* TKLDVideoRenderer::Player() const {
-  return VideoPlayerSlot().owner == this ? VideoPlayerSlot().player.get() : nullptr;
-}
-
-int TKLDVideoRenderer::GetDuration() {
-  TKLDMediaPlayer* player = Player();
-  return player ? player->Duration() : 0;
-}
-
-int TKLDVideoRenderer::GetPosition() {
-  TKLDMediaPlayer* player = Player();
-  return player ? player->GetPosition() : 0;
-}
+TKLDVideoRenderer::TKLDVideoRenderer(TKLDMediaStream& stream)
+    : TKLDPlayerRenderer(stream, VideoPlayerSlot()) {}
 
 void TKLDVideoRenderer::SetVolume(int volume) {
   TKLDAVRenderer::SetVolume(volume);
   if (TKLDMediaPlayer* player = Player()) player->SetVolume(volume * 100);
-}
-
-void TKLDVideoRenderer::Update() {
-  TKLDMediaPlayer* player = Player();
-  if (player && player->PollCompleted()) NotifyStream(RENDERER_EVENT_FINISHED);
 }
 
 void TKLDVideoRenderer::Render(const TKLDRect& rect) {
@@ -113,35 +37,43 @@ void TKLDVideoRenderer::Render(const TKLDRect& rect) {
 bool TKLDVideoRenderer::Play() {
   const TKLDMediaItem* item = Playlist().Current();
   if (!item) return false;
-  TKLDPlayerSlot& slot = VideoPlayerSlot();
-  if (slot.player) {
-    if (slot.owner == this) {
-      slot.player->Run();
-    } else {
-      TKLDAVRenderer* owner = slot.owner;
-      slot.Release();
-      if (owner) owner->Stream().HandleRendererEvent(RENDERER_EVENT_TAKEN_OVER);
-    }
-  }
-  if (!slot.player) {
+  if (TKLDMediaPlayer* player = SlotPlayer()) {
+    player->Run();
+  } else {
+    TakeSlot();
     if (!HasVideoPlayerFactory()) {
       LogError("Video playback is not available: no video player in this build");
       SetStreamError(STREAM_ERROR_INSTALLATION);
       return false;
     }
     uint8_t stage = TKLDMediaPlayer::STAGE_NONE;
-    std::unique_ptr<TKLDMediaPlayer> player = OpenVideoPlayer(item->URL, stage);
-    if (!player) {
+    std::unique_ptr<TKLDMediaPlayer> opened = OpenVideoPlayer(item->URL, stage);
+    if (!opened) {
       SetStreamError(ErrorFromStage(stage));
       return false;
     }
-    player->SetVolume(Volume() * 100);
-    if (IsMuted()) player->Mute();
-    slot.player = std::move(player);
-    slot.owner = this;
+    Adopt(std::move(opened), Volume() * 100);
   }
-  if (TKLDTimer* timer = Timer()) timer->VideoStarted();
+  // A file still opening has no frames to pace the interface by: the clock waits for them only
+  // once it has opened (Opened).
+  TKLDMediaPlayer* player = SlotPlayer();
+  if (!player->Loading())
+    if (TKLDTimer* timer = Timer()) timer->VideoStarted();
   return true;
+}
+
+void TKLDVideoRenderer::Opened() {
+  if (StreamPlaying())
+    if (TKLDTimer* timer = Timer()) timer->VideoStarted();
+}
+
+void TKLDVideoRenderer::OpenFailed(uint8_t stage) {
+  if (TKLDTimer* timer = Timer()) timer->VideoStopped();
+  const uint8_t error = ErrorFromStage(stage);
+  NotifyStream(RENDERER_EVENT_STOP);
+  // The stream has stopped; the error it shows is the stage's.
+  SetStreamError(error);
+  Stream().ShowError();
 }
 
 bool TKLDVideoRenderer::Pause() {
@@ -153,36 +85,14 @@ bool TKLDVideoRenderer::Pause() {
 }
 
 bool TKLDVideoRenderer::Stop() {
-  if (VideoPlayerSlot().owner == this) VideoPlayerSlot().Release();
+  if (slot_.owner == this) slot_.Release();
   if (TKLDTimer* timer = Timer()) timer->VideoStopped();
   return true;
 }
 
-bool TKLDVideoRenderer::PlayNext() {
-  Stop();
-  return Play();
-}
-
-bool TKLDVideoRenderer::PlayPrevious() {
-  Stop();
-  return Play();
-}
-
-bool TKLDVideoRenderer::Skip(int seconds) {
+void TKLDVideoRenderer::BeforeSkip() {
   if (TKLDTimer* timer = Timer()) timer->VideoStarted();
-  if (skipStarted_ && !ClockElapsed(lastSkipTime_, kSkipInterval)) return true;
-  TKLDMediaPlayer* player = Player();
-  if (!player) return false;
-  skipStarted_ = true;
-  lastSkipTime_ = ClockNow();
-  const int target = seconds > 0 ? std::min(player->GetPosition() + seconds, player->Duration())
-                                 : std::max(player->GetPosition() + seconds, 0);
-  player->Seek(target);
-  return true;
 }
-
-bool TKLDVideoRenderer::SkipForward() { return Skip(30); }
-bool TKLDVideoRenderer::SkipBack() { return Skip(-10); }
 
 bool TKLDVideoRenderer::Mute() {
   TKLDMediaPlayer* player = Player();

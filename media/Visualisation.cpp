@@ -1,45 +1,67 @@
 #include "media/Visualisation.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "base/Logging.h"
-#include "base/Timing.h"
 #include "media/MediaManager.h"
 
 namespace lorvane {
 
 namespace {
 
-bool SkipAllowed(bool started, uint32_t since) {
-  if (!started) return true;
-  TKLDTimer* timer = Timer();
-  return timer ? timer->Elapsed(since, kSkipInterval) : SystemMilliseconds() - since >= kSkipInterval;
+// The one player fading out, with the renderer it belonged to.
+struct TKLDFadingSlot {
+  std::unique_ptr<TKLDMediaPlayer> player;
+  TKLDAVRenderer* owner = nullptr;
+  bool pauseAtEnd = false;
+};
+
+TKLDFadingSlot& Fading() {
+  static TKLDFadingSlot fading;
+  return fading;
 }
 
-uint32_t ClockNow() {
-  TKLDTimer* timer = Timer();
-  return timer ? timer->Now() : SystemMilliseconds();
+// Ends the fade now: a paused player goes back to the slot (or is released when the slot has
+// been taken meanwhile), a stopped one is released.
+void FinishFading() {
+  TKLDFadingSlot& fading = Fading();
+  if (!fading.player) return;
+  TKLDPlayerSlot& slot = VisualisationPlayerSlot();
+  if (fading.pauseAtEnd && !slot.player && fading.player->Attach()) {
+    fading.player->Pause();
+    slot.player = std::move(fading.player);
+    slot.owner = fading.owner;
+  }
+  fading.player.reset();
+  fading.owner = nullptr;
+  fading.pauseAtEnd = false;
 }
 
 }  // namespace
 
+TKLDVisualisationRenderer::TKLDVisualisationRenderer(TKLDMediaStream& stream)
+    : TKLDPlayerRenderer(stream, VisualisationPlayerSlot()) {}
+
 TKLDVisualisationRenderer::~TKLDVisualisationRenderer() {
-  if (VisualisationPlayerSlot().owner == this) VisualisationPlayerSlot().Release();
+  if (Fading().owner == this) {
+    Fading().pauseAtEnd = false;
+    FinishFading();
+  }
 }
+
+void TKLDVisualisationRenderer::UpdateFading() {
+  TKLDFadingSlot& fading = Fading();
+  if (!fading.player) return;
+  fading.player->PollCompleted();
+  if (!fading.player->Fading()) FinishFading();
+}
+
+TKLDMediaPlayer* TKLDVisualisationRenderer::FadingPlayer() { return Fading().player.get(); }
 
 TKLDMediaPlayer* TKLDVisualisationRenderer::Player() const {
-  return VisualisationPlayerSlot().owner == this ? VisualisationPlayerSlot().player.get() : nullptr;
-}
-
-int TKLDVisualisationRenderer::GetDuration() {
-  TKLDMediaPlayer* player = Player();
-  return player ? player->Duration() : 0;
-}
-
-int TKLDVisualisationRenderer::GetPosition() {
-  TKLDMediaPlayer* player = Player();
-  return player ? player->GetPosition() : 0;
+  if (TKLDMediaPlayer* player = SlotPlayer()) return player;
+  const TKLDFadingSlot& fading = Fading();
+  return fading.owner == this && fading.pauseAtEnd ? fading.player.get() : nullptr;
 }
 
 void TKLDVisualisationRenderer::SetVolume(int volume) {
@@ -49,34 +71,55 @@ void TKLDVisualisationRenderer::SetVolume(int volume) {
 
 void TKLDVisualisationRenderer::Close() { frameCounter_ = 0; }
 
-void TKLDVisualisationRenderer::Update() {
-  TKLDMediaPlayer* player = Player();
-  if (player && player->PollCompleted()) NotifyStream(RENDERER_EVENT_FINISHED);
-}
-
 void TKLDVisualisationRenderer::Render(const TKLDRect& rect) {
   TKLDAVRenderer::Render(rect);
   if (StreamStopped()) return;
   ++frameCounter_;
-  // The picture comes with the player; without one the window shows only the base behaviour.
-  if (TKLDMediaPlayer* player = Player()) player->RenderVideo(rect, BackColour());
+}
+
+void TKLDVisualisationRenderer::FadeOut(bool pauseAtEnd) {
+  TKLDMediaPlayer* player = SlotPlayer();
+  if (!player) return;
+  if (!IsMuted()) player->FadeMute();
+  if (!player->Fading()) {
+    // Nothing to wait for (muted already, or a player without fades).
+    if (pauseAtEnd) player->Pause();
+    else slot_.Release();
+    return;
+  }
+  FinishFading();  // at most one player fades
+  TKLDFadingSlot& fading = Fading();
+  player->Detach();
+  fading.player = std::move(slot_.player);
+  fading.owner = this;
+  fading.pauseAtEnd = pauseAtEnd;
+  slot_.Release();
 }
 
 bool TKLDVisualisationRenderer::Play() {
   const TKLDMediaItem* item = Playlist().Current();
   if (!item) return false;
-  TKLDPlayerSlot& slot = VisualisationPlayerSlot();
-  if (slot.player) {
-    if (slot.owner == this) {
-      slot.player->Run();
-      if (!IsMuted()) slot.player->FadeUnmute();
-    } else {
-      TKLDAVRenderer* owner = slot.owner;
-      slot.Release();
+  TKLDFadingSlot& fading = Fading();
+  if (fading.player && fading.pauseAtEnd) {
+    if (fading.owner == this && !slot_.player && fading.player->Attach()) {
+      // Resumed while the pause was still fading: take the player back and fade up again.
+      slot_.player = std::move(fading.player);
+      slot_.owner = this;
+      fading.owner = nullptr;
+      fading.pauseAtEnd = false;
+    } else if (fading.owner != this) {
+      // The other stream's paused music is taken over; it may finish fading out.
+      TKLDAVRenderer* owner = fading.owner;
+      fading.pauseAtEnd = false;
       if (owner) owner->Stream().HandleRendererEvent(RENDERER_EVENT_TAKEN_OVER);
     }
   }
-  if (slot.player) return true;
+  if (TKLDMediaPlayer* player = SlotPlayer()) {
+    player->Run();
+    if (!IsMuted()) player->FadeUnmute();
+    return true;
+  }
+  TakeSlot();
   if (!HasVisualisationPlayerFactory()) {
     LogError("Audio playback is not available: no audio player in this build");
     SetStreamError(STREAM_ERROR_NONE);
@@ -88,53 +131,29 @@ bool TKLDVisualisationRenderer::Play() {
     SetStreamError(STREAM_ERROR_NONE);
     return false;
   }
-  player->SetVolume(Volume() * 100);
-  if (IsMuted()) player->Mute();
-  slot.player = std::move(player);
-  slot.owner = this;
+  Adopt(std::move(player), Volume() * 100);
   return true;
 }
 
+void TKLDVisualisationRenderer::OpenFailed(uint8_t /*stage*/) {
+  // Music that cannot be played shows nothing: the stream moves on to the next track.
+  SetStreamError(STREAM_ERROR_NONE);
+  NotifyStream(RENDERER_EVENT_FINISHED);
+}
+
 bool TKLDVisualisationRenderer::Pause() {
-  TKLDMediaPlayer* player = Player();
-  if (!player) return false;
-  if (!IsMuted()) player->FadeMute();
-  player->Pause();
+  if (!SlotPlayer()) return Player() != nullptr;  // already fading out to a pause
+  FadeOut(true);
   return true;
 }
 
 bool TKLDVisualisationRenderer::Stop() {
-  if (TKLDMediaPlayer* player = Player()) {
-    if (!IsMuted()) player->FadeMute();
-    VisualisationPlayerSlot().Release();
-  }
+  TKLDFadingSlot& fading = Fading();
+  // A pause still fading out becomes a stop: the player is released when it ends.
+  if (fading.owner == this) fading.pauseAtEnd = false;
+  FadeOut(false);
   return true;
 }
-
-bool TKLDVisualisationRenderer::PlayNext() {
-  Stop();
-  return Play();
-}
-
-bool TKLDVisualisationRenderer::PlayPrevious() {
-  Stop();
-  return Play();
-}
-
-bool TKLDVisualisationRenderer::Skip(int seconds) {
-  if (!SkipAllowed(skipStarted_, lastSkipTime_)) return true;
-  TKLDMediaPlayer* player = Player();
-  if (!player) return false;
-  skipStarted_ = true;
-  lastSkipTime_ = ClockNow();
-  const int target = seconds > 0 ? std::min(player->GetPosition() + seconds, player->Duration())
-                                 : std::max(player->GetPosition() + seconds, 0);
-  player->Seek(target);
-  return true;
-}
-
-bool TKLDVisualisationRenderer::SkipForward() { return Skip(30); }
-bool TKLDVisualisationRenderer::SkipBack() { return Skip(-10); }
 
 bool TKLDVisualisationRenderer::Mute() {
   TKLDMediaPlayer* player = Player();

@@ -1,43 +1,53 @@
 #pragma once
-// Audio files and playlists: the sound plays through the visualisation player (see Video.h for
-// the player interface and its factory) while the window shows a visualisation. Until a factory
-// is installed, Play fails with "Audio playback is not available: no audio player in this build"
-// at ERROR and no user-visible error (a failed music player never shows one).
+// Audio files and playlists: the sound plays through the visualisation player (see AVRenderer.h
+// for the player interface and its factory) while the window shows a visualisation. Until a
+// factory is installed, Play fails with "Audio playback is not available: no audio player in this
+// build" at ERROR and no user-visible error (a failed music player never shows one).
+//
+// Pausing and stopping fade the music out over about 0.7 s without holding up a frame: the state
+// changes at once and the fading player leaves the slot (so Play, a takeover and the per-frame
+// polling no longer see it); when its ramp ends it is paused and put back, or released. A Play
+// during a pause's ramp takes it back and fades up again. At most one player fades at a time.
 #include <cstdint>
+#include <memory>
 
-#include "media/Video.h"
+#include "media/AVRenderer.h"
 
 namespace lorvane {
 
-class TKLDVisualisationRenderer : public TKLDAVRenderer {
+class TKLDVisualisationEffect;
+
+class TKLDVisualisationRenderer : public TKLDPlayerRenderer {
  public:
-  using TKLDAVRenderer::TKLDAVRenderer;
+  explicit TKLDVisualisationRenderer(TKLDMediaStream& stream);
   ~TKLDVisualisationRenderer() override;
 
-  int GetDuration() override;
-  int GetPosition() override;
   void SetVolume(int volume) override;
   void Close() override;
-  void Update() override;
   void Render(const TKLDRect& rect) override;
   bool Play() override;
   bool Pause() override;
   bool Stop() override;
-  bool PlayNext() override;
-  bool PlayPrevious() override;
-  bool SkipForward() override;
-  bool SkipBack() override;
   bool Mute() override;
   bool Unmute() override;
 
-  TKLDMediaPlayer* Player() const;
+  // The slot's player, or this renderer's player while a pause fades it out.
+  TKLDMediaPlayer* Player() const override;
   // Frames drawn since the visualisation was made.
   int FrameCounter() const { return frameCounter_; }
 
+  // Once a frame (the media manager's update): steps the fading player and finishes it when its
+  // ramp is over.
+  static void UpdateFading();
+  // The player fading out now, if any.
+  static TKLDMediaPlayer* FadingPlayer();
+
+ protected:
+  void OpenFailed(uint8_t stage) override;
+
  private:
-  bool Skip(int seconds);
-  uint32_t lastSkipTime_ = 0;
-  bool skipStarted_ = false;
+  // Fades the slot's player out and moves it aside; pauseAtEnd keeps it for a resume.
+  void FadeOut(bool pauseAtEnd);
   int frameCounter_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <vector>
@@ -12,6 +13,8 @@
 namespace lorvane {
 
 namespace {
+
+bool ParseLevel(const std::string& text, double& decibels);
 
 std::string Text(int code) { return mpv_error_string(code); }
 
@@ -172,7 +175,12 @@ bool TKLDMpvPlayer::Load(const std::string& fileName, TKLDMpvFileInfo& info, std
       error = "timed out while opening the file";
       return false;
     }
-    mpv_event* event = mpv_wait_event(handle_, left);
+    if (cancel_) {
+      error = "opening cancelled";
+      return false;
+    }
+    // Short waits, so that a cancel from the owner is seen soon.
+    mpv_event* event = mpv_wait_event(handle_, std::min(left, 0.05));
     if (event->event_id == MPV_EVENT_END_FILE) {
       auto* end = static_cast<mpv_event_end_file*>(event->data);
       error = end->reason == MPV_END_FILE_REASON_ERROR ? Text(end->error) : "playback ended while opening";
@@ -270,15 +278,49 @@ bool TKLDMpvPlayer::GetVolume(double& volume, std::string& error) {
 }
 
 bool TKLDMpvPlayer::AudioLevel(double& decibels) {
-  if (!handle_) return false;
-  std::string value = PropertyString(handle_, "af-metadata/vis/lavfi.astats.Overall.RMS_level");
-  if (value.empty()) return false;
+  double left = 0, right = 0;
+  if (!ChannelLevels(left, right)) return false;
+  decibels = std::max(left, right);
+  return true;
+}
+
+namespace {
+
+// astats writes "-inf" for digital silence.
+bool ParseLevel(const std::string& text, double& decibels) {
+  if (text.empty()) return false;
+  if (text.find("inf") != std::string::npos) {
+    decibels = -120;
+    return true;
+  }
   try {
-    decibels = std::stod(value);
+    decibels = std::stod(text);
   } catch (...) {
-    return false;  // "-inf" for silence and the like
+    return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool TKLDMpvPlayer::ChannelLevels(double& left, double& right) {
+  if (!handle_) return false;
+  // The whole map: asking for one of its dotted keys as a sub-property crashes libmpv 0.35.
+  mpv_node node;
+  if (mpv_get_property(handle_, "af-metadata/vis", MPV_FORMAT_NODE, &node) < 0) return false;
+  bool haveLeft = false, haveRight = false;
+  if (node.format == MPV_FORMAT_NODE_MAP) {
+    for (int i = 0; i < node.u.list->num; ++i) {
+      const std::string key = node.u.list->keys[i];
+      const mpv_node& value = node.u.list->values[i];
+      if (value.format != MPV_FORMAT_STRING) continue;
+      if (key == "lavfi.astats.1.RMS_level") haveLeft = ParseLevel(value.u.string, left);
+      if (key == "lavfi.astats.2.RMS_level") haveRight = ParseLevel(value.u.string, right);
+    }
+  }
+  mpv_free_node_contents(&node);
+  if (haveLeft && !haveRight) right = left;
+  return haveLeft;
 }
 
 bool TKLDMpvPlayer::PollEnded() {

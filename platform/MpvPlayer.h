@@ -2,6 +2,7 @@
 // One libmpv player: the mpv handle and its software render context behind a small RAII class.
 // The handle is created and loaded on the owner's thread; frames are rendered on whatever thread
 // the owner chooses after the update callback (which only signals) has fired.
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -45,6 +46,8 @@ class TKLDMpvPlayer {
   // Loads the file paused and waits until it is loaded and, with video, its first frame's format
   // is known. error receives mpv's own text when the file cannot be played.
   bool Load(const std::string& fileName, TKLDMpvFileInfo& info, std::string& error, int timeoutMs = 10000);
+  // Makes a Load running on another thread give up within a few tens of milliseconds.
+  void Cancel() { cancel_ = true; }
 
   // Renders the waiting frame, if any, into bgr0 pixels; false when no new frame waited.
   bool RenderIfReady(void* pixels, int width, int height, int stride);
@@ -57,6 +60,9 @@ class TKLDMpvPlayer {
   bool GetVolume(double& volume, std::string& error);
   // The overall RMS level of the last decoded audio in dB (false when not measured yet).
   bool AudioLevel(double& decibels);
+  // The RMS levels of the first two channels in dB (a mono file gives the same for both); false
+  // when not measured yet. Silence is reported as -120.
+  bool ChannelLevels(double& left, double& right);
   // Takes waiting events without blocking; true when the file reached its end (or failed).
   bool PollEnded();
 
@@ -74,6 +80,7 @@ class TKLDMpvPlayer {
   mpv_render_context* render_ = nullptr;
   std::function<void()> onUpdate_;
   bool video_ = true;
+  std::atomic<bool> cancel_{false};
 };
 
 }  // namespace lorvane

@@ -774,6 +774,12 @@ bool TKLDDirectXHelper::CreateVisualisationPlayer(const std::string& fileName) {
   return visualisationPlayer_ != nullptr;
 }
 
+bool TKLDDirectXHelper::AttachVisualisationPlayer(std::unique_ptr<TKLDDXPlayer>& player) {
+  if (visualisationPlayer_ || !player) return false;
+  visualisationPlayer_ = std::move(player);
+  return true;
+}
+
 void TKLDDirectXHelper::ReleaseVideoPlayer() {
   if (!videoPlayer_) return;
   videoPlayer_->Shutdown();

@@ -336,12 +336,18 @@ class TKLDDirectXHelper {
   // Player slots: the media subsystem fills them through these factories.
   using PlayerFactory = std::unique_ptr<TKLDDXPlayer> (*)(const std::string& fileName, bool video);
   void SetPlayerFactory(PlayerFactory factory) { playerFactory_ = factory; }
+  bool HasPlayerFactory() const { return playerFactory_ != nullptr; }
   bool CreateVideoPlayer(const std::string& fileName);
   bool CreateVisualisationPlayer(const std::string& fileName);
   void ReleaseVideoPlayer();
   void ReleaseVisualisationPlayer();
   TKLDDXPlayer* VideoPlayer() const { return videoPlayer_.get(); }
   TKLDDXPlayer* VisualisationPlayer() const { return visualisationPlayer_.get(); }
+  // A music player fading out leaves the slot (so a new one can start at once) and may come
+  // back when a pause's fade is cancelled; Attach fails while the slot is taken.
+  std::unique_ptr<TKLDDXPlayer> DetachVisualisationPlayer() { return std::move(visualisationPlayer_); }
+  bool AttachVisualisationPlayer(std::unique_ptr<TKLDDXPlayer>& player);
+  // Written by a player's opening thread, read by the frame.
   int VideoStage() const { return videoStage_; }
   void SetVideoStage(int stage) { videoStage_ = stage; }
 
@@ -406,7 +412,7 @@ class TKLDDirectXHelper {
   std::vector<uint32_t> lastFrame_;
   int lastFrameWidth_ = 0;
   int lastFrameHeight_ = 0;
-  int videoStage_ = 0;
+  std::atomic<int> videoStage_{0};
   PlayerFactory playerFactory_ = nullptr;
   std::unique_ptr<TKLDDXPlayer> videoPlayer_;
   std::unique_ptr<TKLDDXPlayer> visualisationPlayer_;
