@@ -4,6 +4,9 @@
 
 #include "base/Logging.h"
 #include "media/MediaManager.h"
+#include "platform/VisualisationEffect.h"
+#include "render/DirectXHelper.h"
+#include "render/Random.h"
 
 namespace lorvane {
 
@@ -39,8 +42,15 @@ void FinishFading() {
 
 }  // namespace
 
+constexpr int kCanvasSize = 512;
+
 TKLDVisualisationRenderer::TKLDVisualisationRenderer(TKLDMediaStream& stream)
-    : TKLDPlayerRenderer(stream, VisualisationPlayerSlot()) {}
+    : TKLDPlayerRenderer(stream, VisualisationPlayerSlot()) {
+  if (TKLDDirectXHelper* helper = DirectXHelper()) {
+    canvas_ = helper->SpriteManager().CreateSprite(kCanvasSize, kCanvasSize);
+    if (canvas_) canvas_->SetAlphaChannel(false);
+  }
+}
 
 TKLDVisualisationRenderer::~TKLDVisualisationRenderer() {
   if (Fading().owner == this) {
@@ -69,12 +79,42 @@ void TKLDVisualisationRenderer::SetVolume(int volume) {
   if (TKLDMediaPlayer* player = Player()) player->SetVolume(static_cast<int>(std::floor(volume * 100.0)));
 }
 
-void TKLDVisualisationRenderer::Close() { frameCounter_ = 0; }
+void TKLDVisualisationRenderer::Close() {
+  effect_.reset();
+  frameCounter_ = 0;
+}
 
 void TKLDVisualisationRenderer::Render(const TKLDRect& rect) {
   TKLDAVRenderer::Render(rect);
   if (StreamStopped()) return;
-  ++frameCounter_;
+  if (!effect_ && !effectFailed_) {
+    effect_ = std::make_unique<TKLDVisualisationEffect>();
+    if (!effect_->Valid()) {
+      effect_.reset();
+      effectFailed_ = true;
+      LogError("Alchemy visualisation is not available - please check WMP installation");
+    }
+    frameCounter_ = 0;
+  }
+  if (!effect_) return;
+  // The spectrum bytes are draws from the shared random source, as they always were (shuffles
+  // and pan and zoom see the same sequence); the measured levels give them their size.
+  TKLDLevelRecord record;
+  TKLDRandom& random = KLDRandom();
+  for (auto* bytes : {record.frequency, record.waveform})
+    for (int channel = 0; channel < 2; ++channel)
+      for (int i = 0; i < TKLDLevelRecord::kSamples; ++i) bytes[channel][i] = static_cast<uint8_t>(random.Int(255));
+  record.state = StreamStopped() ? 0 : StreamState() == STREAM_PAUSED ? 1 : 2;
+  record.timeStamp = ++frameCounter_;
+  if (TKLDMediaPlayer* player = Player()) record.measured = player->AudioLevels(record.left, record.right);
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!helper || !canvas_) return;
+  if (!helper->SpriteManager().GetTexture(canvas_.get())) return;
+  if (canvas_->OpenDC()) {
+    effect_->Render(canvas_->DC(), kCanvasSize, kCanvasSize, record);
+    canvas_->CloseDC();
+  }
+  helper->RenderSprite(canvas_.get(), {rect.X, rect.Y, rect.Right(), rect.Bottom()});
 }
 
 void TKLDVisualisationRenderer::FadeOut(bool pauseAtEnd) {

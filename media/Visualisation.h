@@ -15,6 +15,7 @@
 
 namespace lorvane {
 
+class TKLDDXSprite;
 class TKLDVisualisationEffect;
 
 class TKLDVisualisationRenderer : public TKLDPlayerRenderer {
@@ -35,6 +36,9 @@ class TKLDVisualisationRenderer : public TKLDPlayerRenderer {
   TKLDMediaPlayer* Player() const override;
   // Frames drawn since the visualisation was made.
   int FrameCounter() const { return frameCounter_; }
+  // The effect while it exists (made on the first drawn frame) and the canvas it paints.
+  TKLDVisualisationEffect* Effect() const { return effect_.get(); }
+  bool EffectFailed() const { return effectFailed_; }
 
   // Once a frame (the media manager's update): steps the fading player and finishes it when its
   // ramp is over.
@@ -49,6 +53,10 @@ class TKLDVisualisationRenderer : public TKLDPlayerRenderer {
   // Fades the slot's player out and moves it aside; pauseAtEnd keeps it for a resume.
   void FadeOut(bool pauseAtEnd);
   int frameCounter_ = 0;
+  // 512 x 512 without alpha, made with the renderer when a display exists.
+  std::unique_ptr<TKLDDXSprite> canvas_;
+  std::unique_ptr<TKLDVisualisationEffect> effect_;
+  bool effectFailed_ = false;
 };
 
 }  // namespace lorvane
