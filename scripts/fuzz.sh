@@ -47,7 +47,7 @@ for t in $targets; do
   for f in $(seeds "$t"); do cp "$f" "$corpus/seed-$(basename "$f")"; done
   [ -d "fuzz/seeds/$t" ] && cp fuzz/seeds/"$t"/* "$corpus/"
   log=$build/findings/$t.log
-  if nice -n 19 "$build/fuzz/$t" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if nice -n 19 "$build/fuzz/$t" "$corpus" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
       -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "$t: ${runs:-?} runs, no finding"
