@@ -148,6 +148,8 @@ void TKLDApplicationManager::CreateManagers() {
   mediaManager_->SetLocationParser(mediaLocations_.get());
   if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
   if (!mediaSelection_) mediaSelection_ = std::make_unique<TKLDMediaSelection>();
+  // What the media grids browse is what the play functions take their playlists from.
+  mediaManager_->SetSelectionSource(&mediaSelection_->List());
   if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>();
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 

@@ -266,11 +266,12 @@ TKLDMediaStream* TKLDMediaManager::ExistingCurrentStream() const {
 }
 
 void TKLDMediaManager::SetSelection(const TKLDMediaItem* item) {
-  selection_.SetCurrent(item);
+  TKLDPlaylist& list = SelectionList();
+  list.SetCurrent(item);
   // An item from another list (a copy) is found by its URL.
-  if (!selection_.HasCurrent() && item)
-    if (const TKLDMediaItem* same = selection_.FindByURL(item->URL)) selection_.SetCurrent(same);
-  const TKLDMediaItem* selected = selection_.Current();
+  if (!list.HasCurrent() && item)
+    if (const TKLDMediaItem* same = list.FindByURL(item->URL)) list.SetCurrent(same);
+  const TKLDMediaItem* selected = list.Current();
   SetMetaValue("media.selection.name", selected ? selected->Caption : "");
   SetMetaValue("media.selection.url", selected ? selected->URL : "");
   SetMetaValue("media.selection.icon", selected ? selected->ImagePath : "");

@@ -179,9 +179,12 @@ class TKLDMediaManager {
   TKLDMediaStream* ExistingCurrentStream() const;
   TKLDMediaStreamList& Streams() { return streams_; }
 
-  TKLDPlaylist& SelectionList() { return selection_; }
+  TKLDPlaylist& SelectionList() { return selectionSource_ ? *selectionSource_ : selection_; }
+  // The list the media grids browse, when another owner keeps it (the application manager
+  // hands the grids' list over, so what the user chose is what plays); none = the manager's own.
+  void SetSelectionSource(TKLDPlaylist* list) { selectionSource_ = list; }
   void SetSelection(const TKLDMediaItem* item);
-  TKLDMediaItem* Selection() const { return selection_.Current(); }
+  TKLDMediaItem* Selection() const { return selectionSource_ ? selectionSource_->Current() : selection_.Current(); }
 
   bool Play(const std::string& selector);
   bool Pause(const std::string& selector);
@@ -228,6 +231,7 @@ class TKLDMediaManager {
   Context context_;
   TKLDMediaStreamList streams_;
   TKLDPlaylist selection_;
+  TKLDPlaylist* selectionSource_ = nullptr;
   int volume_ = 0;
   bool muted_ = false;
   TKLDMediaLocationParser* locationParser_ = nullptr;

@@ -47,6 +47,7 @@ void TKLDVisualisationEffect::Render(cairo_t* target, int width, int height, con
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
       cairo_surface_destroy(surface_);
       surface_ = nullptr;
+      failed_ = true;
       return;
     }
     width_ = width;

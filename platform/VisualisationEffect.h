@@ -33,7 +33,7 @@ class TKLDVisualisationEffect {
   TKLDVisualisationEffect& operator=(const TKLDVisualisationEffect&) = delete;
 
   // False when Cairo could not make the effect's own surface.
-  bool Valid() const { return surface_ != nullptr; }
+  bool Valid() const { return !failed_; }
   // Paints one frame over (0, 0, width, height) of the context.
   void Render(cairo_t* target, int width, int height, const TKLDLevelRecord& record);
   // The smoothed level the picture follows (0 … 1), for tests.
@@ -43,6 +43,7 @@ class TKLDVisualisationEffect {
   void Paint(int width, int height, const TKLDLevelRecord& record);
 
   cairo_surface_t* surface_ = nullptr;
+  bool failed_ = false;
   int width_ = 0;
   int height_ = 0;
   float energy_ = 0;

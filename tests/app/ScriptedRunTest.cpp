@@ -2,6 +2,7 @@
 // loop, the application manager, the interface and a script, wired the way main wires them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -583,6 +584,103 @@ TEST_F(KeyToFrameTest, AnIdleScreenIsNotDrawnAgainButTheKeyFrameIs) {
   EXPECT_EQ(manager->UIManager()->CurrentScreenName(), "music");
   EXPECT_GT(Difference(home, keyFrame), 0.2) << "the key's own frame shows the music screen";
   manager->CloseInterface();
+}
+
+
+// ---------------------------------------------------------------- playback
+
+// Films and music made with ffmpeg, played through the default theme on the small screen.
+class PlaybackRunTest : public ScriptedRunTest {
+ protected:
+  void AdjustPreferences(std::string& prefs) override { UseSmallScreen(prefs); }
+  void MakeMedia() {
+    fs::create_directories(base.File("films"));
+    fs::create_directories(base.File("songs"));
+    auto make = [this](const std::string& args, const std::string& name) {
+      std::string command = "ffmpeg -nostdin -loglevel error -y " + args + " '" + base.File(name) + "'";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    };
+    make("-f lavfi -i testsrc=size=320x240:rate=25:duration=6 -f lavfi -i sine=frequency=440:duration=6 "
+         "-c:v mpeg4 -c:a mp2 -shortest",
+         "films/a-film.mkv");
+    base.Write("films/b-notes.mkv", "not a film at all\n");
+    make("-f lavfi -i sine=frequency=440:duration=3 -c:a mp2", "films/c-tone.mkv");
+    make("-f lavfi -i sine=frequency=220:duration=6 -f lavfi -i sine=frequency=660:duration=6,volume=0.3 "
+         "-filter_complex [0][1]amerge=inputs=2 -c:a libmp3lame -b:a 64k",
+         "songs/a-song.mp3");
+    fs::copy_file(base.File("songs/a-song.mp3"), base.File("songs/b-song.mp3"));
+    base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Video><Directory>" + base.File("films") +
+                                     "</Directory></Video><Music><Directory>" + base.File("songs") +
+                                     "</Directory></Music></MediaLocations></MediaManager>");
+    // The user's player options: no sound card and no hardware decoding here.
+    base.Write("conf/mpv.conf", "ao=null\nhwdec=no\n");
+  }
+  static std::vector<uint32_t> Pixels(const std::string& png) {
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    std::string error;
+    EXPECT_TRUE(ReadPngFile(png, pixels, width, height, error)) << error;
+    return pixels;
+  }
+  static size_t Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) return a.size() + b.size();
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) differing += (a[i] & 0xFFFFFF) != (b[i] & 0xFFFFFF);
+    return differing;
+  }
+  // "00:00:03" as seconds; -1 when it is not a time.
+  static int Seconds(const std::string& line) {
+    size_t equals = line.find('=');
+    int h = 0, m = 0, sec = 0;
+    if (equals == std::string::npos || std::sscanf(line.c_str() + equals + 1, "%d:%d:%d", &h, &m, &sec) != 3) return -1;
+    return h * 3600 + m * 60 + sec;
+  }
+};
+
+TEST_F(PlaybackRunTest, AFilmAndMusicPlayAndBadFilesShowTheirErrorWhileTheRunGoesOn) {
+  MakeMedia();
+  const int kRight = 39, kUp = 38;
+  std::string script = Key(kDown) + Key(kEnter) + "wait 1000\nstate\n";
+  // The film, full screen, with its bar.
+  script += Key(kEnter) + "state\nwait 800\nmeta media.current.position\nscreenshot " + base.File("v1.png") +
+            "\nwait 1200\nmeta media.current.position\nscreenshot " + base.File("v2.png") + "\n";
+  script += Key(kEscape) + "wait 300\nstate\n";
+  // A file that is no film at all, then one with sound only: the error, then on as before.
+  for (int bad = 0; bad < 2; ++bad)
+    script += Key(kRight) + Key(kEnter) + "wait 1500\nstate\nmeta system.error.text\n" + Key(kEnter) +
+              "wait 200\nstate\n";
+  // Music from the first song of the folder, with the visualisation.
+  script += Key(kEscape) + Key(kUp) + Key(kEnter) + "wait 1000\n" + Key(kEnter) + "wait 1000\nstate\n";
+  script += "screenshot " + base.File("m1.png") + "\nwait 300\nscreenshot " + base.File("m2.png") + "\n";
+  script += "meta playlist.primary.itemcount\nmeta media.current.position\n";
+  // Back to browsing: the music plays on and the line at the bottom says so.
+  script += Key(kEscape) + "state\nwait 1200\nmeta media.current.position\nmeta media.primary.name\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  ASSERT_EQ(out.size(), 17u) << err;
+  EXPECT_EQ(out[0], "screen=videos focus=videosgrid");
+  EXPECT_EQ(out[1], "screen=video focus=videowindow");
+  const int first = Seconds(out[2]), second = Seconds(out[3]);
+  EXPECT_GE(first, 0);
+  EXPECT_GT(second, first) << out[2] << " then " << out[3];
+  EXPECT_EQ(out[4], "screen=videos focus=videosgrid") << "Back stops the film";
+  for (int bad = 0; bad < 2; ++bad) {
+    EXPECT_EQ(out[5 + bad * 3], "screen=error focus=errorok");
+    EXPECT_EQ(out[6 + bad * 3], "system.error.text=This file cannot be played");
+    EXPECT_EQ(out[7 + bad * 3], "screen=videos focus=videosgrid");
+  }
+  EXPECT_EQ(out[11], "screen=playing focus=visualwindow");
+  EXPECT_EQ(out[12], "playlist.primary.itemcount=2") << "the whole folder";
+  const int song = Seconds(out[13]);
+  EXPECT_EQ(out[14], "screen=music focus=musicgrid");
+  EXPECT_GT(Seconds(out[15]), song) << "the music plays on while browsing";
+  EXPECT_EQ(out[16], "media.primary.name=a-song");
+  // The film's frames move (testsrc counts and scrolls); so does the visualisation.
+  EXPECT_GT(Differing(Pixels(base.File("v1.png")), Pixels(base.File("v2.png"))), 2000u);
+  EXPECT_GT(Differing(Pixels(base.File("m1.png")), Pixels(base.File("m2.png"))), 2000u);
+  const std::string log = base.Read("logs/" + fs::directory_iterator(base.File("logs"))->path().filename().string());
+  EXPECT_NE(log.find("ERROR: Failed to render direct show file, error: "), std::string::npos);
+  EXPECT_NE(log.find("ERROR: Failed to build VMR9 compatible render graph for file (check codecs)"), std::string::npos);
+  EXPECT_EQ(log.find("Alchemy visualisation is not available"), std::string::npos);
 }
 
 }  // namespace
