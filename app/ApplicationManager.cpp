@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/ConsoleManager.h"
+#include "app/FolderLayout.h"
 #include "app/Settings.h"
 #include "base/KLDTypes.h"
 #include "base/Timing.h"
@@ -101,12 +102,20 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
   prefs_->SetDebugMode(debugMode_);
   baseFolder_ = baseFolder;
   if (!baseFolder_.empty() && baseFolder_.back() != '/') baseFolder_ += '/';
-  configurationFolder_ = baseFolder_ + "conf/";
-  themesFolder_ = baseFolder_ + "themes/";
-  logFolder_ = baseFolder_ + "logs/";
+  const TFolderLayout layout = TFolderLayout::ForBase(baseFolder_);
+  installed_ = layout.installed;
+  configurationFolder_ = layout.configuration;
+  themesFolder_ = layout.themes;
+  logFolder_ = layout.logs;
+  std::vector<std::string> layoutNotes, layoutProblems;
+  layout.Prepare(layoutNotes, layoutProblems);
   prefs_->SetThemesURL(themesFolder_);
   logger_->SetLogFolder(logFolder_);
   logger_->OpenLog();
+  if (installed_) LogInfo("Installed under " + baseFolder_ + ": configuration in " + configurationFolder_ +
+                          ", logs in " + logFolder_ + ", themes in " + themesFolder_);
+  for (const std::string& note : layoutNotes) LogInfo(note);
+  for (const std::string& problem : layoutProblems) LogError(problem);
   g_applicationManager = this;
   errorDialog_ = [](const std::string& text, bool offerIgnore) {
     return ShowErrorDialog("lorvane", text, offerIgnore);
@@ -299,6 +308,13 @@ bool TKLDApplicationManager::ReadConfiguration() {
   try {
     if (!configurationLoaded_) {
       prefs_->ReadPreferences(configurationFolder_);
+      // An installed copy's themes move with its prefix; a folder named by an older install that
+      // is gone gives way to this one's.
+      if (installed_ && !DirectoryExists(prefs_->ThemesURL())) {
+        if (!prefs_->ThemesURL().empty())
+          LogWarn("The themes folder " + prefs_->ThemesURL() + " does not exist; using " + themesFolder_);
+        prefs_->SetThemesURL(themesFolder_);
+      }
       actionManager_->LoadKeyBindings(configurationFolder_);
       LoadLocations(*mediaLocations_, configurationFolder_);
       LoadExtensionLists(prefs_->VideoExtensions(), prefs_->AudioExtensions(),

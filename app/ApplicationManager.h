@@ -81,6 +81,8 @@ class TKLDApplicationManager {
   bool ConfigurationLoaded() const { return configurationLoaded_; }
   uint32_t LastRemoteKeyTime() const { return lastRemoteKeyTime_; }
   const std::string& BaseFolder() const { return baseFolder_; }
+  // True for an installed copy (see app/FolderLayout.h), false for one run from its tree.
+  bool Installed() const { return installed_; }
   const std::string& ConfigurationFolder() const { return configurationFolder_; }
   const std::string& ThemesFolder() const { return themesFolder_; }
   const std::string& LogFolder() const { return logFolder_; }
@@ -136,6 +138,7 @@ class TKLDApplicationManager {
 
   uint32_t lastRemoteKeyTime_ = 0;
   std::string baseFolder_;
+  bool installed_ = false;
   std::string configurationFolder_;
   std::string themesFolder_;
   std::string logFolder_;
