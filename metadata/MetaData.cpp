@@ -53,20 +53,26 @@ class DepthGuard {
 // The common loop of both substitution forms: every open ... close reference is replaced by
 // `lookup` of its key. A close mark that stands before the first open mark ends the
 // substitution, and an unmatched open mark is kept as it is.
+// `spent` counts the characters substituted in so far; once it passes `budget` the references
+// left are kept as they stand.
 template <typename Lookup>
-std::string Substitute(std::string text, const char* open, char close, Lookup lookup) {
+std::string Substitute(const std::string& text, const char* open, char close, Lookup lookup, size_t& spent,
+                       size_t budget) {
   std::string result;
+  size_t from = 0;
   size_t p = text.find(open);
   size_t q = text.find(close);
-  while (p != std::string::npos && q != std::string::npos && q > p) {
-    std::string key = text.substr(p + 2, q - p - 2);
-    result += text.substr(0, p);
-    result += lookup(key);
-    text.erase(0, q + 1);
-    p = text.find(open);
-    q = text.find(close);
+  while (p != std::string::npos && q != std::string::npos && q > p && spent <= budget) {
+    result.append(text, from, p - from);
+    const std::string value = lookup(text.substr(p + 2, q - p - 2));
+    spent += value.size();
+    result += value;
+    from = q + 1;
+    p = text.find(open, from);
+    q = text.find(close, from);
   }
-  return result + text;
+  result.append(text, from, std::string::npos);
+  return result;
 }
 
 }  // namespace
@@ -278,8 +284,21 @@ std::string TKLDMetaDataManager::GetGroupValue(const std::string& value, const s
   return GetValue(groupName + "." + value);
 }
 
+template <typename Lookup>
+std::string TKLDMetaDataManager::SubstituteWithin(const std::string& text, const char* open, char close,
+                                                   Lookup lookup) {
+  if (nesting_ == 0) expanded_ = 0;
+  DepthGuard nesting(nesting_);
+  const bool within = expanded_ <= kMaxExpandedLength;
+  std::string result = Substitute(text, open, close, lookup, expanded_, kMaxExpandedLength);
+  if (within && expanded_ > kMaxExpandedLength && nesting_ == 1)
+    LogWarn("Metadata expansion stopped after " + std::to_string(kMaxExpandedLength) +
+            " characters: the values and texts it refers to multiply each other");
+  return result;
+}
+
 std::string TKLDMetaDataManager::ExpandMetadata(const std::string& text) {
-  return Substitute(text, "^{", '}', [this](const std::string& name) { return GetValue(name); });
+  return SubstituteWithin(text, "^{", '}', [this](const std::string& name) { return GetValue(name); });
 }
 
 std::string TKLDMetaDataManager::ExpandTextCodes(const std::string& text) {
@@ -287,7 +306,7 @@ std::string TKLDMetaDataManager::ExpandTextCodes(const std::string& text) {
   // bounds the chain and leaves the rest of the text visible instead.
   if (depth_ >= kMaxSubstitutionDepth) return "Recursive metadata definition: " + text;
   DepthGuard guard(depth_);
-  return Substitute(text, "^[", ']', [this](const std::string& key) { return LanguageText(key); });
+  return SubstituteWithin(text, "^[", ']', [this](const std::string& key) { return LanguageText(key); });
 }
 
 void TKLDMetaDataManager::Merge(const TKLDMetaData& list) { root_.Merge(list); }

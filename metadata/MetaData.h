@@ -82,6 +82,9 @@ class TKLDMetaDataManager {
   using ValueProvider = std::function<std::string()>;
 
   static constexpr int kMaxSubstitutionDepth = 6;
+  // How long a text one outermost expansion may build. Values that refer to texts that refer
+  // back several times each multiply at every level; past this the rest is left unexpanded.
+  static constexpr size_t kMaxExpandedLength = 64 * 1024;
 
   // The newest manager becomes the process-wide one until it is destroyed.
   TKLDMetaDataManager();
@@ -116,8 +119,15 @@ class TKLDMetaDataManager {
   std::string DynamicValue(const std::string& name) const;
   std::string LanguageText(const std::string& code) const;
 
+  // Runs one substitution form within the outermost expansion's length budget.
+  template <typename Lookup>
+  std::string SubstituteWithin(const std::string& text, const char* open, char close, Lookup lookup);
+
   TKLDNestedMetaData root_;
   int depth_ = 0;
+  // Substitutions under way (both forms) and what the outermost one has built so far.
+  int nesting_ = 0;
+  size_t expanded_ = 0;
   TextLookup textLookup_;
   // Keyed by the lower-cased name.
   std::map<std::string, ValueProvider> providers_;

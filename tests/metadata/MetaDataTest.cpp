@@ -296,6 +296,20 @@ TEST_F(MetaDataManagerTest, SelfReferenceEndsAfterSixExpansions) {
   EXPECT_EQ(meta.SubstitutionDepth(), 0);
 }
 
+TEST_F(MetaDataManagerTest, ValuesThatMultiplyEachOtherStopAtTheLengthBudget) {
+  // Eight references a level over six levels would build tens of megabytes.
+  texts["m"] = "^{v}";
+  meta.SetValue("v", "^[m]^[m]^[m]^[m]^[m]^[m]^[m]^[m]");
+  const std::string value = meta.GetValue("v");
+  EXPECT_LE(value.size(), 3 * TKLDMetaDataManager::kMaxExpandedLength);
+  EXPECT_NE(value.find("^[m]"), std::string::npos) << "what was not expanded is kept as written";
+  EXPECT_NE(value.find("Recursive metadata definition"), std::string::npos);
+  EXPECT_EQ(meta.SubstitutionDepth(), 0);
+  // The next expansion has its whole budget again.
+  meta.SetValue("title", std::string(1000, 'x'));
+  EXPECT_EQ(meta.ExpandMetadata("^{title}^{title}").size(), 2000u);
+}
+
 TEST_F(MetaDataManagerTest, DepthIsRestoredWhenALookupThrows) {
   meta.SetTextLookup([](const std::string&) -> std::string { throw std::runtime_error("boom"); });
   EXPECT_THROW(meta.ExpandTextCodes("^[x]"), std::runtime_error);
