@@ -160,6 +160,7 @@ void TKLDApplicationManager::CreateManagers() {
   // What the media grids browse is what the play functions take their playlists from.
   mediaManager_->SetSelectionSource(&mediaSelection_->List());
   if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>();
+  if (!browseWorker_) browseWorker_ = std::make_unique<TKLDBrowseWorker>(*upnpManager_);
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 
   auto descriptor = [this]() -> TKLDInterfaceDescriptor* {
@@ -255,6 +256,7 @@ void TKLDApplicationManager::CreateManagers() {
   TKLDGridServices grids;
   grids.actions = actionManager_.get();
   grids.browser = upnpManager_.get();
+  grids.browseWorker = browseWorker_.get();
   grids.selection = mediaSelection_.get();
   grids.thumbnails = thumbnails_.get();
   SetGridServices(grids);
@@ -271,6 +273,8 @@ void TKLDApplicationManager::FreeManagers() {
   uiManager_.reset();
   settingsManager_.reset();
   metaDataManager_.reset();
+  // The worker reads through the browser and the locations: it stops before they go.
+  browseWorker_.reset();
   upnpManager_.reset();
   if (TKLDTimer* timer = Timer()) timer->SetMediaTimeSource(nullptr);
   mediaManager_.reset();

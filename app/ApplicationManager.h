@@ -19,6 +19,7 @@ class TKLDMetaDataManager;
 class TKLDSettingsManager;
 class TKLDThemeManager;
 class TKLDUIManager;
+class TKLDBrowseWorker;
 class TKLDUPnPManager;
 class TKLDMediaSelection;
 class TKLDThumbnailCache;
@@ -160,6 +161,8 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDMetaDataManager> metaDataManager_;
   std::unique_ptr<TKLDSettingsManager> settingsManager_;
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
+  // Reads folders for the media grids off the frame.
+  std::unique_ptr<TKLDBrowseWorker> browseWorker_;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
   std::unique_ptr<TKLDMediaManager> mediaManager_;
   std::unique_ptr<TKLDAnimationEngine> animationEngine_;

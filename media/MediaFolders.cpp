@@ -115,6 +115,13 @@ TKLDMediaItem* TKLDMediaList::Item(int index) const {
 
 void TKLDMediaList::Clear() { items_.clear(); }
 
+void TKLDMediaList::TakeItems(TKLDMediaList& other) {
+  if (&other == this) return;
+  Clear();
+  items_ = std::move(other.items_);
+  other.Clear();
+}
+
 TKLDMediaItem* TKLDMediaList::AddItem(const std::string& caption, uint8_t type,
                                       const std::string& imagePath, const std::string& url) {
   auto item = std::make_unique<TKLDMediaItem>();

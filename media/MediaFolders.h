@@ -102,6 +102,9 @@ class TKLDMediaList {
                                const std::string& imagePath, const std::string& url);
   // Appends a copy of the item.
   TKLDMediaItem* AddCopy(const TKLDMediaItem& item);
+  // Clears this list and takes the other's items over, leaving the other empty (a browse done
+  // elsewhere becomes this list's contents without copying). The sort settings stay.
+  virtual void TakeItems(TKLDMediaList& other);
   // The first item with exactly this URL, or null.
   TKLDMediaItem* FindByURL(const std::string& url) const;
   // Position of the item in the list, -1 when it is not there.

@@ -5,6 +5,7 @@
 
 #include "base/Logging.h"
 #include "platform/PixbufImage.h"
+#include "platform/SystemInfo.h"
 #include "render/Graphic.h"
 
 namespace lorvane {
@@ -70,6 +71,9 @@ std::unique_ptr<TKLDPixbufImage> TKLDThumbnailCache::Decode(const std::string& p
 }
 
 void TKLDThumbnailCache::Work() {
+  // The decoders would otherwise take the processors from the frame loop while a page fills;
+  // a mild step, so that they still get their share beside other programs.
+  LowerCurrentThreadPriority(5);
   for (;;) {
     TJob job;
     {

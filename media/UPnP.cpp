@@ -6,6 +6,7 @@
 #include "base/Logging.h"
 #include "media/MediaLocations.h"
 #include "platform/DirectoryReader.h"
+#include "platform/SystemInfo.h"
 
 namespace lorvane {
 
@@ -225,6 +226,84 @@ void TKLDUPnPManager::ListDirectory(TRequest& request, const std::string& root,
       default:
         break;  // themes, information and unknown files are never listed
     }
+  }
+}
+
+// ---------------------------------------------------------------- TKLDBrowseWorker
+
+TKLDBrowseWorker::TKLDBrowseWorker(const TKLDUPnPManager& browser) : browser_(browser) {
+  thread_ = std::thread([this] { Work(); });
+}
+
+TKLDBrowseWorker::~TKLDBrowseWorker() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    queue_.clear();
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
+uint64_t TKLDBrowseWorker::Request(TKLDMediaCategory category, const std::string& path) {
+  uint64_t ticket;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ticket = nextTicket_++;
+    queue_.push_back(TJob{ticket, category, path});
+  }
+  wake_.notify_one();
+  return ticket;
+}
+
+std::unique_ptr<TKLDBrowseWorker::TResult> TKLDBrowseWorker::Take(uint64_t ticket) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto it = done_.begin(); it != done_.end(); ++it)
+    if ((*it)->ticket == ticket) {
+      std::unique_ptr<TResult> result = std::move(*it);
+      done_.erase(it);
+      return result;
+    }
+  return nullptr;
+}
+
+void TKLDBrowseWorker::Cancel(uint64_t ticket) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::erase_if(queue_, [ticket](const TJob& job) { return job.ticket == ticket; });
+  std::erase_if(done_, [ticket](const std::unique_ptr<TResult>& r) { return r->ticket == ticket; });
+  if (running_ == ticket) runningCancelled_ = true;
+}
+
+void TKLDBrowseWorker::WaitIdle() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  idle_.wait(lock, [this] { return queue_.empty() && running_ == 0; });
+}
+
+void TKLDBrowseWorker::Work() {
+  // The frame loop comes first when the processor is short.
+  LowerCurrentThreadPriority(10);
+  for (;;) {
+    TJob job;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      job = std::move(queue_.front());
+      queue_.pop_front();
+      running_ = job.ticket;
+      runningCancelled_ = false;
+    }
+    auto result = std::make_unique<TResult>();
+    result->ticket = job.ticket;
+    result->category = job.category;
+    result->path = job.path;
+    browser_.Collect(job.category, job.path, &result->playlist, &result->warnings);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!runningCancelled_) done_.push_back(std::move(result));
+      running_ = 0;
+    }
+    idle_.notify_all();
   }
 }
 

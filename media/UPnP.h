@@ -18,8 +18,13 @@
 // leads back into its own folder or above it, a broken link and a folder that cannot be read
 // give a warning each and the rest is listed. A folder that does not exist is simply empty (a
 // merged sub-folder usually exists in only some of the locations).
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "media/Playlist.h"
@@ -68,6 +73,56 @@ class TKLDUPnPManager {
   void ListDirectory(TRequest& request, const std::string& root, const std::string& relative) const;
 
   const TKLDMediaLocationParser* locations_ = nullptr;
+};
+
+// Runs the disk half of browses (Collect) on a thread of its own, so that opening a folder of
+// thousands of files never holds a frame up. The main thread asks with Request and picks its
+// result up with Take on a later frame, then logs the warnings and calls Finish itself. A
+// requester that has moved on cancels its old ticket: a browse still waiting is dropped, and one
+// that finishes anyway is thrown away instead of showing a folder the user already left.
+class TKLDBrowseWorker {
+ public:
+  struct TResult {
+    uint64_t ticket = 0;
+    TKLDMediaCategory category = TKLDMediaCategory::All;
+    std::string path;
+    TKLDPlaylist playlist;  // collected, not yet sorted
+    std::vector<std::string> warnings;
+  };
+
+  // The browser (and the locations it reads) must outlive the worker.
+  explicit TKLDBrowseWorker(const TKLDUPnPManager& browser);
+  ~TKLDBrowseWorker();
+  TKLDBrowseWorker(const TKLDBrowseWorker&) = delete;
+  TKLDBrowseWorker& operator=(const TKLDBrowseWorker&) = delete;
+
+  // Queues a browse and returns its ticket (never 0).
+  uint64_t Request(TKLDMediaCategory category, const std::string& path);
+  // The finished browse of the ticket, or none while it is still running. Never waits.
+  std::unique_ptr<TResult> Take(uint64_t ticket);
+  // Forgets the ticket: queued, running or finished, its result is never handed out.
+  void Cancel(uint64_t ticket);
+  // Blocks until nothing is queued or running: for tests and benchmarks, never the frame loop.
+  void WaitIdle();
+
+ private:
+  struct TJob {
+    uint64_t ticket;
+    TKLDMediaCategory category;
+    std::string path;
+  };
+  void Work();
+
+  const TKLDUPnPManager& browser_;
+  std::mutex mutex_;
+  std::condition_variable wake_, idle_;
+  std::deque<TJob> queue_;
+  std::vector<std::unique_ptr<TResult>> done_;
+  uint64_t nextTicket_ = 1;
+  uint64_t running_ = 0;  // the ticket being browsed, 0 for none
+  bool runningCancelled_ = false;
+  bool stopping_ = false;
+  std::thread thread_;
 };
 
 }  // namespace lorvane

@@ -459,6 +459,10 @@ void TKLDGridControl::Initialise() {
   TKLDInteractiveControl::Initialise();
   Populate();
   Populated = true;
+  Arrange();
+}
+
+void TKLDGridControl::Arrange() {
   const TKLDGrid* grid = GridStyle();
   const int declaredRows = grid ? grid->Rows : 10, declaredColumns = grid ? grid->Columns : 10;
   const int count = Items.Count();
@@ -629,42 +633,68 @@ bool TKLDMediaGridControl::SetStyle(const std::string& name) {
   return true;
 }
 
+namespace {
+
+TKLDMediaCategory CategoryOfKind(int kind) {
+  switch (kind) {
+    case MEDIA_PICTURE: return TKLDMediaCategory::Pictures;
+    case MEDIA_AUDIO: return TKLDMediaCategory::Music;
+    case MEDIA_VIDEO: return TKLDMediaCategory::Video;
+    default: return TKLDMediaCategory::All;
+  }
+}
+
+}  // namespace
+
+void TKLDMediaGridControl::ApplySortOrder(TKLDPlaylist& playlist) const {
+  const std::string ascending = MetaIndex.empty() ? std::string() : MetaValue(MetaIndex + ".sortascending");
+  const std::string type = MetaIndex.empty() ? std::string() : MetaValue(MetaIndex + ".sorttype");
+  playlist.SetSortType(type == "date" ? SORT_DATE : SORT_NAME);
+  playlist.SetSortDescending(ascending == "no");
+}
+
 void TKLDMediaGridControl::Populate() {
   TKLDGridControl::Populate();
   if (!MetaGroup.empty()) Folder = MetaValue(MetaGroup);
   TKLDPlaylist* playlist = Playlist();
   if (!playlist) return;
-  const std::string ascending = MetaIndex.empty() ? std::string() : MetaValue(MetaIndex + ".sortascending");
-  const std::string type = MetaIndex.empty() ? std::string() : MetaValue(MetaIndex + ".sorttype");
-  playlist->SetSortType(type == "date" ? SORT_DATE : SORT_NAME);
-  playlist->SetSortDescending(ascending == "no");
+  ApplySortOrder(*playlist);
 
   const TKLDMediaGrid* style = MediaStyle();
   const int kind = style ? style->MediaKind : kMediaTypeAll;
   // Every media grid shares the list: what it holds now may be another grid's folder.
   const std::string key = std::to_string(kind) + ":" + Folder;
   TKLDMediaSelection& selection = *g_gridServices.selection;
+  const TKLDUPnPManager* browser = g_gridServices.browser;
+  TKLDBrowseWorker* worker = g_gridServices.browseWorker;
   if (!Populated || Folder != LoadedFolder || selection.LoadedKey() != key) {
-    const TKLDUPnPManager* browser = g_gridServices.browser;
-    if (!browser) {
-      playlist->Clear();
-    } else {
-      switch (kind) {
-        case 4: browser->BrowsePictures(Folder, playlist); break;
-        case 5: browser->BrowseMusic(Folder, playlist); break;
-        case 6: browser->BrowseVideo(Folder, playlist); break;
-        default: browser->BrowseAll(Folder, playlist); break;
-      }
+    if (browser && worker) {
+      // Read on the worker; the grid stays empty until CollectBrowse takes the folder in. A
+      // browse already on its way for this folder is waited for, one for another is dropped.
+      if (Loading() && loadingKey_ == key) return;
+      if (Loading()) worker->Cancel(loadingTicket_);
+      loadingTicket_ = worker->Request(CategoryOfKind(kind), Folder);
+      loadingKey_ = key;
+      return;
     }
+    CancelBrowse();
+    if (!browser) playlist->Clear();
+    else browser->Browse(CategoryOfKind(kind), Folder, playlist);
     selection.SetLoadedKey(key);
     if (Folder.empty() && playlist->IsEmpty()) ProcessAction("onnomedia");
   } else {
+    // Back to the folder the list holds: a browse still on its way is for one left behind.
+    CancelBrowse();
     playlist->Sort();
   }
   LoadedFolder = Folder;
+  FillItems(*playlist);
+}
 
-  for (int i = 0; i < playlist->Count(); ++i) {
-    const TKLDMediaItem* entry = playlist->Item(i);
+void TKLDMediaGridControl::FillItems(const TKLDPlaylist& playlist) {
+  const TKLDMediaGrid* style = MediaStyle();
+  for (int i = 0; i < playlist.Count(); ++i) {
+    const TKLDMediaItem* entry = playlist.Item(i);
     TKLDGridObject* item = Items.Add();
     item->Name = entry->URL;
     item->Caption = entry->Caption;
@@ -672,6 +702,36 @@ void TKLDMediaGridControl::Populate() {
     // A picture is its own thumbnail: the icon shows until it has been decoded.
     if (!entry->ImagePath.empty()) item->PendingImage = entry->ImagePath;
   }
+}
+
+void TKLDMediaGridControl::CancelBrowse() {
+  if (Loading() && g_gridServices.browseWorker) g_gridServices.browseWorker->Cancel(loadingTicket_);
+  loadingTicket_ = 0;
+}
+
+bool TKLDMediaGridControl::CollectBrowse() {
+  TKLDBrowseWorker* worker = g_gridServices.browseWorker;
+  if (!Loading() || !worker) return false;
+  std::unique_ptr<TKLDBrowseWorker::TResult> result = worker->Take(loadingTicket_);
+  if (!result) return false;
+  loadingTicket_ = 0;
+  for (const std::string& warning : result->warnings) LogWarn(warning);
+  TKLDPlaylist* playlist = Playlist();
+  if (!playlist) return false;
+  // The order asked for now, which may have changed while the folder was read.
+  ApplySortOrder(*playlist);
+  result->playlist.SetSortType(playlist->SortType());
+  result->playlist.SetSortDescending(playlist->SortDescending());
+  TKLDUPnPManager::Finish(result->path, &result->playlist);
+  playlist->TakeItems(result->playlist);
+  g_gridServices.selection->SetLoadedKey(loadingKey_);
+  if (Folder.empty() && playlist->IsEmpty()) ProcessAction("onnomedia");
+  LoadedFolder = Folder;
+  Items.Clear();
+  ResetView();
+  FillItems(*playlist);
+  Arrange();
+  return true;
 }
 
 bool TKLDMediaGridControl::Select(int row, int column) {
@@ -685,6 +745,11 @@ bool TKLDMediaGridControl::Select(int row, int column) {
     if (entry && entry->URL == Items.Item(index)->Name) g_gridServices.selection->SetSelection(entry);
   }
   return true;
+}
+
+bool TKLDMediaGridControl::Navigate(TKLDDirection direction) {
+  if (Loading() && Items.Count() == 0) return true;
+  return TKLDGridControl::Navigate(direction);
 }
 
 void TKLDMediaGridControl::EnterFolder(const std::string& folder, const std::string& reselect) {
@@ -721,6 +786,7 @@ void TKLDMediaGridControl::Cancel() {
 void TKLDMediaGridControl::Render(TKLDViewport& viewport) {
   Viewport = &viewport;
   if (!Initialised) Initialise();
+  CollectBrowse();
   if (Visible) RequestThumbnails();
   TKLDGridControl::Render(viewport);
 }

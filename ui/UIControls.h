@@ -7,6 +7,7 @@
 // Geometry is settled the first time a control renders (Resize) and kept afterwards; only
 // animations move a control then (SetPosition).
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ namespace lorvane {
 class TKLDActionManager;
 class TKLDFunctionList;
 class TKLDGraphic;
+class TKLDBrowseWorker;
 class TKLDMediaSelection;
 class TKLDMetaDataManager;
 class TKLDPlaylist;
@@ -314,10 +316,13 @@ class TKLDGridObjectList {
 
 // What grids reach beyond their screen, set by the application manager (or a test): the action
 // manager for their events, the folder browser and the selection list for media grids, and the
-// thumbnail decoder. Any of them may be missing; the grid then does without.
+// thumbnail decoder. Any of them may be missing; the grid then does without. With a browse
+// worker, media grids read folders on its thread and fill in on a later frame; without one they
+// read them at once.
 struct TKLDGridServices {
   TKLDActionManager* actions = nullptr;
   const TKLDUPnPManager* browser = nullptr;
+  TKLDBrowseWorker* browseWorker = nullptr;
   TKLDMediaSelection* selection = nullptr;
   TKLDThumbnailCache* thumbnails = nullptr;
 };
@@ -366,6 +371,9 @@ class TKLDGridControl : public TKLDInteractiveControl {
  protected:
   const TKLDGrid* GridStyle() const { return dynamic_cast<const TKLDGrid*>(Style); }
   void ResetView();
+  // Rows and columns from the style and the item count, then the selection restored from
+  // MetaName, scrolled into view and published: what follows the fill in Initialise.
+  void Arrange();
   // Selects the cell, scrolls it into view and publishes the paging state.
   bool MoveTo(int row, int column);
   void PublishPaging();
@@ -383,6 +391,9 @@ class TKLDMediaGridControl : public TKLDGridControl {
 
   void Populate() override;
   bool Select(int row, int column) override;
+  // While a folder is being read the grid is empty and keeps the focus: it has nothing to move
+  // to yet, and the focus leaving it would be a surprise once the folder shows.
+  bool Navigate(TKLDDirection direction) override;
   void Press() override;
   void Cancel() override;
   bool SetStyle(const std::string& name) override;
@@ -395,10 +406,24 @@ class TKLDMediaGridControl : public TKLDGridControl {
   std::string Folder;
   std::string LoadedFolder;
 
+  // A folder is being read on the browse worker; the grid shows it once it arrives.
+  bool Loading() const { return loadingTicket_ != 0; }
+  // Takes the folder in when its browse has finished (each frame, before drawing): the grid
+  // fills, restores its selection and publishes its state as a fill at once would. True when
+  // it arrived.
+  bool CollectBrowse();
+
  private:
   const TKLDMediaGrid* MediaStyle() const { return dynamic_cast<const TKLDMediaGrid*>(Style); }
+  void ApplySortOrder(TKLDPlaylist& playlist) const;
+  // Items from the playlist, after a fill of the list (now or on arrival).
+  void FillItems(const TKLDPlaylist& playlist);
+  void CancelBrowse();
   void EnterFolder(const std::string& folder, const std::string& reselect);
   void RequestThumbnails();
+
+  uint64_t loadingTicket_ = 0;
+  std::string loadingKey_;
 };
 
 // Makes a control of a kind (the list's item class for that kind).

@@ -276,3 +276,42 @@ TEST_F(Browser, WorkersBrowseAtOnceWhileTheListsChange) {
     EXPECT_TRUE(warnings[i].empty());
   }
 }
+
+// The worker hands each browse back under its ticket; a cancelled ticket never comes back, even
+// when its browse had already started or finished.
+TEST_F(Browser, WorkerHandsBackBrowsesByTicketAndDropsCancelledOnes) {
+  TKLDBrowseWorker worker(browser_);
+  const uint64_t left = worker.Request(TKLDMediaCategory::Music, "");
+  const uint64_t shared = worker.Request(TKLDMediaCategory::Music, "Shared/");
+  const uint64_t films = worker.Request(TKLDMediaCategory::Video, "Films/");
+  EXPECT_NE(left, shared);
+  worker.Cancel(left);
+  worker.WaitIdle();
+  worker.Cancel(films);  // after it finished
+  EXPECT_EQ(worker.Take(left), nullptr);
+  EXPECT_EQ(worker.Take(films), nullptr);
+  std::unique_ptr<TKLDBrowseWorker::TResult> result = worker.Take(shared);
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(worker.Take(shared), nullptr);  // handed out once
+  EXPECT_EQ(result->path, "Shared/");
+  EXPECT_TRUE(result->warnings.empty());
+  TKLDUPnPManager::Finish(result->path, &result->playlist);
+  list_.TakeItems(result->playlist);
+  EXPECT_EQ(Listing(), "P: A:one A:two");
+  EXPECT_EQ(result->playlist.Count(), 0);
+}
+
+TEST_F(Browser, WorkerWarningsComeBackInsteadOfBeingLogged) {
+  dir_.Write("a/Locked/x.mp3", "x");
+  ASSERT_EQ(chmod(dir_.File("a/Locked").c_str(), 0), 0);
+  TKLDBrowseWorker worker(browser_);
+  const uint64_t ticket = worker.Request(TKLDMediaCategory::Music, "Locked/");
+  worker.WaitIdle();
+  std::unique_ptr<TKLDBrowseWorker::TResult> result = worker.Take(ticket);
+  chmod(dir_.File("a/Locked").c_str(), 0755);
+  ASSERT_NE(result, nullptr);
+  if (geteuid() != 0) {
+    ASSERT_EQ(result->warnings.size(), 1u);
+    EXPECT_NE(result->warnings[0].find("Cannot read media folder"), std::string::npos);
+  }
+}

@@ -445,5 +445,95 @@ TEST_F(MediaGridTest, ItemsTakeTheStylesIconForTheirKind) {
   EXPECT_TRUE(Grid().ItemAt(2, 2)->PendingImage.empty());
 }
 
+// With a browse worker the folder is read off the frame: the grid stays empty and quiet until the
+// listing is taken in, then fills, restores its selection and publishes as a fill at once does.
+TEST_F(MediaGridTest, AFolderReadOnTheWorkerFillsTheGridOnALaterFrame) {
+  MakeTree();
+  TKLDBrowseWorker worker(browser_);
+  TKLDGridServices services = GridServices();
+  services.browseWorker = &worker;
+  SetGridServices(services);
+  meta.SetValue("pics.selected", dir_.File("pics") + "/e.jpg");
+  Open();
+  EXPECT_TRUE(Grid().Loading());
+  EXPECT_EQ(Grid().Items.Count(), 0);
+  EXPECT_TRUE(Grid().Navigate(TKLDDirection::Down));  // the focus stays while it loads
+  EXPECT_FALSE(Grid().Page(TKLDDirection::Down));
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.down"), "");
+  EXPECT_EQ(meta.GetValue("pics.pagecount"), "");
+
+  worker.WaitIdle();
+  EXPECT_TRUE(Grid().CollectBrowse());
+  EXPECT_FALSE(Grid().Loading());
+  EXPECT_FALSE(Grid().CollectBrowse());
+  EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
+  EXPECT_EQ(SelectedCaption(), "e");
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "e");
+  EXPECT_EQ(meta.GetValue("pics.itemindex"), "5");
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.down"), "more");
+  EXPECT_EQ(meta.GetValue("pics.pagecount"), "2");
+
+  // The sort order asked for while a folder loads is the one it shows in.
+  ASSERT_TRUE(Grid().Select(2, 2));
+  Grid().Press();
+  EXPECT_TRUE(Grid().Loading());
+  meta.SetValue("pics.sortascending", "no");
+  worker.WaitIdle();
+  ASSERT_TRUE(Grid().CollectBrowse());
+  EXPECT_EQ(Captions(), " two one ");
+}
+
+// Leaving a folder before it has been read drops its listing: the grid shows where the user went.
+TEST_F(MediaGridTest, AListingForAFolderAlreadyLeftIsDropped) {
+  MakeTree();
+  TKLDBrowseWorker worker(browser_);
+  TKLDGridServices services = GridServices();
+  services.browseWorker = &worker;
+  SetGridServices(services);
+  Open();
+  worker.WaitIdle();
+  ASSERT_TRUE(Grid().CollectBrowse());
+  ASSERT_TRUE(Grid().Select(2, 2));
+  Grid().Press();  // into Trip/, still loading ...
+  ASSERT_TRUE(Grid().Loading());
+  Grid().Cancel();  // ... and straight back out
+  EXPECT_FALSE(Grid().Loading());
+  EXPECT_EQ(Grid().Folder, "");
+  EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
+  EXPECT_EQ(SelectedCaption(), "Trip/");
+  worker.WaitIdle();
+  EXPECT_FALSE(Grid().CollectBrowse());
+  EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
+
+  // Out through the theme while it loads, and in again: only the last listing shows.
+  Grid().Press();
+  ASSERT_TRUE(Grid().Loading());
+  meta.SetValue("pics.folder", "");
+  Grid().Invalidate();
+  meta.SetValue("pics.folder", "Trip/");
+  Grid().Invalidate();
+  worker.WaitIdle();
+  ASSERT_TRUE(Grid().CollectBrowse());
+  EXPECT_EQ(Captions(), " one two ");
+}
+
+TEST_F(MediaGridTest, AnEmptyTopLevelReadOnTheWorkerAsksForMediaWhenItArrives) {
+  MakeTree(false);
+  TKLDBrowseWorker worker(browser_);
+  TKLDGridServices services = GridServices();
+  services.browseWorker = &worker;
+  SetGridServices(services);
+  Open();
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.nomedia"), "");
+  worker.WaitIdle();
+  ASSERT_TRUE(Grid().CollectBrowse());
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.nomedia"), "yes");
+  EXPECT_EQ(meta.GetValue("seen.down"), "");
+}
+
 }  // namespace
 }  // namespace lorvane
