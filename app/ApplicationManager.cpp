@@ -15,7 +15,6 @@
 #include "media/MediaFolders.h"
 #include "media/DirectShowHelper.h"
 #include "media/MediaLocations.h"
-#include "media/MediaSelection.h"
 #include "media/Thumbnails.h"
 #include "media/MediaManager.h"
 #include "media/UPnP.h"
@@ -156,9 +155,6 @@ void TKLDApplicationManager::CreateManagers() {
   if (!mediaManager_) mediaManager_ = std::make_unique<TKLDMediaManager>();
   mediaManager_->SetLocationParser(mediaLocations_.get());
   if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
-  if (!mediaSelection_) mediaSelection_ = std::make_unique<TKLDMediaSelection>();
-  // What the media grids browse is what the play functions take their playlists from.
-  mediaManager_->SetSelectionSource(&mediaSelection_->List());
   if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>();
   if (!browseWorker_) browseWorker_ = std::make_unique<TKLDBrowseWorker>(*upnpManager_);
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
@@ -257,7 +253,7 @@ void TKLDApplicationManager::CreateManagers() {
   grids.actions = actionManager_.get();
   grids.browser = upnpManager_.get();
   grids.browseWorker = browseWorker_.get();
-  grids.selection = mediaSelection_.get();
+  grids.selection = &mediaManager_->MediaSelection();
   grids.thumbnails = thumbnails_.get();
   SetGridServices(grids);
 }
@@ -280,7 +276,6 @@ void TKLDApplicationManager::FreeManagers() {
   mediaManager_.reset();
   mediaLocations_.reset();
   animationEngine_.reset();
-  mediaSelection_.reset();
   thumbnails_.reset();
 }
 

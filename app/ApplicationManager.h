@@ -21,7 +21,6 @@ class TKLDThemeManager;
 class TKLDUIManager;
 class TKLDBrowseWorker;
 class TKLDUPnPManager;
-class TKLDMediaSelection;
 class TKLDThumbnailCache;
 
 enum TKLDApplicationState : uint8_t {
@@ -107,9 +106,7 @@ class TKLDApplicationManager {
   // manager, which reaches them here.
   TKLDMediaLocationParser* MediaLocations() const { return mediaLocations_.get(); }
   TKLDAnimationEngine* AnimationEngine() const { return animationEngine_.get(); }
-  // The list the media grids browse into and whose current item is the selection.
-  TKLDMediaSelection* MediaSelection() const { return mediaSelection_.get(); }
-  // Playback: the two media streams, the selection, volume and mute.
+  // Playback: the two media streams, the selection list the media grids fill, volume and mute.
   TKLDMediaManager* MediaManager() const { return mediaManager_.get(); }
 
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
@@ -166,9 +163,7 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
   std::unique_ptr<TKLDMediaManager> mediaManager_;
   std::unique_ptr<TKLDAnimationEngine> animationEngine_;
-  // The list media grids browse (the media manager's to own once it exists) and their
-  // thumbnail decoder.
-  std::unique_ptr<TKLDMediaSelection> mediaSelection_;
+  // The media grids' thumbnail decoder.
   std::unique_ptr<TKLDThumbnailCache> thumbnails_;
   // The theme function executor, made with the managers it acts on.
   std::unique_ptr<TKLDFunctions> functions_;

@@ -265,18 +265,6 @@ TKLDMediaStream* TKLDMediaManager::ExistingCurrentStream() const {
   return primary;
 }
 
-void TKLDMediaManager::SetSelection(const TKLDMediaItem* item) {
-  TKLDPlaylist& list = SelectionList();
-  list.SetCurrent(item);
-  // An item from another list (a copy) is found by its URL.
-  if (!list.HasCurrent() && item)
-    if (const TKLDMediaItem* same = list.FindByURL(item->URL)) list.SetCurrent(same);
-  const TKLDMediaItem* selected = list.Current();
-  SetMetaValue("media.selection.name", selected ? selected->Caption : "");
-  SetMetaValue("media.selection.url", selected ? selected->URL : "");
-  SetMetaValue("media.selection.icon", selected ? selected->ImagePath : "");
-}
-
 bool TKLDMediaManager::Apply(const std::string& selector, bool (TKLDMediaStream::*operation)()) {
   if (selector == "primary") return (Primary().*operation)();
   if (selector == "secondary") return (Secondary().*operation)();

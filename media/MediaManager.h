@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "media/AVRenderer.h"
+#include "media/MediaSelection.h"
 #include "media/Playlist.h"
 #include "theme/MediaWindows.h"
 
@@ -159,7 +160,10 @@ class TKLDMediaManager {
   TKLDMediaManager(const TKLDMediaManager&) = delete;
   TKLDMediaManager& operator=(const TKLDMediaManager&) = delete;
 
-  void SetContext(Context context) { context_ = std::move(context); }
+  void SetContext(Context context) {
+    context_ = std::move(context);
+    selection_.SetMetaData(context_.meta);
+  }
   const Context& GetContext() const { return context_; }
 
   // The "Media.xml" folders, owned by the application manager, which reads them with the
@@ -179,12 +183,11 @@ class TKLDMediaManager {
   TKLDMediaStream* ExistingCurrentStream() const;
   TKLDMediaStreamList& Streams() { return streams_; }
 
-  TKLDPlaylist& SelectionList() { return selectionSource_ ? *selectionSource_ : selection_; }
-  // The list the media grids browse, when another owner keeps it (the application manager
-  // hands the grids' list over, so what the user chose is what plays); none = the manager's own.
-  void SetSelectionSource(TKLDPlaylist* list) { selectionSource_ = list; }
-  void SetSelection(const TKLDMediaItem* item);
-  TKLDMediaItem* Selection() const { return selectionSource_ ? selectionSource_->Current() : selection_.Current(); }
+  // The selection list the media grids fill (media/MediaSelection).
+  TKLDMediaSelection& MediaSelection() { return selection_; }
+  TKLDPlaylist& SelectionList() { return selection_.List(); }
+  void SetSelection(const TKLDMediaItem* item) { selection_.SetSelection(item); }
+  TKLDMediaItem* Selection() const { return selection_.Selection(); }
 
   bool Play(const std::string& selector);
   bool Pause(const std::string& selector);
@@ -230,8 +233,7 @@ class TKLDMediaManager {
 
   Context context_;
   TKLDMediaStreamList streams_;
-  TKLDPlaylist selection_;
-  TKLDPlaylist* selectionSource_ = nullptr;
+  TKLDMediaSelection selection_;
   int volume_ = 0;
   bool muted_ = false;
   TKLDMediaLocationParser* locationParser_ = nullptr;

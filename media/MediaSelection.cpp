@@ -6,8 +6,10 @@ namespace lorvane {
 
 void TKLDMediaSelection::SetSelection(const TKLDMediaItem* item) {
   list_.SetCurrent(item);
+  if (!list_.HasCurrent() && item)
+    if (const TKLDMediaItem* same = list_.FindByURL(item->URL)) list_.SetCurrent(same);
   const TKLDMediaItem* current = list_.Current();
-  TKLDMetaDataManager* meta = GlobalMetaDataManager();
+  TKLDMetaDataManager* meta = meta_ ? meta_ : GlobalMetaDataManager();
   if (!meta) return;
   meta->SetValue("media.selection.name", current ? current->Caption : std::string());
   meta->SetValue("media.selection.url", current ? current->URL : std::string());

@@ -1,21 +1,29 @@
 #pragma once
-// The list media grids show and browse into, with its current item: the selection. The media
-// manager is to own it; until it does, the application manager holds it and hands it to the
-// grids. Every media grid shares it, so it remembers which browse filled it: a grid that finds
-// another grid's folder in it reads its own folder again instead of showing the wrong one.
+// The one selection list: what the media grids show and browse into, with its current item, the
+// selection. The media manager owns it; the grids fill it, "media.selection.name", ".url" and
+// ".icon" follow its current item, and the playlist functions ("replacepl", "appendpl") copy
+// its playable items into a stream. Every media grid shares it, so it remembers which browse
+// filled it: a grid that finds another grid's folder in it reads its own folder again instead
+// of showing the wrong one.
 #include <string>
 
 #include "media/Playlist.h"
 
 namespace lorvane {
 
+class TKLDMetaDataManager;
+
 class TKLDMediaSelection {
  public:
   TKLDPlaylist& List() { return list_; }
   const TKLDPlaylist& List() const { return list_; }
 
-  // The item (of List) becomes current and "media.selection.name", ".url" and ".icon" are set
-  // to its Caption, URL and ImagePath; none, or an item not in the list, empties them.
+  // Where the three values are published; without one, the process-wide metadata manager.
+  void SetMetaData(TKLDMetaDataManager* meta) { meta_ = meta; }
+
+  // The item becomes current and "media.selection.name", ".url" and ".icon" are set to its
+  // Caption, URL and ImagePath. An item of another list (a copy) is found by its URL; none, or
+  // an item not in the list, empties them.
   void SetSelection(const TKLDMediaItem* item);
   TKLDMediaItem* Selection() const { return list_.Current(); }
 
@@ -26,6 +34,7 @@ class TKLDMediaSelection {
  private:
   TKLDPlaylist list_;
   std::string loadedKey_;
+  TKLDMetaDataManager* meta_ = nullptr;
 };
 
 }  // namespace lorvane

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "media/MediaLocations.h"
+#include "media/MediaManager.h"
 #include "media/MediaSelection.h"
 #include "media/UPnP.h"
 #include "metadata/MetaData.h"
@@ -533,6 +534,39 @@ TEST_F(MediaGridTest, AnEmptyTopLevelReadOnTheWorkerAsksForMediaWhenItArrives) {
   RunQueue();
   EXPECT_EQ(meta.GetValue("seen.nomedia"), "yes");
   EXPECT_EQ(meta.GetValue("seen.down"), "");
+}
+
+// The grids fill the media manager's own selection list: what a grid selects is what "replacepl"
+// plays from, without the folders and the way back up.
+TEST_F(MediaGridTest, TheGridsFillTheMediaManagersSelectionList) {
+  MakeTree();
+  TKLDMediaManager media;
+  TKLDMediaManager::Context context;
+  context.meta = &meta;
+  media.SetContext(context);
+  TKLDGridServices services = GridServices();
+  services.selection = &media.MediaSelection();
+  SetGridServices(services);
+  Open();
+  ASSERT_TRUE(Grid().Select(0, 2));
+  EXPECT_EQ(media.Selection()->Caption, "c");
+  EXPECT_EQ(meta.GetValue("media.selection.url"), dir_.File("pics") + "/c.jpg");
+  media.ReplacePlaylist(0);
+  TKLDPlaylist& played = media.Primary().Playlist();
+  ASSERT_EQ(played.Count(), 8);
+  EXPECT_EQ(played.Current()->Caption, "c");
+  for (int i = 0; i < played.Count(); ++i) EXPECT_EQ(played.Item(i)->MediaType, MEDIA_PICTURE);
+
+  ASSERT_TRUE(Grid().Select(2, 2));
+  Grid().Press();  // into Trip/: the way back up is listed first
+  ASSERT_TRUE(Grid().Select(0, 2));
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "two");
+  media.ReplacePlaylist(1);
+  TKLDPlaylist& secondary = media.Secondary().Playlist();
+  ASSERT_EQ(secondary.Count(), 2);
+  EXPECT_EQ(secondary.Item(0)->Caption, "one");
+  EXPECT_EQ(secondary.Current()->Caption, "two");
+  SetGridServices(TKLDGridServices{});
 }
 
 }  // namespace
