@@ -252,7 +252,7 @@ void TKLDApplicationManager::CreateManagers() {
   TKLDGridServices grids;
   grids.actions = actionManager_.get();
   grids.browser = upnpManager_.get();
-  grids.browseWorker = browseWorker_.get();
+  grids.browseWorker = browseOnWorker_ ? browseWorker_.get() : nullptr;
   grids.selection = &mediaManager_->MediaSelection();
   grids.thumbnails = thumbnails_.get();
   SetGridServices(grids);

@@ -106,6 +106,9 @@ class TKLDApplicationManager {
   // manager, which reaches them here.
   TKLDMediaLocationParser* MediaLocations() const { return mediaLocations_.get(); }
   TKLDAnimationEngine* AnimationEngine() const { return animationEngine_.get(); }
+  // Media grids read folders on a worker and fill in on a later frame; off, they read them at
+  // once (tests that step frame by frame on a clock of their own). Set before the interface starts.
+  void SetBrowseOnWorker(bool on) { browseOnWorker_ = on; }
   // Playback: the two media streams, the selection list the media grids fill, volume and mute.
   TKLDMediaManager* MediaManager() const { return mediaManager_.get(); }
 
@@ -160,6 +163,7 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
   // Reads folders for the media grids off the frame.
   std::unique_ptr<TKLDBrowseWorker> browseWorker_;
+  bool browseOnWorker_ = true;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
   std::unique_ptr<TKLDMediaManager> mediaManager_;
   std::unique_ptr<TKLDAnimationEngine> animationEngine_;
