@@ -86,6 +86,8 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   bool Muted() const { return muted_; }
   int SavedVolume() const { return savedVolume_; }
   int SkipInterval() const { return skipInterval_; }
+  // Video frames mpv dropped (late output or decoding), for the benchmark.
+  int64_t DroppedFrames() { return ready_ && player_ ? player_->DroppedFrames() : 0; }
   // Frames the presenter has rendered so far.
   int FramesPresented() const { return framesPresented_; }
   // The latest frame's pixels (bgr0) under the lock; false before the first frame.

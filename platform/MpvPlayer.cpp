@@ -323,6 +323,11 @@ bool TKLDMpvPlayer::ChannelLevels(double& left, double& right) {
   return haveLeft;
 }
 
+int64_t TKLDMpvPlayer::DroppedFrames() {
+  if (!handle_) return 0;
+  return PropertyInt(handle_, "frame-drop-count") + PropertyInt(handle_, "decoder-frame-drop-count");
+}
+
 bool TKLDMpvPlayer::PollEnded() {
   if (!handle_) return false;
   bool ended = false;

@@ -3,6 +3,7 @@
 // The handle is created and loaded on the owner's thread; frames are rendered on whatever thread
 // the owner chooses after the update callback (which only signals) has fired.
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -63,6 +64,8 @@ class TKLDMpvPlayer {
   // The RMS levels of the first two channels in dB (a mono file gives the same for both); false
   // when not measured yet. Silence is reported as -120.
   bool ChannelLevels(double& left, double& right);
+  // Frames the output and the decoder dropped so far (mpv's own counts).
+  int64_t DroppedFrames();
   // Takes waiting events without blocking; true when the file reached its end (or failed).
   bool PollEnded();
 
