@@ -9,6 +9,8 @@
 #include "media/MediaTestSupport.h"
 #include "media/Video.h"
 #include "media/Visualisation.h"
+#include "render/DirectXHelper.h"
+#include "render/Screen.h"
 #include "support/TestSupport.h"
 
 using namespace lorvane;
@@ -233,4 +235,77 @@ TEST_F(PlaybackTest, PausingAndStoppingMusicFadeWithoutWaiting) {
   EXPECT_NE(TKLDVisualisationRenderer::FadingPlayer(), nullptr);
   ASSERT_TRUE(Frames([&] { return TKLDVisualisationRenderer::FadingPlayer() == nullptr; }, 3000));
   EXPECT_EQ(VisualisationPlayerSlot().player, nullptr) << "a stopped player is released after its fade";
+}
+
+// With a display: what the renderers draw, and a lost device.
+class PlaybackDisplayTest : public PlaybackTest {
+ protected:
+  void SetUp() override {
+    PlaybackTest::SetUp();
+    module_ = std::make_unique<TKLDDisplayModule>();
+    module_->Screen().SetSize(320, 240);
+    module_->Screen().SetVSync(false);
+    module_->Screen().Prepare();
+    module_->Screen().Open();
+    DirectXHelper()->SetPlayerFactory(&TKLDDXAllocator::Create);
+  }
+  void TearDown() override {
+    PlaybackTest::TearDown();
+    manager.Stop("primary");
+    manager.Stop("secondary");
+    TKLDVisualisationRenderer::UpdateFading();
+    VisualisationPlayerSlot().Release();
+    module_.reset();
+  }
+  // One frame: the primary over the left half, the secondary over the right; its pixels.
+  std::vector<uint32_t> Frame() {
+    TKLDDirectXHelper* dx = DirectXHelper();
+    manager.UpdateStreams();
+    std::vector<uint32_t> pixels;
+    if (!dx->BeginFrame()) return pixels;
+    manager.Primary().Render({0, 0, 160, 240});
+    manager.Secondary().Render({160, 0, 160, 240});
+    int width = 0, height = 0;
+    EXPECT_TRUE(dx->ReadFrame(pixels, width, height));
+    dx->EndFrame();
+    dx->PresentFrame();
+    return pixels;
+  }
+  static int Lit(const std::vector<uint32_t>& pixels, int fromX, int toX) {
+    int lit = 0;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      const int x = static_cast<int>(i % 320);
+      if (x >= fromX && x < toX && (pixels[i] & 0xFFFFFF) > 0x202020) ++lit;
+    }
+    return lit;
+  }
+  std::unique_ptr<TKLDDisplayModule> module_;
+};
+
+TEST_F(PlaybackDisplayTest, ALostDeviceEndsTheFilmAndKeepsTheMusic) {
+  Load({{"film.mkv", MEDIA_VIDEO}}, 0, 0);
+  Load({{"long.mka", MEDIA_AUDIO}}, 0, 1);
+  ASSERT_TRUE(manager.Play("primary"));
+  ASSERT_TRUE(manager.Play("secondary"));
+  EXPECT_NE(DirectXHelper()->VideoPlayer(), nullptr) << "the helper made the film's player";
+  std::vector<uint32_t> first, later;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline && Lit(first, 0, 160) < 5000) first = Frame();
+  ASSERT_GT(Lit(first, 0, 160), 5000) << "the film's frames fill its window";
+  // A 3:2 film in a 2:3 window is letter-boxed: the top rows stay dark.
+  int topLit = 0;
+  for (int x = 0; x < 160; ++x) topLit += (first[static_cast<size_t>(5) * 320 + x] & 0xFFFFFF) > 0x202020;
+  EXPECT_EQ(topLit, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  later = Frame();
+  EXPECT_GT(Lit(later, 160, 320), 2000) << "the visualisation draws beside it";
+  DirectXHelper()->ForceDeviceLoss();
+  // Noticed as the frame ends, recovered as the next begins, seen by the update after that.
+  for (int i = 0; i < 3; ++i) Frame();
+  EXPECT_EQ(DirectXHelper()->VideoPlayer(), nullptr);
+  EXPECT_EQ(manager.Primary().State(), STREAM_STOPPED) << "the film ended with the device";
+  EXPECT_EQ(Count("onstop"), 1);
+  EXPECT_EQ(manager.Secondary().State(), STREAM_PLAYING) << "the music plays on";
+  EXPECT_NE(DirectXHelper()->VisualisationPlayer(), nullptr);
+  EXPECT_GT(Lit(Frame(), 160, 320), 2000);
 }
