@@ -481,7 +481,12 @@ void TKLDGridControl::Arrange() {
   }
   int row = 0, column = 0;
   if (!MetaName.empty() && Columns > 0) {
-    const int index = Items.IndexOfName(GetMetaValue());
+    std::string name = GetMetaValue();
+    // A theme may point the selection at another value ("^{media.primary.url}": the picture a
+    // slideshow showed last). Item names never begin so: they are paths and captions.
+    if (name.rfind("^{", 0) == 0)
+      if (TKLDMetaDataManager* meta = GlobalMetaDataManager()) name = meta->ExpandMetadata(name);
+    const int index = Items.IndexOfName(name);
     if (index >= 0) {
       row = index / Columns;
       column = index % Columns;

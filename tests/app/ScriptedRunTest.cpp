@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -685,6 +686,96 @@ TEST_F(PlaybackRunTest, AFilmAndMusicPlayAndBadFilesShowTheirErrorWhileTheRunGoe
   EXPECT_NE(log.find("ERROR: Failed to render direct show file, error: "), std::string::npos);
   EXPECT_NE(log.find("ERROR: Failed to build VMR9 compatible render graph for file (check codecs)"), std::string::npos);
   EXPECT_EQ(log.find("Alchemy visualisation is not available"), std::string::npos);
+}
+
+
+// A folder of pictures plays full screen in the default theme: each slide fades in over the one
+// before, the read-out follows, Enter pauses, Left and Right step, and Back returns to the folder
+// on the picture last shown.
+class SlideshowRunTest : public ScriptedRunTest {
+ protected:
+  void AdjustPreferences(std::string& prefs) override {
+    UseSmallScreen(prefs);
+    const std::string from = "<SlideshowDelay>5<", to = "<SlideshowDelay>2<";
+    if (prefs.find(from) != std::string::npos) prefs.replace(prefs.find(from), from.size(), to);
+  }
+  // A picture of one colour, as blue, green, red bytes.
+  void WritePicture(const std::string& name, uint8_t b, uint8_t g, uint8_t r, int minutes) {
+    const int width = 640, height = 480;
+    std::vector<uint8_t> bits(size_t(width) * height * 4);
+    for (size_t i = 0; i < bits.size(); i += 4) bits[i] = b, bits[i + 1] = g, bits[i + 2] = r, bits[i + 3] = 255;
+    std::string error;
+    auto image = TKLDPixbufImage::FromBGRA(width, height, bits.data(), width * 4);
+    const std::string path = base.File("slides/" + name);
+    ASSERT_TRUE(image && image->SaveJpeg(path, 90, error)) << error;
+    // The folder sorts by date: a, then b, then c.
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(60 - minutes));
+  }
+  // The colour in the middle of a screenshot (where no caption lies), as 0xRRGGBB.
+  static uint32_t Middle(const std::string& png) {
+    std::vector<uint32_t> pixels;
+    int width = 0, height = 0;
+    std::string error;
+    EXPECT_TRUE(ReadPngFile(png, pixels, width, height, error)) << error;
+    if (pixels.empty()) return 0;
+    return pixels[size_t(height / 2) * width + width / 2] & 0xFFFFFF;
+  }
+  static int Red(uint32_t c) { return (c >> 16) & 0xFF; }
+  static int Green(uint32_t c) { return (c >> 8) & 0xFF; }
+  static int Blue(uint32_t c) { return c & 0xFF; }
+};
+
+TEST_F(SlideshowRunTest, APictureFolderPlaysWithFadesAndBackReturnsToTheLastPicture) {
+  fs::create_directories(base.File("slides"));
+  WritePicture("a.jpg", 0, 0, 255, 1);  // red
+  WritePicture("b.jpg", 255, 0, 0, 2);  // blue
+  WritePicture("c.jpg", 0, 255, 0, 3);  // green
+  base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Pictures><Directory>" + base.File("slides") +
+                                   "</Directory></Pictures></MediaLocations></MediaManager>");
+  constexpr int kRight = 39;
+  std::string script = Key(kDown) + Key(kDown) + Key(kEnter) + "wait 1000\n";
+  // The first picture, chosen in the grid: it fades in from nothing and shows for two seconds.
+  script += Key(kEnter) + "wait 300\nstate\nmeta media.primary.name\nmeta playlist.primary.itemindex\n";
+  script += "wait 1200\nscreenshot " + base.File("a.png") + "\n";
+  // The second one fades in over it about three seconds in: shots every 100 ms across the fade.
+  script += "wait 1300\n";
+  for (int i = 0; i < 14; ++i) script += "screenshot " + base.File("fade" + std::to_string(i) + ".png") + "\nwait 100\n";
+  script += "meta media.primary.name\nmeta playlist.primary.itemindex\n";
+  // Paused, it stays; on again, Right and Left step.
+  script += Key(kEnter) + "wait 2500\nmeta media.primary.name\n" + Key(kEnter);
+  script += Key(kRight) + "wait 100\nmeta media.primary.name\n" + Key(kLeft) + "wait 1300\nmeta media.primary.name\n";
+  script += "screenshot " + base.File("b.png") + "\n";
+  script += Key(kEscape) + "wait 500\nstate\nmeta media.selection.name\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{
+                     "screen=slideshow focus=slidewindow",
+                     "media.primary.name=a",
+                     "playlist.primary.itemindex=1",
+                     "media.primary.name=b",
+                     "playlist.primary.itemindex=2",
+                     "media.primary.name=b",
+                     "media.primary.name=c",
+                     "media.primary.name=b",
+                     "screen=pictures focus=picturesgrid",
+                     "media.selection.name=b",
+                 }));
+  const uint32_t a = Middle(base.File("a.png")), b = Middle(base.File("b.png"));
+  EXPECT_GT(Red(a), 200) << std::hex << a;
+  EXPECT_LT(Blue(a), 60) << std::hex << a;
+  EXPECT_GT(Blue(b), 200) << std::hex << b;
+  EXPECT_LT(Red(b), 60) << std::hex << b;
+  // Across the fade red gives way to blue, and on the way both show at once.
+  int blended = 0, lastBlue = -1;
+  bool rising = true;
+  for (int i = 0; i < 14; ++i) {
+    const uint32_t c = Middle(base.File("fade" + std::to_string(i) + ".png"));
+    blended += Red(c) > 30 && Blue(c) > 30 && Green(c) < 40;
+    rising = rising && Blue(c) + 8 >= lastBlue;
+    lastBlue = Blue(c);
+  }
+  EXPECT_GE(blended, 1) << "no screenshot caught the two pictures blended";
+  EXPECT_TRUE(rising);
+  EXPECT_GT(lastBlue, 200) << "the fade ended on the second picture";
 }
 
 }  // namespace

@@ -327,6 +327,16 @@ TEST_F(MediaGridTest, EnteringAFolderAndCancellingReselectsTheFolderLeft) {
   EXPECT_EQ(SelectedCaption(), "Trip/");
 }
 
+// The theme can point the selection at another value: the grid comes back on what it names.
+TEST_F(MediaGridTest, ASelectionNamedByAReferenceFollowsTheValueReferredTo) {
+  MakeTree();
+  meta.SetValue("shown.url", dir_.File("pics") + "/g.jpg");
+  meta.SetValue("pics.selected", "^{shown.url}");
+  Open();
+  EXPECT_EQ(SelectedCaption(), "g");
+  EXPECT_EQ(meta.GetValue("pics.selected"), dir_.File("pics") + "/g.jpg");
+}
+
 TEST_F(MediaGridTest, PressingAMediaItemSelectsItAndTellsTheTheme) {
   MakeTree();
   Open();
