@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
       TKLDMainForm form(manager, messenger);
       form.ShowTrayIcon(manager.BaseFolder() + "share/icons");
       form.StartRemoteInputs(TLircClient::SocketPath());
+      form.StartMediaControls();
       status = RunHost(manager, options, connection.Services(), &form);
       // Nothing more is taken in while the managers go.
       messenger.StopListening();

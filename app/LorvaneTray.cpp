@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/ApplicationManager.h"
+#include "app/MprisBridge.h"
 #include "app/RemoteInputs.h"
 #include "base/Logging.h"
 #include "platform/HostLoop.h"
@@ -114,6 +115,13 @@ void TKLDMainForm::StartRemoteInputs(const std::string& lircSocketPath) {
   remoteInputs_->StartLirc(manager_.ConfigurationFolder(), lircSocketPath);
 }
 
+void TKLDMainForm::StartMediaControls() {
+  mediaControls_.reset();
+  mediaControls_ = std::make_unique<TMprisBridge>([this] { return manager_.MediaManager(); },
+                                                  [this] { Perform(TKLDMenuItem::Launch); });
+  mediaControls_->Start([] { THostLoop::PostWake(); });
+}
+
 void TKLDMainForm::Perform(TKLDMenuItem item) {
   framesAtLastMessage_ = manager_.RenderedFrames();
   switch (item) {
@@ -182,6 +190,7 @@ void TKLDMainForm::ProcessMessages() {
   }
   for (const std::string& line : news) LogInfo(line);
   if (remoteInputs_) remoteInputs_->Poll();
+  if (mediaControls_) guarded([&] { mediaControls_->Poll(); });
   for (TKLDMenuItem item : choices) {
     if (terminated_) return;
     guarded([&] { Perform(item); });

@@ -14,6 +14,7 @@
 namespace lorvane {
 
 class TKLDApplicationManager;
+class TMprisBridge;
 class TRemoteInputs;
 class TStatusNotifier;
 
@@ -63,6 +64,9 @@ class TKLDMainForm {
   // remote-control messages do and are paced with them.
   void StartRemoteInputs(const std::string& lircSocketPath);
   TRemoteInputs* RemoteInputs() const { return remoteInputs_.get(); }
+  // Offers the desktop's media controls (MPRIS) on the session bus; their calls are carried out
+  // by ProcessMessages. Without a session bus one INFO line says so.
+  void StartMediaControls();
 
   // Tests replace these.
   using AboutDialog = std::function<bool(const std::string& text)>;  // true: visit the website
@@ -83,6 +87,7 @@ class TKLDMainForm {
   std::vector<std::string> trayNews_;
   // Last, so they stop (and no more of their calls come) before the rest goes.
   std::unique_ptr<TRemoteInputs> remoteInputs_;
+  std::unique_ptr<TMprisBridge> mediaControls_;
   std::unique_ptr<TStatusNotifier> tray_;
 };
 

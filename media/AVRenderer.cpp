@@ -179,4 +179,11 @@ bool TKLDPlayerRenderer::Skip(int seconds) {
 bool TKLDPlayerRenderer::SkipForward() { return Skip(30); }
 bool TKLDPlayerRenderer::SkipBack() { return Skip(-10); }
 
+bool TKLDPlayerRenderer::SeekTo(int seconds) {
+  TKLDMediaPlayer* player = Player();
+  if (!player) return false;
+  const int duration = player->Duration();
+  return player->Seek(std::max(0, duration > 0 ? std::min(seconds, duration) : seconds));
+}
+
 }  // namespace lorvane

@@ -40,6 +40,8 @@ class TKLDAVRenderer {
   virtual bool PlayPrevious() { return false; }
   virtual bool SkipForward() { return false; }
   virtual bool SkipBack() { return false; }
+  // To a position in whole seconds (desktop media controls); false when the renderer cannot.
+  virtual bool SeekTo(int seconds) { (void)seconds; return false; }
   virtual bool Mute() { return false; }
   virtual bool Unmute() { return false; }
 
@@ -158,6 +160,7 @@ class TKLDPlayerRenderer : public TKLDAVRenderer {
   bool PlayPrevious() override;
   bool SkipForward() override;
   bool SkipBack() override;
+  bool SeekTo(int seconds) override;
 
   // The player this renderer drives now (none when another renderer owns the slot).
   virtual TKLDMediaPlayer* Player() const;

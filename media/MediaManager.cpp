@@ -281,6 +281,11 @@ bool TKLDMediaManager::Previous(const std::string& s) { return Apply(s, &TKLDMed
 bool TKLDMediaManager::SkipForward(const std::string& s) { return Apply(s, &TKLDMediaStream::SkipForward); }
 bool TKLDMediaManager::SkipBack(const std::string& s) { return Apply(s, &TKLDMediaStream::SkipBack); }
 
+bool TKLDMediaManager::SeekTo(int seconds) {
+  TKLDMediaStream* current = ExistingCurrentStream();
+  return current && current->State() != STREAM_STOPPED && current->Renderer()->SeekTo(seconds);
+}
+
 void TKLDMediaManager::ClearPlaylist(int stream) { StreamFor(stream).ClearPlaylist(); }
 void TKLDMediaManager::ReplacePlaylist(int stream) { StreamFor(stream).ReplacePlaylist(); }
 void TKLDMediaManager::EnqueueSelection(int stream) { StreamFor(stream).EnqueueSelection(); }

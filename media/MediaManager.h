@@ -197,6 +197,8 @@ class TKLDMediaManager {
   bool Previous(const std::string& selector);
   bool SkipForward(const std::string& selector);
   bool SkipBack(const std::string& selector);
+  // The current stream to a position in whole seconds (desktop media controls).
+  bool SeekTo(int seconds);
 
   // Stream argument 1 is the secondary, anything else the primary.
   void ClearPlaylist(int stream);

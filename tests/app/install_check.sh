@@ -79,4 +79,5 @@ host=""
 [ "$status" -eq 0 ] || fail "the host ended with status $status"
 log=$(cat "$work/state/lorvane/logs/"lorvane*.log)
 [ "$(echo "$log" | grep -c "INFO: No lircd at $work/no-lircd")" -eq 1 ] || fail "no lircd was not said once: $log"
+[ "$(echo "$log" | grep -c "INFO: No session bus")" -eq 1 ] || fail "no session bus was not said once: $log"
 echo "install_check: the installed tree runs from $prefix with its configuration and log under XDG folders"
