@@ -182,7 +182,7 @@ bool TKLDDXAllocator::OpenFile() {
 
 void TKLDDXAllocator::CloseGraph() {
   StopPresenter();
-  StopGraph();
+  StopGraphNow();
   if (player_) player_->Destroy();
 }
 
@@ -294,8 +294,13 @@ bool TKLDDXAllocator::Pause() {
 }
 
 bool TKLDDXAllocator::StopGraph() {
+  // Main thread: a file still opening belongs to the opening thread.
+  if (!ready_ && openResult_ == 0 && opener_.joinable()) return false;
+  return StopGraphNow();
+}
+
+bool TKLDDXAllocator::StopGraphNow() {
   if (!player_ || !player_->Valid()) return false;
-  if (!ready_ && openResult_ == 0 && std::this_thread::get_id() != opener_.get_id()) return false;
   std::string error;
   bool ok = player_->Stop(error);
   if (!ok) LogWarn("Failed to stop direct show filter graph, error: " + error);

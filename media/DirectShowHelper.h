@@ -78,10 +78,11 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   int Stage() const { return stage_; }
   // A frame has been rendered since the file opened.
   bool HasFrame();
-  int VideoWidth() const { return videoWidth_; }
-  int VideoHeight() const { return videoHeight_; }
-  float AspectRatio() const { return aspectRatio_; }
-  int Duration() const { return duration_; }
+  // What the open found; 0 until PollOpen (or Open) has finished it on this thread.
+  int VideoWidth() const { return ready_ ? videoWidth_ : 0; }
+  int VideoHeight() const { return ready_ ? videoHeight_ : 0; }
+  float AspectRatio() const { return ready_ ? aspectRatio_ : 0; }
+  int Duration() const { return ready_ ? duration_ : 0; }
   bool Completed() const { return completed_; }
   bool Muted() const { return muted_; }
   int SavedVolume() const { return savedVolume_; }
@@ -105,6 +106,7 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   void SetStage(int stage);
   bool OpenFile();
   void CloseGraph();
+  bool StopGraphNow();
   void WriteVolume(int volume);
   void PresenterLoop();
   // Audio players: reads the measured levels every few tens of milliseconds, off the frame.
