@@ -5,6 +5,7 @@
 #include "app/ApplicationManager.h"
 #include "app/MprisBridge.h"
 #include "app/RemoteInputs.h"
+#include "media/MediaManager.h"
 #include "base/Logging.h"
 #include "platform/HostLoop.h"
 #include "platform/StatusNotifier.h"
@@ -113,6 +114,14 @@ void TKLDMainForm::StartRemoteInputs(const std::string& lircSocketPath) {
       [this](int key) { messenger_.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)}); },
       [] { THostLoop::PostWake(); });
   remoteInputs_->StartLirc(manager_.ConfigurationFolder(), lircSocketPath);
+  // The TV going to standby ends what plays, in both streams.
+  remoteInputs_->SetStandbyHandler([this] {
+    if (TKLDMediaManager* media = manager_.MediaManager()) {
+      media->Stop("primary");
+      media->Stop("secondary");
+    }
+  });
+  remoteInputs_->StartCec(manager_.ConfigurationFolder());
 }
 
 void TKLDMainForm::StartMediaControls() {

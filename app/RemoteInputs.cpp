@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Logging.h"
+#include "platform/CecClient.h"
 #include "platform/LircClient.h"
 
 namespace lorvane {
@@ -12,7 +13,38 @@ TRemoteInputs::TRemoteInputs(std::function<void(int)> key, std::function<void()>
 
 TRemoteInputs::~TRemoteInputs() { Stop(); }
 
-void TRemoteInputs::Stop() { lirc_.reset(); }
+void TRemoteInputs::Stop() {
+  lirc_.reset();
+  cec_.reset();
+}
+
+void TRemoteInputs::StartCec(const std::string& configFolder) {
+  cec_.reset();
+  std::vector<std::string> warnings;
+  std::string problem;
+  const bool loaded = cecMap_.Load(configFolder + TRemoteKeyMap::kCecFile, "CecKeys", warnings, problem);
+  for (const std::string& warning : warnings) LogWarn(warning);
+  if (!loaded) LogWarn("The TV's remote keys are off: " + problem);
+  // The adapter is looked for either way: lorvane still announces itself and hears standby.
+  cec_ = std::make_unique<TCecClient>();
+  cec_->Start(wake_);
+}
+
+void TRemoteInputs::HandleCec(const TCecEvent& event) {
+  if (event.kind == TCecEvent::Standby) {
+    LogInfo("The TV went to standby: playback ends");
+    if (standby_) standby_();
+    return;
+  }
+  if (event.kind == TCecEvent::Released) {
+    if (event.code == cecHeld_) cecHeld_ = -1;
+    return;
+  }
+  cecRepeat_ = event.code == cecHeld_ ? cecRepeat_ + 1 : 0;
+  cecHeld_ = event.code;
+  const TRemoteKey* key = cecMap_.FindCode(event.code);
+  if (key && Counts(*key, cecRepeat_)) key_(key->keyCode);
+}
 
 bool TRemoteInputs::LircRunning() const { return lirc_ && lirc_->Running(); }
 
@@ -62,6 +94,16 @@ void TRemoteInputs::Poll() {
       else LogInfo(notice.text);
     }
     for (const TLircEvent& event : events) HandleLirc(event);
+  }
+  if (cec_) {
+    std::vector<TCecEvent> events;
+    std::vector<TCecNotice> notices;
+    cec_->Take(events, notices);
+    for (const TCecNotice& notice : notices) {
+      if (notice.problem) LogWarn(notice.text);
+      else LogInfo(notice.text);
+    }
+    for (const TCecEvent& event : events) HandleCec(event);
   }
 }
 

@@ -12,7 +12,9 @@
 
 namespace lorvane {
 
+class TCecClient;
 class TLircClient;
+struct TCecEvent;
 struct TLircEvent;
 
 class TRemoteInputs {
@@ -32,6 +34,13 @@ class TRemoteInputs {
   // lircd this logs one INFO line and does nothing more.
   void StartLirc(const std::string& configFolder, const std::string& socketPath);
   bool LircRunning() const;
+  // Looks for an HDMI-CEC adapter on a thread of its own and reads `configFolder` +
+  // "CecKeys.xml". Without an adapter (or libcec) one INFO line says so.
+  void StartCec(const std::string& configFolder);
+  // Called when the TV goes to standby.
+  void SetStandbyHandler(std::function<void()> standby) { standby_ = std::move(standby); }
+  // One event from the TV, as Poll hands them on (tests give them without an adapter).
+  void HandleCec(const TCecEvent& event);
 
   // Main thread, once per pass of the loop: logs what the readers had to say and hands on the
   // keys of the buttons pressed since the last call.
@@ -51,6 +60,12 @@ class TRemoteInputs {
   std::function<void()> wake_;
   TRemoteKeyMap lircMap_;
   std::unique_ptr<TLircClient> lirc_;
+  std::function<void()> standby_;
+  TRemoteKeyMap cecMap_;
+  std::unique_ptr<TCecClient> cec_;
+  // The code held down and how often it was pressed since (the TV repeats a held button).
+  int cecHeld_ = -1;
+  unsigned cecRepeat_ = 0;
   std::vector<std::string> unknownSeen_;
 };
 

@@ -10,6 +10,7 @@
 #include "app/RemoteInputs.h"
 #include "app/RemoteKeyMap.h"
 #include "base/Logging.h"
+#include "platform/CecClient.h"
 #include "support/FakeLircd.h"
 #include "support/TestSupport.h"
 
@@ -174,6 +175,53 @@ TEST(RemoteInputsTest, LircdWithoutAMappingFileIsToldAndReadsNothing) {
   inputs.StartLirc(dir.Path(), dir.File("lircd"));
   EXPECT_FALSE(inputs.LircRunning());
   EXPECT_EQ(log.Count(" WARN: LIRC remote controls are off: "), 1) << log.All();
+}
+
+TEST(RemoteInputsTest, TheTvsKeysMapThroughTheirFileWithoutAnAdapter) {
+  CapturedLog log;
+  std::vector<int> keys;
+  int standbys = 0;
+  TRemoteInputs inputs([&](int key) { keys.push_back(key); }, nullptr);
+  inputs.SetStandbyHandler([&] { ++standbys; });
+  TRemoteKeyMap map;
+  std::vector<std::string> warnings;
+  std::string problem;
+  ASSERT_TRUE(map.Load(kSourceConf + TRemoteKeyMap::kCecFile, "CecKeys", warnings, problem)) << problem;
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+  ASSERT_NE(map.FindCode(0x00), nullptr);
+  EXPECT_EQ(map.FindCode(0x00)->keyCode, 0x0D) << "Select is OK";
+  EXPECT_EQ(map.FindCode(0x44)->keyCode, 0xFA);
+  EXPECT_EQ(map.FindCode(0x91)->keyCode, 0x08) << "Return is Back";
+  EXPECT_EQ(map.FindCode(0x40), nullptr) << "Power is left to the TV";
+
+  inputs.StartCec(kSourceConf);
+  // Up held (the TV repeats it), released, then Play held: only Up repeats, after the delay.
+  for (int i = 0; i < 4; ++i) inputs.HandleCec({TCecEvent::Pressed, 0x01});
+  inputs.HandleCec({TCecEvent::Released, 0x01});
+  inputs.HandleCec({TCecEvent::Pressed, 0x01});
+  for (int i = 0; i < 3; ++i) inputs.HandleCec({TCecEvent::Pressed, 0x44});
+  inputs.HandleCec({TCecEvent::Pressed, 0x40});  // not mapped
+  EXPECT_EQ(keys, (std::vector<int>{0x26, 0x26, 0x26, 0x26, 0xFA}));
+  inputs.HandleCec({TCecEvent::Standby, 0});
+  EXPECT_EQ(standbys, 1);
+
+  // Without an adapter (or without libcec) one INFO line says so, soon and once.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto said = [&] { return log.Count(" INFO: No HDMI-CEC adapter") + log.Count(" INFO: Built without libcec"); };
+  while (said() == 0 && std::chrono::steady_clock::now() < deadline) {
+    inputs.Poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  inputs.Poll();
+  EXPECT_EQ(said(), 1) << log.All();
+}
+
+TEST(RemoteInputsTest, StartingTheAdapterSearchDoesNotHoldUpStartUp) {
+  CapturedLog log;
+  TRemoteInputs inputs([](int) {}, nullptr);
+  auto start = std::chrono::steady_clock::now();
+  inputs.StartCec(kSourceConf);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
 }
 
 }  // namespace

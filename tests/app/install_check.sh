@@ -23,7 +23,7 @@ prefix="$work/prefix"
 lorvane="$prefix/bin/lorvane"
 [ -x "$lorvane" ] || fail "no $lorvane"
 [ -f "$prefix/share/lorvane/themes/tv/ThemeDescriptor.xml" ] || fail "the default theme is not installed"
-for f in Preferences.xml KeyBindings.xml Media.xml LircButtons.xml; do
+for f in Preferences.xml KeyBindings.xml Media.xml LircButtons.xml CecKeys.xml; do
   [ -f "$prefix/share/lorvane/conf/$f" ] || fail "the template $f is not installed"
 done
 [ -f "$prefix/share/applications/lorvane.desktop" ] || fail "no desktop entry"
@@ -80,4 +80,6 @@ host=""
 log=$(cat "$work/state/lorvane/logs/"lorvane*.log)
 [ "$(echo "$log" | grep -c "INFO: No lircd at $work/no-lircd")" -eq 1 ] || fail "no lircd was not said once: $log"
 [ "$(echo "$log" | grep -c "INFO: No session bus")" -eq 1 ] || fail "no session bus was not said once: $log"
+[ "$(echo "$log" | grep -c -e "INFO: No HDMI-CEC adapter" -e "INFO: Built without libcec")" -eq 1 ] ||
+  fail "no CEC adapter was not said once: $log"
 echo "install_check: the installed tree runs from $prefix with its configuration and log under XDG folders"
