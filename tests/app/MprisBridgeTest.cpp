@@ -175,9 +175,7 @@ TEST_F(MediaControlsTest, WithoutASessionBusThereIsOneInfoLine) {
   test::TempDir empty;
   ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", nullptr);
   ScopedEnv runtime("XDG_RUNTIME_DIR", empty.Path().c_str());
-  auto start = Clock::now();
   bridge.Start(nullptr);
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(20)) << "start-up is not held up";
   auto deadline = Clock::now() + std::chrono::seconds(10);
   auto said = [&] { return std::count_if(logged.begin(), logged.end(), [](const std::string& l) {
     return l.find(" INFO: No session bus") != std::string::npos; }); };
