@@ -605,8 +605,7 @@ class PlaybackRunTest : public ScriptedRunTest {
     fs::create_directories(base.File("films"));
     fs::create_directories(base.File("songs"));
     auto make = [this](const std::string& args, const std::string& name) {
-      std::string command = "ffmpeg -nostdin -loglevel error -y " + args + " '" + base.File(name) + "'";
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      EXPECT_EQ(test::MakeMediaWithFfmpeg(args, base.File(name)), "");
     };
     make("-f lavfi -i testsrc=size=320x240:rate=25:duration=6 -f lavfi -i sine=frequency=440:duration=6 "
          "-c:v mpeg4 -c:a mp2 -shortest",

@@ -19,8 +19,7 @@ class PlayerTest : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new test::TempDir();
     auto make = [](const std::string& args, const std::string& name) {
-      std::string command = "ffmpeg -nostdin -loglevel error -y " + args + " '" + dir_->File(name) + "'";
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      EXPECT_EQ(test::MakeMediaWithFfmpeg(args, dir_->File(name)), "");
     };
     // 720 x 576 with square-ish pixels stretched to 16:9, with sound.
     make("-f lavfi -i testsrc=size=720x576:rate=25:duration=1 -f lavfi -i sine=frequency=440:duration=1 "

@@ -22,8 +22,7 @@ class PlaybackTest : public ::testing::Test, public test::MediaHarness {
   static void SetUpTestSuite() {
     dir_ = new test::TempDir();
     auto make = [](const std::string& args, const std::string& name) {
-      std::string command = "ffmpeg -nostdin -loglevel error -y " + args + " '" + dir_->File(name) + "'";
-      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+      EXPECT_EQ(test::MakeMediaWithFfmpeg(args, dir_->File(name)), "");
     };
     make("-f lavfi -i testsrc=size=96x64:rate=10:duration=2 -f lavfi -i sine=frequency=440:duration=2 "
          "-c:v mpeg4 -c:a mp2 -shortest",

@@ -72,4 +72,9 @@ void WriteMinimalTheme(const TempDir& base, const std::string& name) {
              "</LanguageDescriptor>");
 }
 
+std::string MakeMediaWithFfmpeg(const std::string& args, const std::string& file) {
+  const std::string command = "ffmpeg -nostdin -loglevel error -y " + args + " '" + file + "'";
+  return std::system(command.c_str()) == 0 ? std::string() : command;
+}
+
 }  // namespace lorvane::test

@@ -28,4 +28,8 @@ bool FileExists(const std::string& path);
 // folder, so that an application manager on `base` reaches the running state.
 void WriteMinimalTheme(const TempDir& base, const std::string& name = "tv");
 
+// Makes a media file with ffmpeg's generators: `args` are the input and codec options. Returns
+// the command when it failed, empty on success.
+std::string MakeMediaWithFfmpeg(const std::string& args, const std::string& file);
+
 }  // namespace lorvane::test
