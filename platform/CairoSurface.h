@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ScratchMemory.h"
+
 typedef struct _cairo_surface cairo_surface_t;
 typedef struct _cairo cairo_t;
 
@@ -56,6 +58,7 @@ class TKLDCairoSurface {
   bool alpha_ = true;
   bool valid_ = false;
   std::string error_;
+  TKLDLargeBlock pixels_;
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
 };

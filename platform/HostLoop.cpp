@@ -1,4 +1,5 @@
 #include "platform/HostLoop.h"
+#include "platform/SdlMemory.h"
 
 #include <SDL.h>
 
@@ -33,6 +34,7 @@ void THostLoop::ConfigureResident() { SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_C
 bool THostLoop::Initialise() {
   if (SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == (SDL_INIT_VIDEO | SDL_INIT_EVENTS)) return true;
   AllowScreenSaverHint();
+  UseLargeBlocksForSdl();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     LogError(std::string("Failed to initialise SDL: ") + SDL_GetError());
     return false;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <vector>
 
 namespace lorvane {
 
@@ -15,6 +16,10 @@ std::string TKLDSdlRenderer::LastError() {
 
 namespace {
 uint64_t g_nextSerial = 0;
+uint64_t g_nextGeneration = 0;
+// The renderers whose SDL renderer is alive, so that a texture let go of late (after its
+// renderer went) is never kept or destroyed twice.
+std::vector<TKLDSdlRenderer*> g_liveRenderers;
 }  // namespace
 
 void TKLDSdlTexture::BeforeChange() {
@@ -28,6 +33,8 @@ void TKLDSdlTexture::Take(TKLDSdlTexture& other) {
   height_ = other.height_;
   alpha_ = other.alpha_;
   opaque_ = other.opaque_;
+  kind_ = other.kind_;
+  generation_ = other.generation_;
   modulation_ = other.modulation_;
   applied_ = other.applied_;
   appliedBlend_ = other.appliedBlend_;
@@ -66,10 +73,24 @@ bool TKLDSdlTexture::Create(TKLDSdlRenderer& renderer, int width, int height, bo
   int access = kind == Streaming ? SDL_TEXTUREACCESS_STREAMING
                : kind == Target  ? SDL_TEXTUREACCESS_TARGET
                                  : SDL_TEXTUREACCESS_STATIC;
-  texture_ = SDL_CreateTexture(renderer.renderer_, SDL_PIXELFORMAT_ARGB8888, access, width, height);
-  if (!texture_) {
-    error = TKLDSdlRenderer::LastError();
-    return false;
+  if (kind == Streaming && renderer.keepsSpares_) texture_ = renderer.TakeSpare(width, height);
+  if (texture_) {
+    // As good as new: untinted and, like a fresh texture, clear where no upload reaches.
+    SDL_SetTextureColorMod(texture_, 255, 255, 255);
+    SDL_SetTextureAlphaMod(texture_, 255);
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+      for (int y = 0; y < height; ++y) std::memset(static_cast<uint8_t*>(pixels) + size_t(y) * pitch, 0, size_t(width) * 4);
+      SDL_UnlockTexture(texture_);
+    }
+    ++renderer.texturesReused_;
+  } else {
+    texture_ = SDL_CreateTexture(renderer.renderer_, SDL_PIXELFORMAT_ARGB8888, access, width, height);
+    if (!texture_) {
+      error = TKLDSdlRenderer::LastError();
+      return false;
+    }
   }
   appliedBlend_ = alpha ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE;
   SDL_SetTextureBlendMode(texture_, static_cast<SDL_BlendMode>(appliedBlend_));
@@ -78,6 +99,8 @@ bool TKLDSdlTexture::Create(TKLDSdlRenderer& renderer, int width, int height, bo
   height_ = height;
   alpha_ = alpha;
   opaque_ = false;
+  kind_ = kind;
+  generation_ = renderer.generation_;
   modulation_ = applied_ = 0xFFFFFFFF;
   serial_ = ++g_nextSerial;
   version_ = 0;
@@ -88,7 +111,11 @@ bool TKLDSdlTexture::Create(TKLDSdlRenderer& renderer, int width, int height, bo
 void TKLDSdlTexture::Reset() {
   BeforeChange();
   // After SDL's video subsystem has shut down its textures are gone already.
-  if (texture_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyTexture(texture_);
+  if (texture_ && SDL_WasInit(SDL_INIT_VIDEO)) {
+    TKLDSdlRenderer* owner = TKLDSdlRenderer::LiveRenderer(generation_);
+    if (owner && kind_ == Streaming && owner->keepsSpares_) owner->KeepSpare(texture_, width_, height_);
+    else if (owner) SDL_DestroyTexture(texture_);
+  }
   texture_ = nullptr;
   owner_ = nullptr;
   width_ = height_ = 0;
@@ -153,12 +180,17 @@ bool TKLDSdlRenderer::Create(SDL_Window* window, int attempt, bool vsync, std::s
     error = LastError();
     return false;
   }
+  generation_ = ++g_nextGeneration;
+  g_liveRenderers.push_back(this);
   SDL_RendererInfo info{};
   SDL_GetRendererInfo(renderer_, &info);
   driver_ = info.name ? info.name : "";
   vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
   // The software renderer never waits for a retrace whatever it reports.
   if (driver_ == "software") vsync_ = false;
+  // Only the software renderer's textures are fresh process memory; a graphics driver's are
+  // its own business, and reusing one still in flight can make it wait.
+  keepsSpares_ = driver_ == "software";
   return true;
 }
 
@@ -177,9 +209,50 @@ void TKLDSdlRenderer::Destroy() {
   executed_ = 0;
   recording_ = false;
   flushedEarly_ = false;
+  DropSpares();
+  std::erase(g_liveRenderers, this);
   if (renderer_ && SDL_WasInit(SDL_INIT_VIDEO)) SDL_DestroyRenderer(renderer_);
   renderer_ = nullptr;
   vsync_ = false;
+}
+
+SDL_Texture* TKLDSdlRenderer::TakeSpare(int width, int height) {
+  for (auto it = spares_.begin(); it != spares_.end(); ++it)
+    if (it->width == width && it->height == height) {
+      SDL_Texture* texture = it->texture;
+      spareBytes_ -= size_t(width) * height * 4;
+      spares_.erase(it);
+      return texture;
+    }
+  return nullptr;
+}
+
+TKLDSdlRenderer* TKLDSdlRenderer::LiveRenderer(uint64_t generation) {
+  for (TKLDSdlRenderer* renderer : g_liveRenderers)
+    if (renderer->generation_ == generation) return renderer;
+  return nullptr;
+}
+
+void TKLDSdlRenderer::KeepSpare(SDL_Texture* texture, int width, int height) {
+  const size_t bytes = size_t(width) * height * 4;
+  if (bytes > kMaxSpareBytes) {
+    SDL_DestroyTexture(texture);
+    return;
+  }
+  while (!spares_.empty() && spareBytes_ + bytes > kMaxSpareBytes) {
+    SDL_DestroyTexture(spares_.front().texture);
+    spareBytes_ -= size_t(spares_.front().width) * spares_.front().height * 4;
+    spares_.erase(spares_.begin());
+  }
+  spares_.push_back({texture, width, height});
+  spareBytes_ += bytes;
+}
+
+void TKLDSdlRenderer::DropSpares() {
+  if (SDL_WasInit(SDL_INIT_VIDEO))
+    for (const Spare& spare : spares_) SDL_DestroyTexture(spare.texture);
+  spares_.clear();
+  spareBytes_ = 0;
 }
 
 bool TKLDSdlRenderer::OutputSize(int& width, int& height) const {

@@ -63,6 +63,8 @@ class TKLDSdlTexture {
   int height_ = 0;
   bool alpha_ = false;
   bool opaque_ = false;
+  Kind kind_ = Static;
+  uint64_t generation_ = 0;  // of the renderer that made it
   uint32_t modulation_ = 0xFFFFFFFF;
   uint32_t applied_ = 0xFFFFFFFF;  // what SDL holds
   int appliedBlend_ = -1;
@@ -90,6 +92,12 @@ class TKLDSdlRenderer {
   // Draws in a back buffer of this size, scaled to whatever the output is.
   void SetLogicalSize(int width, int height);
   uint64_t TexturesCreated() const { return texturesCreated_; }
+  // How many textures were handed out again instead of being made, and the bytes kept for that.
+  uint64_t TexturesReused() const { return texturesReused_; }
+  size_t SpareBytes() const { return spareBytes_; }
+  static constexpr size_t kMaxSpareBytes = size_t(48) << 20;
+  // Lets every kept texture go (a device reset).
+  void DropSpares();
 
   bool Clear(uint32_t argb);
   // Replaces the pixels (no blending), within the clip.
@@ -138,6 +146,21 @@ class TKLDSdlRenderer {
   bool Execute(const Op& op);
   void Drop(TKLDSdlTexture* texture);
 
+  // Streaming textures let go of are kept for the next one of the same size: a new large
+  // texture touches fresh memory, which costs more than a frame has, and slides, backdrops and
+  // video frames come back in the same sizes.
+  struct Spare {
+    SDL_Texture* texture;
+    int width, height;
+  };
+  SDL_Texture* TakeSpare(int width, int height);
+  void KeepSpare(SDL_Texture* texture, int width, int height);
+  static TKLDSdlRenderer* LiveRenderer(uint64_t generation);
+  std::vector<Spare> spares_;  // oldest first
+  size_t spareBytes_ = 0;
+  bool keepsSpares_ = false;
+  uint64_t generation_ = 0;  // names each SDL renderer made, never reused
+
   std::vector<Op> ops_;
   std::vector<Op> last_;
   bool lastValid_ = false;
@@ -148,6 +171,7 @@ class TKLDSdlRenderer {
   bool vsync_ = false;
   std::string driver_;
   uint64_t texturesCreated_ = 0;
+  uint64_t texturesReused_ = 0;
 };
 
 // The format every texture here has, and a format's name for messages: the name of the matching

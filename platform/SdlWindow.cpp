@@ -1,4 +1,5 @@
 #include "platform/SdlWindow.h"
+#include "platform/SdlMemory.h"
 
 #include <SDL.h>
 
@@ -17,6 +18,7 @@ std::string VideoError() {
 bool StartVideo(std::string& error) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   THostLoop::AllowScreenSaverHint();
+  UseLargeBlocksForSdl();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     error = VideoError();
     return false;

@@ -392,9 +392,7 @@ bool TKLDDrawBuffer::LockBits(const TKLDRect& rect, TKLDBitmapDescription& descr
   // The lock hands out straight alpha in its own copy, as callers write and upload it; the
   // premultiplied surface is only touched here and at unlock.
   const size_t stride = static_cast<size_t>(area.Width) * 4;
-  try {
-    lockPixels_.assign(stride * static_cast<size_t>(area.Height), 0);
-  } catch (const std::bad_alloc&) {
+  if (!lockPixels_.Acquire(stride * static_cast<size_t>(area.Height))) {
     LogWarn(std::string(kMsgLockBitmapFailed) + std::to_string(kStatusOutOfMemory));
     return false;
   }
@@ -403,7 +401,7 @@ bool TKLDDrawBuffer::LockBits(const TKLDRect& rect, TKLDBitmapDescription& descr
   const int sourceStride = bitmap_->Stride();
   for (int row = 0; row < area.Height; ++row) {
     const uint8_t* s = source + static_cast<size_t>(area.Y + row) * sourceStride + area.X * 4;
-    uint8_t* d = lockPixels_.data() + static_cast<size_t>(row) * stride;
+    uint8_t* d = lockPixels_.Data() + static_cast<size_t>(row) * stride;
     for (int col = 0; col < area.Width; ++col, s += 4, d += 4) {
       const uint8_t a = alpha_ ? s[3] : 255;
       if (a == 255) {
@@ -411,6 +409,8 @@ bool TKLDDrawBuffer::LockBits(const TKLDRect& rect, TKLDBitmapDescription& descr
       } else if (a != 0) {
         d[0] = Unpremultiply(s[0], a), d[1] = Unpremultiply(s[1], a),
         d[2] = Unpremultiply(s[2], a);
+      } else {
+        d[0] = d[1] = d[2] = 0;
       }
       d[3] = a;
     }
@@ -422,7 +422,7 @@ bool TKLDDrawBuffer::LockBits(const TKLDRect& rect, TKLDBitmapDescription& descr
   description.Height = area.Height;
   description.Stride = static_cast<int>(stride);
   description.BytesPerPixel = 4;
-  description.Bits = lockPixels_.data();
+  description.Bits = lockPixels_.Data();
   description.Premultiplied = false;
   return true;
 }
@@ -434,7 +434,7 @@ void TKLDDrawBuffer::UnlockBits() {
     const int targetStride = bitmap_->Stride();
     const size_t stride = static_cast<size_t>(lockRect_.Width) * 4;
     for (int row = 0; row < lockRect_.Height; ++row) {
-      const uint8_t* s = lockPixels_.data() + static_cast<size_t>(row) * stride;
+      const uint8_t* s = lockPixels_.Data() + static_cast<size_t>(row) * stride;
       uint8_t* d =
           target + static_cast<size_t>(lockRect_.Y + row) * targetStride + lockRect_.X * 4;
       for (int col = 0; col < lockRect_.Width; ++col, s += 4, d += 4) {
@@ -451,7 +451,7 @@ void TKLDDrawBuffer::UnlockBits() {
   }
   locked_ = false;
   lockWrite_ = false;
-  std::vector<uint8_t>().swap(lockPixels_);
+  lockPixels_.Release();
 }
 
 uint32_t TKLDDrawBuffer::PixelAt(int x, int y) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ScratchMemory.h"
 #include "render/DirectXHelper.h"
 
 namespace lorvane {
@@ -195,7 +196,7 @@ class TKLDDrawBuffer {
   bool locked_ = false;
   bool lockWrite_ = false;
   TKLDRect lockRect_;
-  std::vector<uint8_t> lockPixels_;
+  TKLDScratchBuffer lockPixels_;
 };
 
 // The screen's shared draw buffer (the display's size) that theme artwork is painted into

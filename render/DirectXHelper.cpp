@@ -508,6 +508,7 @@ bool TKLDDirectXHelper::RecoverDevice() {
   // is clear.
   spriteManager_.ReleaseTextures();
   surfaceManager_.ReleaseSurfaces();
+  renderer_.DropSpares();
   if (!renderer_.Valid()) return false;
   int width = 0, height = 0;
   if (!renderer_.OutputSize(width, height)) {

@@ -177,27 +177,25 @@ bool TKLDGraphic::LockBits(TKLDBitmapDescription& description) {
   description = TKLDBitmapDescription{};
   description.WriteAccess = writeAccess;
   const size_t stride = static_cast<size_t>(actualWidth_) * 4;
-  try {
-    lockPixels_.resize(stride * static_cast<size_t>(actualHeight_));
-  } catch (const std::bad_alloc&) {
+  if (!lockPixels_.Acquire(stride * static_cast<size_t>(actualHeight_))) {
     LogWarn(std::string(kMsgLockFailed) + "3");  // out of memory
     return false;
   }
-  image_->ToBGRA(lockPixels_.data(), static_cast<int>(stride));
+  image_->ToBGRA(lockPixels_.Data(), static_cast<int>(stride));
   locked_ = true;
   lockWrite_ = writeAccess;
   description.Width = actualWidth_;
   description.Height = actualHeight_;
   description.Stride = static_cast<int>(stride);
   description.BytesPerPixel = 4;
-  description.Bits = lockPixels_.data();
+  description.Bits = lockPixels_.Data();
   description.Premultiplied = false;
   return true;
 }
 
 void TKLDGraphic::UnlockBits() {
   if (locked_ && lockWrite_ && image_) {
-    auto changed = TKLDPixbufImage::FromBGRA(actualWidth_, actualHeight_, lockPixels_.data(),
+    auto changed = TKLDPixbufImage::FromBGRA(actualWidth_, actualHeight_, lockPixels_.Data(),
                                              actualWidth_ * 4);
     if (changed) {
       image_ = std::move(changed);
@@ -206,7 +204,7 @@ void TKLDGraphic::UnlockBits() {
   }
   locked_ = false;
   lockWrite_ = false;
-  std::vector<uint8_t>().swap(lockPixels_);
+  lockPixels_.Release();
 }
 
 void TKLDGraphic::RenderSprite(const TKLDDXRect& source, const TKLDDXRect& dest, float angle,

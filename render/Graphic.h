@@ -90,7 +90,7 @@ class TKLDGraphic {
   bool loaded_ = false;
   bool locked_ = false;
   bool lockWrite_ = false;
-  std::vector<uint8_t> lockPixels_;
+  TKLDScratchBuffer lockPixels_;
 };
 
 }  // namespace lorvane

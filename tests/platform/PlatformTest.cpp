@@ -1,8 +1,10 @@
+#include <SDL.h>
 #include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
 #include "platform/PangoText.h"
 #include "platform/PngWriter.h"
+#include "platform/SdlMemory.h"
 #include "platform/SdlRenderer.h"
 #include "platform/VirtualKeys.h"
 #include "support/TestSupport.h"
@@ -148,6 +150,40 @@ TEST(PangoTextTest, NothingToShowGivesFalse) {
   TKLDTextImage image;
   EXPECT_FALSE(LayoutText(font, "", 100, 20, TKLDTextLayoutAlign::Left, false, image));
   EXPECT_FALSE(LayoutText(font, "x", 0, 20, TKLDTextLayoutAlign::Left, false, image));
+}
+
+// SDL's large blocks are ours, every other pointer stays the C library's: each is freed and
+// grown by the allocator that made it, whenever the switch happened.
+TEST(SdlMemoryTest, LargeAndSmallBlocksKeepTheirContentsAcrossGrowingAndShrinking) {
+  void* older = SDL_malloc(100);  // perhaps from before the switch
+  UseLargeBlocksForSdl();
+  UseLargeBlocksForSdl();
+  const size_t large = size_t(8) << 20;
+  auto* block = static_cast<uint8_t*>(SDL_malloc(large));
+  ASSERT_NE(block, nullptr);
+  for (size_t i = 0; i < large; i += 4096) block[i] = static_cast<uint8_t>(i >> 12);
+  block = static_cast<uint8_t*>(SDL_realloc(block, large + (large >> 1)));
+  ASSERT_NE(block, nullptr);
+  size_t wrong = 0;
+  for (size_t i = 0; i < large; i += 4096) wrong += block[i] != static_cast<uint8_t>(i >> 12);
+  EXPECT_EQ(wrong, 0u);
+  block = static_cast<uint8_t*>(SDL_realloc(block, 64));  // back to the C library
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block[0], 0);
+  block = static_cast<uint8_t*>(SDL_realloc(block, large));  // and out again
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(block[0], 0);
+  SDL_free(block);
+
+  auto* zeroed = static_cast<uint8_t*>(SDL_calloc(3, size_t(1) << 20));
+  ASSERT_NE(zeroed, nullptr);
+  size_t nonZero = 0;
+  for (size_t i = 0; i < (size_t(3) << 20); ++i) nonZero += zeroed[i] != 0;
+  EXPECT_EQ(nonZero, 0u);
+  SDL_free(zeroed);
+  EXPECT_EQ(SDL_calloc(SIZE_MAX / 2, 4), nullptr);
+  SDL_free(older);
+  SDL_free(nullptr);
 }
 
 }  // namespace

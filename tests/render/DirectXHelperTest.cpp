@@ -424,6 +424,59 @@ TEST_F(SpriteManagerTest, SizeChangeReplacesTheTextureAndSameSizeKeepsIt) {
   EXPECT_FALSE(sprite->CreationAttempted());
 }
 
+// A texture let go of is handed to the next sprite of its size, looking as a new one would: no
+// tint left over, and clear where a partial upload does not reach.
+TEST_F(SpriteManagerTest, ReleasedTextureIsReusedAsGoodAsNew) {
+  TKLDSdlRenderer& renderer = Dx().Renderer();
+  ASSERT_EQ(renderer.DriverName(), "software");
+  {
+    auto old = SolidSprite(10, 10, 0xFFFF0000);
+    ASSERT_TRUE(Dx().BeginFrame());
+    Dx().RenderSprite(old.get(), old->GetBounds(), 0.0f, false, false, 0x800000FFu, TKLDDXRect{0, 0, 10, 10});
+    Dx().EndFrame();
+  }
+  EXPECT_EQ(renderer.SpareBytes(), 10u * 10 * 4);
+  const uint64_t created = renderer.TexturesCreated(), reused = renderer.TexturesReused();
+  auto sprite = Dx().SpriteManager().CreateSprite(10, 10);
+  std::vector<uint32_t> green(25, 0xFF00FF00);
+  TKLDBitmapDescription corner{5, 5, 20, 4, reinterpret_cast<uint8_t*>(green.data()), false, false};
+  ASSERT_TRUE(Dx().SpriteManager().UploadBits(sprite.get(), corner));
+  EXPECT_EQ(renderer.TexturesReused(), reused + 1);
+  EXPECT_EQ(renderer.TexturesCreated(), created + 1);
+  EXPECT_EQ(renderer.SpareBytes(), 0u);
+  ASSERT_TRUE(Dx().BeginFrame());
+  Dx().RenderSprite(sprite.get(), TKLDDXRect{20, 20, 30, 30});
+  Read();
+  EXPECT_EQ(Pixel(22, 22), kGreen);  // untinted
+  EXPECT_EQ(Pixel(28, 28), kBlack);  // never uploaded: transparent, not the old red
+  Dx().EndFrame();
+  // Another size makes a texture of its own.
+  auto other = SolidSprite(12, 10, 0xFF0000FF);
+  EXPECT_EQ(renderer.TexturesReused(), reused + 1);
+}
+
+TEST_F(SpriteManagerTest, SpareTexturesAreBoundedAndGoWithTheirRenderer) {
+  TKLDSdlRenderer& renderer = Dx().Renderer();
+  // 1 MiB each: the oldest go to stay within the bound.
+  const size_t each = 512 * 512 * 4, fit = TKLDSdlRenderer::kMaxSpareBytes / each;
+  {
+    std::vector<std::unique_ptr<TKLDDXSprite>> sprites;
+    for (size_t i = 0; i < fit + 3; ++i) sprites.push_back(SolidSprite(512, 512, 0xFFFFFFFF));
+  }
+  EXPECT_EQ(renderer.SpareBytes(), fit * each);
+  // A device reset lets them go, with the textures of live sprites.
+  auto survivor = SolidSprite(512, 512, 0xFFFFFFFF);
+  Dx().ForceDeviceLoss();
+  EXPECT_FALSE(Dx().BeginFrame());
+  Dx().EndFrame();
+  Dx().PresentFrame();
+  ASSERT_TRUE(Dx().BeginFrame());
+  EXPECT_EQ(renderer.SpareBytes(), 0u);
+  survivor.reset();  // its texture went with the reset
+  EXPECT_EQ(renderer.SpareBytes(), 0u);
+  Dx().EndFrame();
+}
+
 TEST_F(SpriteManagerTest, CloseReleasesTexturesButKeepsSpritesRegistered) {
   auto sprite = SolidSprite(4, 4, 0xFFFFFFFF);
   auto surface = Dx().SurfaceManager().CreateSurface(4, 4);
