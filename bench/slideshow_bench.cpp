@@ -109,7 +109,6 @@ int main() {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     longest = std::max(longest, ms);
     longestCpu = std::max(longestCpu, cpuMillis() - startCpu);
-    if (cpuMillis() - startCpu > 20) { timespec ts{}; clock_gettime(CLOCK_MONOTONIC, &ts); std::fprintf(stderr, "SLOW %d %.1f cpu %.1f end %ld.%09ld\n", frames, ms, cpuMillis() - startCpu, long(ts.tv_sec), long(ts.tv_nsec)); }
     total += ms;
     ++frames;
     const auto spent = Clock::now() - start;
