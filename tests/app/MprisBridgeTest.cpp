@@ -20,28 +20,7 @@ namespace lorvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A player that only remembers what it was asked.
-struct FakePlayer : TKLDMediaPlayer {
-  int position = 0, duration = 100, volume = 1, seeks = 0, runs = 0, pauses = 0;
-  bool muted = false;
-  bool Run() override { return ++runs > 0; }
-  bool Pause() override { return ++pauses > 0; }
-  int Duration() override { return duration; }
-  int GetPosition() override { return position; }
-  bool Seek(int seconds) override {
-    ++seeks;
-    position = seconds;
-    return true;
-  }
-  bool SetVolume(int v) override {
-    volume = v;
-    return true;
-  }
-  void Mute() override { muted = true; }
-  void Unmute() override { muted = false; }
-  bool PollCompleted() override { return false; }
-};
+using test::FakePlayer;
 
 // A media manager with two songs in the primary stream's playlist, playing through fake players.
 class MediaControlsTest : public ::testing::Test, public test::MediaHarness {

@@ -11,31 +11,10 @@
 #include "media/MediaTestSupport.h"
 
 using namespace lorvane;
+using lorvane::test::FakePlayer;
 using lorvane::test::MediaHarness;
 
 namespace {
-
-// A player that only remembers what it was asked.
-struct FakePlayer : TKLDMediaPlayer {
-  int position = 0, duration = 100, volume = 1, seeks = 0, runs = 0;
-  bool muted = false, completed = false;
-  bool Run() override { return ++runs > 0; }
-  bool Pause() override { return true; }
-  int Duration() override { return duration; }
-  int GetPosition() override { return position; }
-  bool Seek(int seconds) override {
-    ++seeks;
-    position = seconds;
-    return true;
-  }
-  bool SetVolume(int v) override {
-    volume = v;
-    return true;
-  }
-  void Mute() override { muted = true; }
-  void Unmute() override { muted = false; }
-  bool PollCompleted() override { return std::exchange(completed, false); }
-};
 
 class MediaManagerTest : public ::testing::Test, public MediaHarness {
  protected:

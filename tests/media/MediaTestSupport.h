@@ -6,15 +6,39 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Logging.h"
 #include "base/Timing.h"
+#include "media/AVRenderer.h"
 #include "media/MediaManager.h"
 #include "metadata/MetaData.h"
 #include "platform/PixbufImage.h"
 
 namespace lorvane::test {
+
+// A player that only remembers what it was asked; `completed` ends its file at the next poll.
+struct FakePlayer : TKLDMediaPlayer {
+  int position = 0, duration = 100, volume = 1, seeks = 0, runs = 0, pauses = 0;
+  bool muted = false, completed = false;
+  bool Run() override { return ++runs > 0; }
+  bool Pause() override { return ++pauses > 0; }
+  int Duration() override { return duration; }
+  int GetPosition() override { return position; }
+  bool Seek(int seconds) override {
+    ++seeks;
+    position = seconds;
+    return true;
+  }
+  bool SetVolume(int v) override {
+    volume = v;
+    return true;
+  }
+  void Mute() override { muted = true; }
+  void Unmute() override { muted = false; }
+  bool PollCompleted() override { return std::exchange(completed, false); }
+};
 
 class MediaHarness {
  public:
