@@ -6,18 +6,9 @@
 set -eu
 lorvane="$1"
 stage=$(dirname "$(dirname "$lorvane")")
-work=$(mktemp -d)
-host=""
-cleanup() {
-  [ -n "$host" ] && kill -9 "$host" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "host_check: $*" >&2
-  [ -f "$work/host.err" ] && cat "$work/host.err" >&2
-  exit 1
-}
+check=host_check
+. "$(dirname "$0")/check_common.sh"
+errors="$work/host.err"
 export XDG_RUNTIME_DIR="$work/run"
 # No tray icon of the test host turns up on the desktop of whoever runs the check.
 unset DBUS_SESSION_BUS_ADDRESS
@@ -25,15 +16,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 cp -r "$stage/conf" "$stage/themes" "$work/"
 export SDL_VIDEODRIVER=offscreen SDL_RENDER_DRIVER=software SDL_AUDIODRIVER=dummy
 
-"$lorvane" --headless --base "$work" 2>"$work/host.err" &
-host=$!
-tries=0
-until "$lorvane" --send launch 2>/dev/null; do
-  tries=$((tries + 1))
-  [ $tries -lt 600 ] || fail "the host never answered"
-  kill -0 "$host" 2>/dev/null || fail "the host ended early"
-  sleep 0.1
-done
+start_host "$lorvane" --base "$work"
 rm "$work/conf/Preferences.xml"
 
 "$lorvane" --send key $((0x50000 + 27)) || fail "key 27 was not delivered"
@@ -50,10 +33,6 @@ until [ -f "$work/conf/Preferences.xml" ]; do
 done
 kill -0 "$host" 2>/dev/null || fail "quitting the interface ended the host"
 
-"$lorvane" --send exit || fail "exit was not delivered"
-status=0
-wait "$host" || status=$?
-host=""
-[ "$status" -eq 0 ] || fail "the host ended with status $status"
+stop_host "$lorvane"
 if "$lorvane" --send launch 2>/dev/null; then fail "a host still answers after exit"; fi
 echo "host_check: keys sent from other processes closed the interface; the host ended with status 0"

@@ -6,18 +6,9 @@
 set -eu
 cmake="$1"
 build="$2"
-work=$(mktemp -d)
-host=""
-cleanup() {
-  [ -n "$host" ] && kill -9 "$host" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "install_check: $*" >&2
-  [ -f "$work/err" ] && cat "$work/err" >&2
-  exit 1
-}
+check=install_check
+. "$(dirname "$0")/check_common.sh"
+errors="$work/err"
 prefix="$work/prefix"
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 lorvane="$prefix/bin/lorvane"
@@ -63,20 +54,8 @@ ls "$work/state/lorvane/logs/"lorvane*.log >/dev/null 2>&1 || fail "XDG_STATE_HO
 # A resident host without lircd, session bus or CEC adapter.
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-"$lorvane" --headless 2>"$work/err" &
-host=$!
-tries=0
-until "$lorvane" --send launch 2>/dev/null; do
-  tries=$((tries + 1))
-  [ $tries -lt 600 ] || fail "the host never answered"
-  kill -0 "$host" 2>/dev/null || fail "the host ended early"
-  sleep 0.1
-done
-"$lorvane" --send exit || fail "exit was not delivered"
-status=0
-wait "$host" || status=$?
-host=""
-[ "$status" -eq 0 ] || fail "the host ended with status $status"
+start_host "$lorvane"
+stop_host "$lorvane"
 log=$(cat "$work/state/lorvane/logs/"lorvane*.log)
 [ "$(echo "$log" | grep -c "INFO: No lircd at $work/no-lircd")" -eq 1 ] || fail "no lircd was not said once: $log"
 [ "$(echo "$log" | grep -c "INFO: No session bus")" -eq 1 ] || fail "no session bus was not said once: $log"
