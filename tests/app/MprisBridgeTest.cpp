@@ -21,6 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using test::FakePlayer;
+using test::ScopedEnv;
 
 // A media manager with two songs in the primary stream's playlist, playing through fake players.
 class MediaControlsTest : public ::testing::Test, public test::MediaHarness {
@@ -130,25 +131,6 @@ TEST_F(MediaControlsTest, CallsGoThroughTheManagersOperations) {
   TMprisBridge idle([] { return nullptr; }, nullptr);
   idle.Perform(Call(TMprisCallKind::Play));  // no interface: nothing to do, and no crash
 }
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (hadOld_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool hadOld_ = false;
-};
 
 TEST_F(MediaControlsTest, WithoutASessionBusThereIsOneInfoLine) {
   test::TempDir empty;

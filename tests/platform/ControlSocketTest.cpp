@@ -21,6 +21,8 @@
 namespace lorvane {
 namespace {
 
+using test::ScopedEnv;
+
 // A raw client that writes what it is told and reads answers, for what SendControlLine never sends.
 class RawClient {
  public:
@@ -222,26 +224,6 @@ TEST(InstanceLockTest, OneHolderAtATime) {
   EXPECT_EQ(first.Acquire(dir.File("missing/instance.lock"), problem), TInstanceLock::Result::Failed);
   EXPECT_NE(problem.find("missing/instance.lock"), std::string::npos) << problem;
 }
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old) old_ = old, hadOld_ = true;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (hadOld_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool hadOld_ = false;
-};
 
 TEST(InstanceLockTest, TheRuntimeFolderMustBePrivate) {
   test::TempDir dir;

@@ -26,26 +26,7 @@ namespace lorvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string* value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old) old_ = old, hadOld_ = true;
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (hadOld_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool hadOld_ = false;
-};
+using test::ScopedEnv;
 
 // What the item reported through its handlers, from its own thread.
 struct Reports {
@@ -112,7 +93,7 @@ class PrivateBusTest : public ::testing::Test {
     posix_spawn_file_actions_destroy(&actions);
     if (daemon <= 0 || !WaitFor([this] { return test::FileExists(dir.File("bus")); }))
       GTEST_SKIP() << "dbus-daemon is not available (install the dbus package)";
-    env = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", &address);
+    env = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", address.c_str());
     // The socket file appears a moment before the daemon listens on it.
     ASSERT_TRUE(WaitFor([] {
       sd_bus* probe = nullptr;
@@ -173,7 +154,7 @@ TEST(StatusNotifierTest, WithoutASessionBusThereIsNoTray) {
   test::TempDir empty;
   std::string runtime = empty.Path();
   ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", nullptr);
-  ScopedEnv folder("XDG_RUNTIME_DIR", &runtime);
+  ScopedEnv folder("XDG_RUNTIME_DIR", runtime.c_str());
   Reports reports;
   TStatusNotifier tray;
   tray.Start(MenuOptions(), reports.Handlers());

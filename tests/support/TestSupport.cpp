@@ -33,6 +33,17 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
+  if (value) setenv(name, value, 1);
+  else unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadOld_) setenv(name_, old_.c_str(), 1);
+  else unsetenv(name_);
+}
+
 void TempDir::Write(const std::string& name, const std::string& content) const {
   std::filesystem::path p(path_ + name);
   std::filesystem::create_directories(p.parent_path());
