@@ -14,7 +14,7 @@ namespace lorvane {
 
 namespace {
 
-constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kHugePage = kHugePageSize;
 
 // Locks happen on worker threads too (thumbnails, picture preparation).
 std::mutex g_mutex;

@@ -16,6 +16,8 @@ struct TKLDLargeBlockFree {
 };
 using TKLDLargeBlock = std::unique_ptr<uint8_t[], TKLDLargeBlockFree>;
 TKLDLargeBlock AllocateLargeBlock(size_t size);
+// From this size on a block is mapped in huge pages; smaller ones are plain allocations.
+constexpr size_t kHugePageSize = size_t(2) << 20;
 // The same, all zero: fresh pages already are, so only a small block is cleared.
 TKLDLargeBlock AllocateZeroedBlock(size_t size);
 

@@ -13,8 +13,8 @@ namespace lorvane {
 
 namespace {
 
-// Below this SDL's requests go straight to the C library.
-constexpr size_t kLargeRequest = size_t(2) << 20;
+// Below this SDL's requests go straight to the C library: they would not get huge pages anyway.
+constexpr size_t kLargeRequest = kHugePageSize;
 
 std::mutex g_mutex;
 // The blocks handed out here; any other pointer SDL frees came from the C library.
