@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -30,6 +31,32 @@ int64_t PropertyInt(mpv_handle* handle, const char* name) {
   int64_t value = 0;
   if (mpv_get_property(handle, name, MPV_FORMAT_INT64, &value) < 0) return 0;
   return value;
+}
+
+const mpv_node* MapEntry(const mpv_node& map, const char* key) {
+  if (map.format != MPV_FORMAT_NODE_MAP) return nullptr;
+  for (int i = 0; i < map.u.list->num; ++i)
+    if (std::strcmp(map.u.list->keys[i], key) == 0) return &map.u.list->values[i];
+  return nullptr;
+}
+
+// Reads the whole track list in one call, so that it cannot change half-way; false when the
+// file has no tracks (left already, or nothing in it).
+bool ReadTracks(mpv_handle* handle, TKLDMpvFileInfo& info) {
+  mpv_node list;
+  if (mpv_get_property(handle, "track-list", MPV_FORMAT_NODE, &list) < 0) return false;
+  int count = list.format == MPV_FORMAT_NODE_ARRAY ? list.u.list->num : 0;
+  for (int i = 0; i < count; ++i) {
+    const mpv_node& track = list.u.list->values[i];
+    const mpv_node* type = MapEntry(track, "type");
+    const mpv_node* image = MapEntry(track, "image");
+    if (!type || type->format != MPV_FORMAT_STRING) continue;
+    bool isImage = image && image->format == MPV_FORMAT_FLAG && image->u.flag;
+    if (std::strcmp(type->u.string, "video") == 0 && !isImage) info.hasVideo = true;
+    if (std::strcmp(type->u.string, "audio") == 0) info.hasAudio = true;
+  }
+  mpv_free_node_contents(&list);
+  return count > 0;
 }
 
 }  // namespace
@@ -191,14 +218,10 @@ bool TKLDMpvPlayer::Load(const std::string& fileName, TKLDMpvFileInfo& info, std
       return false;
     }
     if (event->event_id == MPV_EVENT_FILE_LOADED) {
+      // The event is read after the fact: a file that ends at once (a header and no frames) may
+      // be unloaded while its tracks are read. Its end comes next and tells the real error.
+      if (!ReadTracks(handle_, info)) continue;
       loaded = true;
-      int64_t count = PropertyInt(handle_, "track-list/count");
-      for (int64_t i = 0; i < count; ++i) {
-        std::string type = PropertyString(handle_, ("track-list/" + std::to_string(i) + "/type").c_str());
-        std::string image = PropertyString(handle_, ("track-list/" + std::to_string(i) + "/image").c_str());
-        if (type == "video" && image != "yes") info.hasVideo = true;
-        if (type == "audio") info.hasAudio = true;
-      }
       mpv_get_property(handle_, "duration", MPV_FORMAT_DOUBLE, &info.duration);
       // Without video (or when it is not wanted) the file is ready once loaded.
       if (!video_ || !info.hasVideo) return true;
