@@ -89,10 +89,9 @@ test::TempDir* PlaybackTest::dir_ = nullptr;
 
 TEST_F(PlaybackTest, AFilmPlaysToItsEndWithoutHoldingUpTheFrame) {
   Load({{"film.mkv", MEDIA_VIDEO}}, 0);
-  auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(manager.Play("primary"));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150))
-      << "the file opens on the player's own thread";
+  ASSERT_NE(VideoPlayerSlot().player, nullptr);
+  EXPECT_TRUE(VideoPlayerSlot().player->Loading()) << "the file opens on the player's own thread";
   EXPECT_EQ(Count("onprimarymedia"), 1);
   EXPECT_EQ(meta.GetValue("media.current.name"), "film.mkv");
   ASSERT_TRUE(Frames([&] { return manager.GetPosition() >= 1; })) << "the position advances";
@@ -203,7 +202,8 @@ TEST_F(PlaybackTest, PausingAndStoppingMusicFadeWithoutWaiting) {
   TKLDMediaPlayer* first = VisualisationPlayerSlot().player.get();
   auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(manager.Pause("primary"));
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+  // Well under the 0.7 s the fade lasts, with room for a slow, shared machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
   EXPECT_EQ(manager.Primary().State(), STREAM_PAUSED) << "at once";
   EXPECT_EQ(VisualisationPlayerSlot().player, nullptr) << "the fading player left the slot";
   EXPECT_EQ(TKLDVisualisationRenderer::FadingPlayer(), first);
