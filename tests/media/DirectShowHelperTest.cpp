@@ -26,6 +26,10 @@ class PlayerTest : public ::testing::Test {
          "-vf setsar=64/45 -c:v mpeg4 -c:a mp2 -shortest",
          "wide.mkv");
     make("-f lavfi -i sine=frequency=440:duration=1 -c:a mp2", "tone.mka");
+    // A song with its cover: the picture is a video track, but not a film.
+    make("-f lavfi -i sine=frequency=440:duration=1 -f lavfi -i color=c=red:size=64x64:duration=1 -frames:v 1 "
+         "-map 0 -map 1 -c:a libmp3lame -c:v mjpeg -disposition:v attached_pic",
+         "covered.mp3");
     dir_->Write("notes.mkv", "these are not the frames you are looking for\n");
     // Every track declared, and not one frame: the file ends as soon as it has loaded.
     std::string film = test::ReadFile(dir_->File("wide.mkv"));
@@ -115,11 +119,14 @@ TEST(PlayerOptions, AudioOutputsEndInNullAndNeverUseSdl) {
 }
 
 TEST_F(PlayerTest, VideoWithoutAPictureFailsAtTheRenderStage) {
-  TKLDDXAllocator player(dir_->File("tone.mka"), true);
-  EXPECT_FALSE(player.Open());
-  EXPECT_EQ(player.Stage(), 3);
-  EXPECT_TRUE(Logged("ERROR: Failed to build VMR9 compatible render graph for file (check codecs)"));
-  EXPECT_TRUE(Logged("Added default filters to DirectShow graph, now rendering file"));
+  for (const std::string name : {"tone.mka", "covered.mp3"}) {
+    log_.clear();
+    TKLDDXAllocator player(dir_->File(name), true);
+    EXPECT_FALSE(player.Open()) << name;
+    EXPECT_EQ(player.Stage(), 3) << name;
+    EXPECT_TRUE(Logged("ERROR: Failed to build VMR9 compatible render graph for file (check codecs)")) << name;
+    EXPECT_TRUE(Logged("Added default filters to DirectShow graph, now rendering file")) << name;
+  }
 }
 
 TEST_F(PlayerTest, MissingAndNonMediaFilesFailCleanly) {
