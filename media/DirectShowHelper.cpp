@@ -362,7 +362,20 @@ void TKLDDXAllocator::WriteVolume(int volume) {
     LogWarn("Failed to set directshow volume: " + error);
 }
 
+// A muted player, or one faded out for a pause, keeps a new level as the one it comes back to;
+// otherwise the level is set at once and a ramp on its way ends, as the user's choice wins.
 bool TKLDDXAllocator::SetVolume(int volume) {
+  if (!player_) return false;
+  if (muted_) {
+    savedVolume_ = volume;
+    return true;
+  }
+  fadeSteps_.clear();
+  fadeStep_ = 0;
+  return SetLevel(volume);
+}
+
+bool TKLDDXAllocator::SetLevel(int volume) {
   if (!player_) return false;
   if (!ready_ && !failed_) {
     WriteVolume(volume);
@@ -409,7 +422,7 @@ bool TKLDDXAllocator::FadeVolumeTo(int volume) {
     fadeNext_ = clock_() + kFadePauseMs;
     return true;
   }
-  return SetVolume(volume);
+  return SetLevel(volume);
 }
 
 void TKLDDXAllocator::AdvanceFade() {
@@ -430,7 +443,7 @@ bool TKLDDXAllocator::Mute() {
   }
   fadeSteps_.clear();
   fadeStep_ = 0;
-  SetVolume(kMutedVolume);
+  SetLevel(kMutedVolume);
   muted_ = true;
   return true;
 }
@@ -451,7 +464,7 @@ bool TKLDDXAllocator::FadeMute() {
 bool TKLDDXAllocator::Unmute() {
   fadeSteps_.clear();
   fadeStep_ = 0;
-  SetVolume(savedVolume_);
+  SetLevel(savedVolume_);
   muted_ = false;
   return true;
 }

@@ -108,6 +108,7 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   void CloseGraph();
   bool StopGraphNow();
   void WriteVolume(int volume);
+  bool SetLevel(int volume);
   void PresenterLoop();
   // Audio players: reads the measured levels every few tens of milliseconds, off the frame.
   void LevelLoop();

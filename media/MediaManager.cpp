@@ -47,11 +47,17 @@ TKLDMediaStream::TKLDMediaStream(TKLDMediaManager& manager, int index)
       visualisation_(std::make_unique<TKLDVisualisationRenderer>(*this)),
       empty_(std::make_unique<TKLDEmptyRenderer>(*this)) {
   // Renderers start at the manager's volume, so a stream made late plays no louder than the rest.
+  StoreVolumeInRenderers();
+}
+
+// Every renderer keeps the level, not only the current one: the next renderer opens its player
+// at the level the user chose meanwhile.
+void TKLDMediaStream::StoreVolumeInRenderers() {
   for (TKLDAVRenderer* renderer : {static_cast<TKLDAVRenderer*>(video_.get()),
                                    static_cast<TKLDAVRenderer*>(picture_.get()),
                                    static_cast<TKLDAVRenderer*>(visualisation_.get()),
                                    static_cast<TKLDAVRenderer*>(empty_.get())})
-    renderer->TKLDAVRenderer::SetVolume(manager.Volume());
+    renderer->TKLDAVRenderer::SetVolume(manager_.Volume());
 }
 
 TKLDMediaStream::~TKLDMediaStream() {
@@ -182,7 +188,10 @@ void TKLDMediaStream::Render(const TKLDRect& rect) {
   renderer->Render(rect);
 }
 
-void TKLDMediaStream::ApplyVolume() { Renderer()->SetVolume(manager_.Volume()); }
+void TKLDMediaStream::ApplyVolume() {
+  StoreVolumeInRenderers();
+  Renderer()->SetVolume(manager_.Volume());
+}
 
 void TKLDMediaStream::HandleRendererEvent(int event) {
   switch (event) {
@@ -301,7 +310,8 @@ bool TKLDMediaManager::VolumeUp() {
   volume_ = std::min(volume_ + 1, kMaxVolume);
   ApplyVolumeToStreams();
   // The manager is no longer muted, so neither may the players be: otherwise the volume shows
-  // as changed while nothing is heard.
+  // as changed while nothing is heard. A muted player took the new level as the one it comes
+  // back to.
   if (wasMuted)
     for (int i = 0; i < streams_.Count(); ++i) streams_.Item(i)->Renderer()->Unmute();
   return true;

@@ -105,6 +105,7 @@ class TKLDMediaStream : public TKLDMediaWindowSink {
 
  private:
   bool Move(bool forward);
+  void StoreVolumeInRenderers();
   void RaisePlayingEvent();
   void PublishWith(const std::string& playlistPrefix, const std::string& mediaPrefix);
 

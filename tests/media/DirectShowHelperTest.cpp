@@ -205,6 +205,12 @@ TEST_F(PlayerTest, MutingKeepsTheFirstSavedVolume) {
   EXPECT_TRUE(player.Unmute());
   EXPECT_FALSE(player.Muted());
   EXPECT_EQ(player.GetVolume(), -1000);
+  // A level set while muted stays silent and is the one the player comes back to.
+  EXPECT_TRUE(player.Mute());
+  EXPECT_TRUE(player.SetVolume(-2000));
+  EXPECT_EQ(player.GetVolume(), -4000);
+  EXPECT_TRUE(player.Unmute());
+  EXPECT_EQ(player.GetVolume(), -2000);
 }
 
 TEST_F(PlayerTest, FadesStepWithTheClockWithoutBlocking) {
@@ -246,6 +252,18 @@ TEST_F(PlayerTest, FadesStepWithTheClockWithoutBlocking) {
   now += 38 * 20;
   player.PollEvents();
   EXPECT_EQ(player.GetVolume(), 0);
+  // A level chosen on the way up ends the ramp there.
+  EXPECT_TRUE(player.FadeMute());
+  now += 38 * 20;
+  player.PollEvents();
+  EXPECT_TRUE(player.FadeUnmute());
+  now += 38 * 3;
+  player.PollEvents();
+  EXPECT_TRUE(player.SetVolume(-3000));
+  EXPECT_FALSE(player.Fading());
+  now += 38 * 20;
+  player.PollEvents();
+  EXPECT_EQ(player.GetVolume(), -3000);
 }
 
 TEST_F(PlayerTest, TheUsersMpvConfIsReadButSdlAudioIsRefused) {

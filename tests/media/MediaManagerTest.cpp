@@ -101,6 +101,17 @@ TEST_F(MediaManagerTest, VolumeChangeWhileMutedLetsThePlayerBeHeardAgain) {
   EXPECT_EQ(last->volume, -100) << "hundredths of a decibel";
 }
 
+TEST_F(MediaManagerTest, APlayerOpensAtTheVolumeChosenWhileAnotherRendererWasCurrent) {
+  InstallPlayers();
+  manager.Primary();  // made now, on its empty renderer
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(manager.VolumeDown());
+  Select({{"song.mp3", MEDIA_AUDIO}}, 2);
+  manager.ReplacePlaylist(0);
+  ASSERT_TRUE(manager.Play("primary"));
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->volume, -300);
+}
+
 TEST_F(MediaManagerTest, ReplacePlaylistStartsAtTheSelectedPictureWithoutFolders) {
   Select({{"a.jpg", MEDIA_PICTURE}, {"b.jpg", MEDIA_PICTURE}, {"c.jpg", MEDIA_PICTURE}}, 3);
   EXPECT_EQ(meta.GetValue("media.selection.name"), "b.jpg");

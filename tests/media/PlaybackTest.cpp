@@ -172,7 +172,7 @@ TEST_F(PlaybackTest, SeekingBeyondTheEndOfMusicMovesOn) {
 
 TEST_F(PlaybackTest, MusicMovesBetweenTheStreamsAndMutesOnce) {
   Load({{"long.mka", MEDIA_AUDIO}}, 0, 0);
-  Load({{"tone.mka", MEDIA_AUDIO}}, 0, 1);
+  Load({{"long.mka", MEDIA_AUDIO}}, 0, 1);
   ASSERT_TRUE(manager.Play("primary"));
   ASSERT_TRUE(Frames([&] { return manager.GetPosition() >= 1; }));
   ASSERT_TRUE(manager.Play("secondary"));
@@ -193,6 +193,12 @@ TEST_F(PlaybackTest, MusicMovesBetweenTheStreamsAndMutesOnce) {
   EXPECT_TRUE(manager.Unmute());
   ASSERT_TRUE(Frames([&] { return !player->Fading(); }, 3000));
   EXPECT_EQ(player->GetVolume(), -100);
+  // A step down while muted is heard at the new level, not the one from before the mute.
+  ASSERT_TRUE(manager.Mute());
+  ASSERT_TRUE(Frames([&] { return !player->Fading(); }, 3000));
+  ASSERT_TRUE(manager.VolumeDown());
+  ASSERT_TRUE(Frames([&] { return !player->Fading(); }, 3000));
+  EXPECT_EQ(player->GetVolume(), -200);
 }
 
 TEST_F(PlaybackTest, PausingAndStoppingMusicFadeWithoutWaiting) {
