@@ -615,14 +615,13 @@ void TKLDGridControl::Invalidate() {
   if (Initialised) Initialise();
 }
 
-// A new style brings new rows and columns: the next render fills the grid again.
+// A new style brings new rows and columns: the next render fills the grid again. The grid keeps
+// its place: like any control it is resized only at its first render, so that it does not take
+// a second automatic slot of its layout.
 bool TKLDGridControl::SetStyle(const std::string& name) {
   const TKLDUIDisplayObject* before = Style;
   if (!TKLDControl::SetStyle(name)) return false;
-  if (Style != before) {
-    Initialised = false;
-    Resized = false;
-  }
+  if (Style != before) Initialised = false;
   return true;
 }
 

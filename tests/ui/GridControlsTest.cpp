@@ -441,6 +441,19 @@ TEST_F(MediaGridTest, GridsSharingTheListEachShowTheirOwnFolder) {
   EXPECT_EQ(meta.GetValue("media.selection.name"), "c");
 }
 
+TEST_F(MediaGridTest, ANewStyleFillsTheGridAgainWhereItStands) {
+  MakeTree();
+  Open();
+  EXPECT_EQ(Grid().Columns, 3);
+  allStyle_->Columns = 5;
+  Grid().X = 37;  // where its layout slot put it
+  ASSERT_TRUE(Grid().SetStyle("mgall"));
+  EXPECT_FALSE(Grid().Initialised);
+  Grid().Initialise();
+  EXPECT_EQ(Grid().Columns, 5);
+  EXPECT_EQ(Grid().X, 37) << "placed once, at its first render";
+}
+
 TEST_F(MediaGridTest, ItemsTakeTheStylesIconForTheirKind) {
   MakeTree();
   TKLDBitmapList bitmaps;
