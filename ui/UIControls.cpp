@@ -743,10 +743,12 @@ bool TKLDMediaGridControl::Select(int row, int column) {
   TKLDPlaylist* playlist = Playlist();
   if (playlist && g_gridServices.selection) {
     // Items follow the list's order, so the item's index is the entry's, as long as the list
-    // still holds what this grid read into it.
+    // still holds what this grid read into it; another grid may have filled it since.
     const int index = row * Columns + column;
+    const std::string& name = Items.Item(index)->Name;
     const TKLDMediaItem* entry = playlist->Item(index);
-    if (entry && entry->URL == Items.Item(index)->Name) g_gridServices.selection->SetSelection(entry);
+    if (!entry || entry->URL != name) entry = playlist->FindByURL(name);
+    if (entry) g_gridServices.selection->SetSelection(entry);
   }
   return true;
 }

@@ -435,6 +435,9 @@ TEST_F(MediaGridTest, GridsSharingTheListEachShowTheirOwnFolder) {
   ASSERT_TRUE(Grid("all").SetStyle("mgall", &catalogue));
   Grid("all").Initialise();
   EXPECT_EQ(Captions("all"), "a b c d e f g h song Trip/ ");
+  // The shared list now holds the other grid's folder, where Trip is one place further on.
+  ASSERT_TRUE(Grid().Select(2, 2));
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "Trip/");
   Grid().Invalidate();
   EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
   ASSERT_TRUE(Grid().Select(0, 2));
