@@ -250,6 +250,21 @@ TEST_F(MediaManagerTest, AFinishedItemMovesOnAndTheLastStops) {
   EXPECT_EQ(Count("onstop"), 1);
 }
 
+TEST_F(MediaManagerTest, AStreamThatMovedOntoAFileNothingShowsCanStillBeStopped) {
+  InstallPlayers();
+  Select({{"a.mp3", MEDIA_AUDIO}, {"notes.nfo", MEDIA_INFO}}, 2);
+  manager.ReplacePlaylist(0);
+  ASSERT_TRUE(manager.Play("primary"));
+  EXPECT_FALSE(manager.Next("primary"));
+  EXPECT_EQ(manager.Primary().RendererKind(), RENDERER_EMPTY);
+  EXPECT_EQ(VisualisationPlayerSlot().player, nullptr) << "the music stopped";
+  EXPECT_TRUE(errors.empty());
+  ASSERT_EQ(manager.Primary().State(), STREAM_PLAYING);
+  EXPECT_TRUE(manager.Stop("primary"));
+  EXPECT_EQ(manager.Primary().State(), STREAM_STOPPED);
+  EXPECT_EQ(Count("onstop"), 1);
+}
+
 TEST_F(MediaManagerTest, MusicInTheSecondaryTakesThePlayerFromThePrimary) {
   InstallPlayers();
   Select({{"a.mp3", MEDIA_AUDIO}}, 2);
