@@ -14,8 +14,6 @@ namespace lorvane {
 
 namespace {
 
-constexpr size_t kHugePage = kHugePageSize;
-
 // Locks happen on worker threads too (thumbnails, picture preparation).
 std::mutex g_mutex;
 std::vector<TKLDLargeBlock> g_kept;  // oldest first
@@ -33,7 +31,7 @@ size_t MappedLength(size_t size) { return (size + kSmallPage - 1) / kSmallPage *
 
 void TKLDLargeBlockFree::operator()(uint8_t* data) const {
 #if defined(__linux__)
-  if (size >= kHugePage) {
+  if (size >= kHugePageSize) {
     munmap(data, MappedLength(size));
     return;
   }
@@ -44,16 +42,16 @@ void TKLDLargeBlockFree::operator()(uint8_t* data) const {
 TKLDLargeBlock AllocateLargeBlock(size_t size) {
   size = std::max<size_t>(size, 1);
 #if defined(__linux__)
-  if (size >= kHugePage) {
+  if (size >= kHugePageSize) {
     // Huge pages need a start on a 2 MiB boundary: map that much more and cut off what sticks
     // out. A tail shorter than a huge page stays in small pages.
     const size_t length = MappedLength(size);
-    void* mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped = mmap(nullptr, length + kHugePageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return TKLDLargeBlock(nullptr, TKLDLargeBlockFree{size});
     const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
-    const uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t aligned = (start + kHugePageSize - 1) & ~(kHugePageSize - 1);
     if (aligned > start) munmap(mapped, aligned - start);
-    const size_t tail = start + length + kHugePage - (aligned + length);
+    const size_t tail = start + length + kHugePageSize - (aligned + length);
     if (tail > 0) munmap(reinterpret_cast<void*>(aligned + length), tail);
     madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
     return TKLDLargeBlock(reinterpret_cast<uint8_t*>(aligned), TKLDLargeBlockFree{size});
@@ -65,7 +63,7 @@ TKLDLargeBlock AllocateLargeBlock(size_t size) {
 TKLDLargeBlock AllocateZeroedBlock(size_t size) {
   TKLDLargeBlock block = AllocateLargeBlock(size);
 #if defined(__linux__)
-  if (size >= kHugePage) return block;
+  if (size >= kHugePageSize) return block;
 #endif
   if (block) std::memset(block.get(), 0, std::max<size_t>(size, 1));
   return block;
