@@ -157,6 +157,8 @@ THostConnection::~THostConnection() {
 int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const THostServices& services,
             TKLDMainForm* host) {
   auto handler = [&](const SDL_Event& event) {
+    // Game controllers are remote controls: their events go to the host, not the window.
+    if (host && host->HandleEvent(event)) return;
     if (services.handleEvent) services.handleEvent(event);
   };
   auto guarded = [&manager](auto&& step) {

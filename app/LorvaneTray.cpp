@@ -4,6 +4,7 @@
 
 #include "app/ApplicationManager.h"
 #include "app/MprisBridge.h"
+#include "app/Preferences.h"
 #include "app/RemoteInputs.h"
 #include "media/MediaManager.h"
 #include "base/Logging.h"
@@ -122,6 +123,11 @@ void TKLDMainForm::StartRemoteInputs(const std::string& lircSocketPath) {
     }
   });
   remoteInputs_->StartCec(manager_.ConfigurationFolder());
+  remoteInputs_->StartGamepads(manager_.ConfigurationFolder());
+}
+
+bool TKLDMainForm::HandleEvent(const SDL_Event& event) {
+  return remoteInputs_ && remoteInputs_->HandleEvent(event);
 }
 
 void TKLDMainForm::StartMediaControls() {
@@ -198,7 +204,12 @@ void TKLDMainForm::ProcessMessages() {
     news.swap(trayNews_);
   }
   for (const std::string& line : news) LogInfo(line);
-  if (remoteInputs_) remoteInputs_->Poll();
+  if (remoteInputs_) {
+    // Settings saved in the theme take effect on the next held button.
+    if (const TKLDPrefsManager* prefs = manager_.Prefs())
+      remoteInputs_->SetRepeatTiming({prefs->RemoteRepeatDelay(), prefs->RemoteRepeatRate()});
+    remoteInputs_->Poll();
+  }
   if (mediaControls_) guarded([&] { mediaControls_->Poll(); });
   for (TKLDMenuItem item : choices) {
     if (terminated_) return;

@@ -11,6 +11,8 @@
 
 #include "app/Messaging.h"
 
+union SDL_Event;
+
 namespace lorvane {
 
 class TKLDApplicationManager;
@@ -60,9 +62,12 @@ class TKLDMainForm {
   void ShowTrayIcon(const std::string& iconThemePath);
   void HideTrayIcon();
 
-  // Starts reading the remote controls that need no keyboard (lircd); their keys arrive as
-  // remote-control messages do and are paced with them.
+  // Starts reading the remote controls that need no keyboard (lircd, HDMI-CEC, game
+  // controllers); their keys arrive as remote-control messages do and are paced with them.
   void StartRemoteInputs(const std::string& lircSocketPath);
+  // Main thread: every SDL event before the screen sees it; true when it was a game
+  // controller's and is used up.
+  bool HandleEvent(const SDL_Event& event);
   TRemoteInputs* RemoteInputs() const { return remoteInputs_.get(); }
   // Offers the desktop's media controls (MPRIS) on the session bus; their calls are carried out
   // by ProcessMessages. Without a session bus one INFO line says so.

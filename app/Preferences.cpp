@@ -40,6 +40,8 @@ void TKLDPrefsManager::SetDefaults() {
   slideshowFading_ = true;
   slideshowBorders_ = true;
   soundEffects_ = true;
+  remoteRepeatDelay_ = 0;
+  remoteRepeatRate_ = 0;
   videoExtensions_ = "\".AVI\",\".MPG\",\".MPEG\",\".WMV\"";
   audioExtensions_ = "\".MP3\",\".WAV\",\".CDA\",\".WMA\",\".MID\",\".MIDI\"";
   playlistExtensions_ = "\".ASX\",\".M3U\",\".PLS\"";
@@ -111,6 +113,8 @@ bool TKLDPrefsManager::LoadFromFolder(const std::string& folder) {
     else if (tag == "SlideshowFading") slideshowFading_ = IsYes(value);
     else if (tag == "SlideshowBorders") slideshowBorders_ = IsYes(value);
     else if (tag == "SoundEffects") soundEffects_ = IsYes(value);
+    else if (tag == "RemoteRepeatDelay") integer(remoteRepeatDelay_);
+    else if (tag == "RemoteRepeatRate") integer(remoteRepeatRate_);
     else if (tag == "VideoExtensions") videoExtensions_ = value;
     else if (tag == "AudioExtensions") audioExtensions_ = value;
     else if (tag == "PlaylistExtensions") playlistExtensions_ = value;
@@ -143,6 +147,8 @@ void TKLDPrefsManager::WriteToList(std::vector<std::string>& lines) const {
   lines.push_back(Element("SlideshowFading", YesNo(slideshowFading_)));
   lines.push_back(Element("SlideshowBorders", YesNo(slideshowBorders_)));
   lines.push_back(Element("SoundEffects", YesNo(soundEffects_)));
+  lines.push_back(Element("RemoteRepeatDelay", std::to_string(remoteRepeatDelay_)));
+  lines.push_back(Element("RemoteRepeatRate", std::to_string(remoteRepeatRate_)));
   lines.push_back(Element("VideoExtensions", EncodeXml(videoExtensions_)));
   lines.push_back(Element("AudioExtensions", EncodeXml(audioExtensions_)));
   lines.push_back(Element("PlaylistExtensions", EncodeXml(playlistExtensions_)));

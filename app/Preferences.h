@@ -79,6 +79,12 @@ class TKLDPrefsManager {
   void SetSlideshowBorders(bool value) { slideshowBorders_ = value; }
   bool SoundEffects() const { return soundEffects_; }
   void SetSoundEffects(bool value) { soundEffects_ = value; }
+  // How a held remote-control button repeats: milliseconds before the first repeat and repeats
+  // per second after it; 0 keeps the remote's own pace (app/KeyRepeat.h).
+  int RemoteRepeatDelay() const { return remoteRepeatDelay_; }
+  void SetRemoteRepeatDelay(int value) { remoteRepeatDelay_ = value; }
+  int RemoteRepeatRate() const { return remoteRepeatRate_; }
+  void SetRemoteRepeatRate(int value) { remoteRepeatRate_ = value; }
   const std::string& VideoExtensions() const { return videoExtensions_; }
   void SetVideoExtensions(const std::string& value) { videoExtensions_ = value; }
   const std::string& AudioExtensions() const { return audioExtensions_; }
@@ -111,6 +117,8 @@ class TKLDPrefsManager {
   bool slideshowFading_ = false;
   bool slideshowBorders_ = false;
   bool soundEffects_ = false;
+  int remoteRepeatDelay_ = 0;
+  int remoteRepeatRate_ = 0;
   std::string videoExtensions_;
   std::string audioExtensions_;
   std::string playlistExtensions_;

@@ -3,19 +3,117 @@
 #include <algorithm>
 
 #include "base/Logging.h"
+#include "base/Timing.h"
 #include "platform/CecClient.h"
+#include "platform/GamepadClient.h"
 #include "platform/LircClient.h"
 
 namespace lorvane {
 
+namespace {
+
+// A percentage from 0 to 100 in a setting of the controllers' file; `fallback` otherwise.
+int Percent(const TRemoteKeyMap& map, const char* setting, int fallback, std::vector<std::string>& warnings) {
+  const std::string text = map.Setting(setting);
+  if (text.empty()) return fallback;
+  int value = 0;
+  bool whole = text.size() <= 3;
+  for (char c : text) {
+    if (c < '0' || c > '9') whole = false;
+    else value = value * 10 + (c - '0');
+  }
+  if (whole && value <= 100) return value;
+  warnings.push_back(std::string(TRemoteKeyMap::kGamepadFile) + ": the " + setting + " \"" + text +
+                     "\" is not a percentage from 0 to 100; using " + std::to_string(fallback));
+  return fallback;
+}
+
+}  // namespace
+
 TRemoteInputs::TRemoteInputs(std::function<void(int)> key, std::function<void()> wake)
-    : key_(std::move(key)), wake_(std::move(wake)) {}
+    : key_(std::move(key)), wake_(std::move(wake)), clock_([] { return SystemMilliseconds(); }) {}
 
 TRemoteInputs::~TRemoteInputs() { Stop(); }
 
 void TRemoteInputs::Stop() {
   lirc_.reset();
   cec_.reset();
+  gamepads_.reset();
+  gamepadHeld_.clear();
+}
+
+void TRemoteInputs::SetRepeatTiming(TRepeatTiming timing) {
+  timing = TKeyRepeat::Bounded(timing);
+  if (timing == timing_) return;
+  timing_ = timing;
+  lircRepeats_.SetTiming(timing);
+  cecRepeats_.SetTiming(timing);
+  for (auto& [control, held] : gamepadHeld_) held.repeat.SetTiming(timing);
+}
+
+void TRemoteInputs::Unknown(const std::string& button, const char* file) {
+  // Remotes have many buttons nobody maps; each is told once, and only to those debugging.
+  if (unknownSeen_.size() >= 64 ||
+      std::find(unknownSeen_.begin(), unknownSeen_.end(), button) != unknownSeen_.end())
+    return;
+  unknownSeen_.push_back(button);
+  LogDebug("Ignoring the " + button + ": it is not in " + file);
+}
+
+void TRemoteInputs::StartGamepads(const std::string& configFolder) {
+  gamepads_.reset();
+  gamepadHeld_.clear();
+  auto client = std::make_unique<TGamepadClient>();
+  std::string problem;
+  if (!client->Start(problem)) {
+    LogWarn("Game controllers cannot be used: " + problem);
+    return;
+  }
+  std::vector<std::string> warnings;
+  TRemoteKeyMap::Rules rules;
+  rules.buttonName = &TGamepadClient::ControlName;
+  rules.settings = {"deadzone", "threshold"};
+  gamepadProblem_.clear();
+  if (!gamepadMap_.Load(configFolder + TRemoteKeyMap::kGamepadFile, "GamepadButtons", warnings, problem, rules))
+    gamepadProblem_ = problem;
+  const int deadZone = Percent(gamepadMap_, "deadzone", TGamepadClient::kDefaultDeadZone, warnings);
+  const int threshold = Percent(gamepadMap_, "threshold", TGamepadClient::kDefaultThreshold, warnings);
+  client->SetDeadZone(deadZone, threshold);
+  for (const std::string& warning : warnings) LogWarn(warning);
+  if (client->ControllersPresent() == 0)
+    LogDebug("No game controller connected; one that is plugged in is used from then on");
+  gamepads_ = std::move(client);
+}
+
+bool TRemoteInputs::GamepadsRunning() const { return gamepads_ && gamepads_->Running(); }
+
+bool TRemoteInputs::HandleEvent(const SDL_Event& event) {
+  if (!gamepads_) return false;
+  std::vector<TGamepadEvent> events;
+  const size_t before = gamepads_->Open();
+  bool taken = gamepads_->HandleEvent(event, events);
+  if (gamepads_->Open() > before && !gamepadProblem_.empty())
+    LogWarn("The game controller's buttons do nothing: " + gamepadProblem_);
+  for (const TGamepadEvent& e : events) HandleGamepad(e);
+  return taken;
+}
+
+void TRemoteInputs::HandleGamepad(const TGamepadEvent& event) {
+  const auto id = std::make_pair(event.pad, event.control);
+  if (!event.pressed) {
+    gamepadHeld_.erase(id);
+    return;
+  }
+  const TRemoteKey* key = gamepadMap_.Find(event.control);
+  if (!key) {
+    Unknown("game controller's " + event.control, TRemoteKeyMap::kGamepadFile);
+    return;
+  }
+  THeldControl& held = gamepadHeld_[id];
+  held.keyCode = key->keyCode;
+  held.repeat.SetTiming(timing_);
+  held.repeat.Press(key->repeats, clock_());
+  key_(key->keyCode);
 }
 
 void TRemoteInputs::StartCec(const std::string& configFolder) {
@@ -37,13 +135,16 @@ void TRemoteInputs::HandleCec(const TCecEvent& event) {
     return;
   }
   if (event.kind == TCecEvent::Released) {
-    if (event.code == cecHeld_) cecHeld_ = -1;
+    if (event.code == cecHeld_) {
+      cecHeld_ = -1;
+      cecRepeats_.Release();
+    }
     return;
   }
   cecRepeat_ = event.code == cecHeld_ ? cecRepeat_ + 1 : 0;
   cecHeld_ = event.code;
   const TRemoteKey* key = cecMap_.FindCode(event.code);
-  if (key && Counts(*key, cecRepeat_)) key_(key->keyCode);
+  if (key && cecRepeats_.Report(cecRepeat_, key->repeats, clock_())) key_(key->keyCode);
 }
 
 bool TRemoteInputs::LircRunning() const { return lirc_ && lirc_->Running(); }
@@ -70,18 +171,17 @@ void TRemoteInputs::StartLirc(const std::string& configFolder, const std::string
 }
 
 void TRemoteInputs::HandleLirc(const TLircEvent& event) {
+  // lircd counts the reports of one button; another button is a new press, whatever it says.
+  if (event.button != lircHeld_) {
+    lircHeld_ = event.button;
+    lircRepeats_.Release();
+  }
   const TRemoteKey* key = lircMap_.Find(event.button);
   if (!key) {
-    // Remotes have many buttons nobody maps; each is told once, and only to those debugging.
-    if (unknownSeen_.size() < 64 &&
-        std::find(unknownSeen_.begin(), unknownSeen_.end(), event.button) == unknownSeen_.end()) {
-      unknownSeen_.push_back(event.button);
-      LogDebug("Ignoring the LIRC button " + event.button + " of " + event.remote + ": it is not in " +
-               TRemoteKeyMap::kLircFile);
-    }
+    Unknown("LIRC button " + event.button + " of " + event.remote, TRemoteKeyMap::kLircFile);
     return;
   }
-  if (Counts(*key, event.repeat)) key_(key->keyCode);
+  if (lircRepeats_.Report(event.repeat, key->repeats, clock_())) key_(key->keyCode);
 }
 
 void TRemoteInputs::Poll() {
@@ -104,6 +204,15 @@ void TRemoteInputs::Poll() {
       else LogInfo(notice.text);
     }
     for (const TCecEvent& event : events) HandleCec(event);
+  }
+  if (!gamepadHeld_.empty()) {
+    const uint32_t now = clock_();
+    // A key may take its controller's entry away (a key that stops the inputs), so the keys
+    // are collected first.
+    std::vector<int> due;
+    for (auto& [control, held] : gamepadHeld_)
+      if (held.repeat.Due(now)) due.push_back(held.keyCode);
+    for (int key : due) key_(key);
   }
 }
 

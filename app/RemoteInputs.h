@@ -1,28 +1,33 @@
 #pragma once
-// Remote controls that reach lorvane without a keyboard: lircd's buttons (and the TV's remote over
-// HDMI-CEC). Their buttons become virtual-key codes through the mapping files of the
-// configuration folder and go on as remote keys, the way a remote-control message's key does.
+// Remote controls that reach lorvane without a keyboard: lircd's buttons, the TV's remote over
+// HDMI-CEC and game controllers. Their buttons become virtual-key codes through the mapping files
+// of the configuration folder and go on as remote keys, the way a remote-control message's key
+// does; a held button repeats its key at the pace the user chose (TKeyRepeat).
 // Everything here runs on the main thread except the readers' own threads, which only queue.
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/KeyRepeat.h"
 #include "app/RemoteKeyMap.h"
+
+union SDL_Event;
 
 namespace lorvane {
 
 class TCecClient;
+class TGamepadClient;
 class TLircClient;
 struct TCecEvent;
+struct TGamepadEvent;
 struct TLircEvent;
 
 class TRemoteInputs {
  public:
-  // A held button repeats its key only from this repeat count on, so that a short press that
-  // the remote reports with a repeat or two is still one key.
-  static constexpr unsigned kRepeatDelay = 2;
-
   // `key` receives each key code (main thread); `wake` is called from any thread when something
   // waits for Poll.
   TRemoteInputs(std::function<void(int)> key, std::function<void()> wake);
@@ -42,19 +47,28 @@ class TRemoteInputs {
   // One event from the TV, as Poll hands them on (tests give them without an adapter).
   void HandleCec(const TCecEvent& event);
 
-  // Main thread, once per pass of the loop: logs what the readers had to say and hands on the
-  // keys of the buttons pressed since the last call.
-  void Poll();
+  // Opens game controllers as they come and go and reads `configFolder` +
+  // "GamepadButtons.xml". Without a controller this logs one DEBUG line.
+  void StartGamepads(const std::string& configFolder);
+  bool GamepadsRunning() const;
+  // Main thread: every SDL event the loop takes; true when it was a game controller's.
+  bool HandleEvent(const SDL_Event& event);
+  void HandleGamepad(const TGamepadEvent& event);
 
-  // Whether a press with this repeat count gives a key.
-  static bool Counts(const TRemoteKey& key, unsigned repeat) {
-    return repeat == 0 || (key.repeats && repeat >= kRepeatDelay);
-  }
+  // The pace of held buttons ("RemoteRepeatDelay", "RemoteRepeatRate").
+  void SetRepeatTiming(TRepeatTiming timing);
+  // The clock repeats are timed by (tests step their own); the system's by default.
+  void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
+
+  // Main thread, once per pass of the loop: logs what the readers had to say and hands on the
+  // keys of the buttons pressed since the last call, and of held buttons whose repeat is due.
+  void Poll();
 
   void Stop();
 
  private:
   void HandleLirc(const TLircEvent& event);
+  void Unknown(const std::string& button, const char* file);
 
   std::function<void(int)> key_;
   std::function<void()> wake_;
@@ -66,6 +80,19 @@ class TRemoteInputs {
   // The code held down and how often it was pressed since (the TV repeats a held button).
   int cecHeld_ = -1;
   unsigned cecRepeat_ = 0;
+  TKeyRepeat cecRepeats_;
+  std::string lircHeld_;
+  TKeyRepeat lircRepeats_;
+  TRemoteKeyMap gamepadMap_;
+  std::string gamepadProblem_;  // why the controllers' buttons do nothing, told when one comes
+  std::unique_ptr<TGamepadClient> gamepads_;
+  struct THeldControl {
+    int keyCode = 0;
+    TKeyRepeat repeat;
+  };
+  std::map<std::pair<int, std::string>, THeldControl> gamepadHeld_;  // by controller and control
+  TRepeatTiming timing_;
+  std::function<uint32_t()> clock_;
   std::vector<std::string> unknownSeen_;
 };
 

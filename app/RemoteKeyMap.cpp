@@ -8,6 +8,7 @@ namespace lorvane {
 
 const char* const TRemoteKeyMap::kLircFile = "LircButtons.xml";
 const char* const TRemoteKeyMap::kCecFile = "CecKeys.xml";
+const char* const TRemoteKeyMap::kGamepadFile = "GamepadButtons.xml";
 
 namespace {
 
@@ -50,15 +51,20 @@ bool ParseNumber(const std::string& raw, int& value) {
 }  // namespace
 
 bool TRemoteKeyMap::Load(const std::string& path, const std::string& rootName, std::vector<std::string>& warnings,
-                         std::string& problem) {
+                         std::string& problem, const Rules& rules) {
   byName_.clear();
   byCode_.clear();
+  settings_.clear();
   try {
     TKLDXMLHelper xml(path);
     TKLDXmlNode root;
     if (!xml.FindRootNode(rootName, root)) {
       problem = path + " has no " + rootName + " root element";
       return false;
+    }
+    for (const std::string& setting : rules.settings) {
+      std::string value = xml.GetAttribute(setting);
+      if (!value.empty()) settings_[setting] = value;
     }
     TKLDXmlNode node;
     while (xml.NextElement(root, node)) {
@@ -73,9 +79,22 @@ bool TRemoteKeyMap::Load(const std::string& path, const std::string& rootName, s
         warnings.push_back(where + "ignoring a button whose key \"" + keyText + "\" is not a key code from 1 to 255");
         continue;
       }
-      key.repeats = IsYes(xml.GetAttribute("repeat"));
+      std::string repeat = xml.GetAttribute("repeat");
+      if (!repeat.empty() && repeat != "yes" && repeat != "no") {
+        warnings.push_back(where + "ignoring a button whose repeat \"" + repeat + "\" is neither yes nor no");
+        continue;
+      }
+      key.repeats = repeat == "yes";
       std::string codeText = xml.GetAttribute("code");
       std::string name = Trimmed(xml.GetAttribute("name"));
+      if (rules.buttonName && codeText.empty() && !name.empty()) {
+        std::string known = rules.buttonName(name);
+        if (known.empty()) {
+          warnings.push_back(where + "ignoring the unknown button \"" + name + "\"");
+          continue;
+        }
+        name = known;
+      }
       if (!codeText.empty()) {
         int code = 0;
         if (!ParseNumber(codeText, code)) {
@@ -90,10 +109,18 @@ bool TRemoteKeyMap::Load(const std::string& path, const std::string& rootName, s
       }
     }
   } catch (const std::exception& e) {
+    byName_.clear();
+    byCode_.clear();
+    settings_.clear();
     problem = e.what();
     return false;
   }
   return true;
+}
+
+std::string TRemoteKeyMap::Setting(const std::string& name) const {
+  auto found = settings_.find(name);
+  return found == settings_.end() ? std::string() : found->second;
 }
 
 const TRemoteKey* TRemoteKeyMap::Find(const std::string& name) const {

@@ -10,9 +10,13 @@
 //   <CecKeys>
 //     <Button code="0x01" name="Up" key="0x26" repeat="yes"/>
 //   </CecKeys>
+//   <GamepadButtons deadzone="30" threshold="60">
+//     <Button name="leftx-" key="0x25" repeat="yes"/>
+//   </GamepadButtons>
 //
 // "key" is read as "KeyBindings.xml" reads key codes (0x hexadecimal or decimal). "repeat" says
 // whether holding the button down repeats the key (navigation and volume) or not (play/pause).
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,12 +32,26 @@ class TRemoteKeyMap {
  public:
   static const char* const kLircFile;
   static const char* const kCecFile;
+  static const char* const kGamepadFile;
+
+  // What a kind of remote asks of its file beyond the common rules.
+  struct Rules {
+    // The name a button is known by, or empty when the remote has no such button (the entry is
+    // then skipped with a warning). Without it any name goes, as given.
+    std::function<std::string(const std::string&)> buttonName;
+    // Attributes of the root element that are kept (see Setting).
+    std::vector<std::string> settings;
+  };
 
   // Reads `path`, whose root element must be `rootName`. Entries that cannot be used (no name
-  // or code, a key outside 1-255) are skipped with a line in `warnings`. False with the reason
-  // when the file is missing or is not such a file.
+  // or code, a key outside 1-255, a "repeat" other than yes or no, a name `rules` refuses) are
+  // skipped with a line in `warnings`. False with the reason when the file is missing or is not
+  // such a file.
   bool Load(const std::string& path, const std::string& rootName, std::vector<std::string>& warnings,
-            std::string& problem);
+            std::string& problem, const Rules& rules = {});
+
+  // The text of a root attribute named in the rules; empty when the file does not give it.
+  std::string Setting(const std::string& name) const;
 
   // The button named `name` (lircd's names, compared without regard to case); null when unknown.
   const TRemoteKey* Find(const std::string& name) const;
@@ -44,6 +62,7 @@ class TRemoteKeyMap {
  private:
   std::map<std::string, TRemoteKey> byName_;  // upper-cased names
   std::map<int, TRemoteKey> byCode_;
+  std::map<std::string, std::string> settings_;
 };
 
 }  // namespace lorvane

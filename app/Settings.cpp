@@ -18,6 +18,7 @@ const char* const kDisplay = "settings.display";
 const char* const kAudio = "settings.audio";
 const char* const kGeneral = "settings.general";
 const char* const kSlideshow = "settings.slideshow";
+const char* const kRemote = "settings.remote";
 
 struct TChoice {
   const char* name;
@@ -29,6 +30,15 @@ const TChoice kScreenSaverDelays[] = {
     {"0120", "2 ^[system.screensaver.minutes]"},   {"0300", "5 ^[system.screensaver.minutes]"},
     {"0600", "10 ^[system.screensaver.minutes]"},  {"1800", "30 ^[system.screensaver.minutes]"},
     {"3600", "1 ^[system.screensaver.hour]"},      {"7200", "2 ^[system.screensaver.hours]"}};
+// How held remote-control buttons repeat: 0 keeps the remote's own pace.
+const TChoice kRepeatDelays[] = {
+    {"0000", "^[system.repeat.remote]"}, {"0150", "150 ms"}, {"0250", "250 ms"}, {"0400", "400 ms"},
+    {"0600", "600 ms"},                  {"0800", "800 ms"}, {"1000", "1000 ms"}};
+const TChoice kRepeatRates[] = {{"00", "^[system.repeat.remote]"},     {"02", "2 ^[system.repeat.persecond]"},
+                                {"04", "4 ^[system.repeat.persecond]"}, {"06", "6 ^[system.repeat.persecond]"},
+                                {"08", "8 ^[system.repeat.persecond]"}, {"10", "10 ^[system.repeat.persecond]"},
+                                {"15", "15 ^[system.repeat.persecond]"}, {"20", "20 ^[system.repeat.persecond]"},
+                                {"30", "30 ^[system.repeat.persecond]"}};
 const TChoice kThrottles[] = {{"00", "^[system.videothrottle.off]"},
                               {"01", "^[system.videothrottle.low]"},
                               {"02", "^[system.videothrottle.medium]"},
@@ -86,6 +96,7 @@ void TKLDSettingsManager::LoadGroup(const std::string& name) {
     LoadAudio();
     LoadGeneral();
     LoadSlideshow();
+    LoadRemote();
   } else if (name == kDisplay) {
     LoadDisplay();
   } else if (name == kAudio) {
@@ -94,6 +105,8 @@ void TKLDSettingsManager::LoadGroup(const std::string& name) {
     LoadGeneral();
   } else if (name == kSlideshow) {
     LoadSlideshow();
+  } else if (name == kRemote) {
+    LoadRemote();
   } else {
     LogWarn("Request to load unknown meta data values group: " + name);
   }
@@ -105,6 +118,7 @@ void TKLDSettingsManager::SaveGroup(const std::string& name) {
     SaveAudio();
     SaveGeneral();
     SaveSlideshow();
+    SaveRemote();
   } else if (name == kDisplay) {
     SaveDisplay();
   } else if (name == kAudio) {
@@ -113,6 +127,8 @@ void TKLDSettingsManager::SaveGroup(const std::string& name) {
     SaveGeneral();
   } else if (name == kSlideshow) {
     SaveSlideshow();
+  } else if (name == kRemote) {
+    SaveRemote();
   } else {
     LogWarn("Request to save unknown meta data values group: " + name);
   }
@@ -190,6 +206,29 @@ void TKLDSettingsManager::LoadSlideshow() {
   values.Add("settings.slideshow.fading", YesNoText(prefs->SlideshowFading()));
   values.Add("settings.slideshow.fullimage", YesNoText(prefs->SlideshowBorders()));
   values.Publish(*context_.meta);
+}
+
+void TKLDSettingsManager::LoadRemote() {
+  TKLDPrefsManager* prefs = context_.prefs;
+  if (!prefs || !context_.meta) return;
+  TGroupValues values;
+  values.AddChoices("settings.remote.repeatdelays", kRepeatDelays, std::size(kRepeatDelays));
+  values.Add("settings.remote.repeatdelay", Padded(prefs->RemoteRepeatDelay(), 4));
+  values.AddChoices("settings.remote.repeatrates", kRepeatRates, std::size(kRepeatRates));
+  values.Add("settings.remote.repeatrate", Padded(prefs->RemoteRepeatRate(), 2));
+  values.Publish(*context_.meta);
+}
+
+void TKLDSettingsManager::SaveRemote() {
+  TKLDPrefsManager* prefs = context_.prefs;
+  TKLDMetaDataManager* meta = context_.meta;
+  if (!prefs || !meta) return;
+  // A group that was never loaded has no values: the pace stays as it is rather than falling
+  // back to the remote's own. Text that is not a number does.
+  const std::string delay = meta->GetValue("settings.remote.repeatdelay");
+  const std::string rate = meta->GetValue("settings.remote.repeatrate");
+  if (!delay.empty()) prefs->SetRemoteRepeatDelay(ToInt(delay, 0));
+  if (!rate.empty()) prefs->SetRemoteRepeatRate(ToInt(rate, 0));
 }
 
 void TKLDSettingsManager::SaveDisplay() {

@@ -33,9 +33,10 @@ class TKLDSettingsManager {
 
   void SetContext(Context context) { context_ = std::move(context); }
 
-  // "settings" loads (or saves) all four groups in the order display, audio, general,
-  // slideshow; "settings.display", "settings.audio", "settings.general" and
-  // "settings.slideshow" one each. Other names, compared exactly, only log a warning.
+  // "settings" loads (or saves) all five groups in the order display, audio, general,
+  // slideshow, remote; "settings.display", "settings.audio", "settings.general",
+  // "settings.slideshow" and "settings.remote" (how held remote-control buttons repeat) one
+  // each. Other names, compared exactly, only log a warning.
   void LoadGroup(const std::string& name);
   void SaveGroup(const std::string& name);
 
@@ -44,10 +45,12 @@ class TKLDSettingsManager {
   void LoadAudio();
   void LoadGeneral();
   void LoadSlideshow();
+  void LoadRemote();
   void SaveDisplay();
   void SaveAudio();
   void SaveGeneral();
   void SaveSlideshow();
+  void SaveRemote();
   TKLDLanguageManager* Languages() const;
 
   Context context_;

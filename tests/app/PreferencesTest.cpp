@@ -32,6 +32,8 @@ const char* const kDefaultFile =
     "  <SlideshowFading>yes</SlideshowFading>\r\n"
     "  <SlideshowBorders>yes</SlideshowBorders>\r\n"
     "  <SoundEffects>yes</SoundEffects>\r\n"
+    "  <RemoteRepeatDelay>0</RemoteRepeatDelay>\r\n"
+    "  <RemoteRepeatRate>0</RemoteRepeatRate>\r\n"
     "  <VideoExtensions>&quot;.AVI&quot;,&quot;.MPG&quot;,&quot;.MPEG&quot;,&quot;.WMV&quot;"
     "</VideoExtensions>\r\n"
     "  <AudioExtensions>&quot;.MP3&quot;,&quot;.WAV&quot;,&quot;.CDA&quot;,&quot;.WMA&quot;,"
@@ -116,6 +118,30 @@ TEST_F(PreferencesTest, UnusualValuesAndTheirWriteBack) {
   second.ReadPreferences(dir_.Path());
   second.SavePreferences(dir_.Path());
   EXPECT_EQ(dir_.Read("Preferences.xml"), saved);
+}
+
+TEST_F(PreferencesTest, TheRemoteRepeatPaceIsReadAndWrittenBackAndOlderFilesLackIt) {
+  dir_.Write("Preferences.xml",
+             "<ClientPreferences>\n"
+             "  <RemoteRepeatDelay>400</RemoteRepeatDelay>\n"
+             "  <RemoteRepeatRate>12</RemoteRepeatRate>\n"
+             "  <RemoteRepeatRate>fast</RemoteRepeatRate>\n"
+             "</ClientPreferences>\n");
+  prefs_->ReadPreferences(dir_.Path());
+  EXPECT_EQ(prefs_->RemoteRepeatDelay(), 400);
+  EXPECT_EQ(prefs_->RemoteRepeatRate(), 12) << "text that is not a number keeps the earlier value";
+  prefs_->SavePreferences(dir_.Path());
+  EXPECT_NE(dir_.Read("Preferences.xml")
+                .find("  <SoundEffects>yes</SoundEffects>\r\n  <RemoteRepeatDelay>400</RemoteRepeatDelay>\r\n"
+                      "  <RemoteRepeatRate>12</RemoteRepeatRate>\r\n"),
+            std::string::npos);
+
+  // A file from before the pace was kept reads as before, with the remote's own.
+  dir_.Write("Preferences.xml", "<ClientPreferences><SoundEffects>no</SoundEffects></ClientPreferences>");
+  prefs_->ReadPreferences(dir_.Path());
+  EXPECT_FALSE(prefs_->SoundEffects());
+  EXPECT_EQ(prefs_->RemoteRepeatDelay(), 0);
+  EXPECT_EQ(prefs_->RemoteRepeatRate(), 0);
 }
 
 TEST_F(PreferencesTest, NonLatinTextSurvives) {

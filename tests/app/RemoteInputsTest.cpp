@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/KeyRepeat.h"
 #include "app/RemoteInputs.h"
 #include "app/RemoteKeyMap.h"
 #include "base/Logging.h"
@@ -114,14 +115,86 @@ TEST(RemoteKeyMapTest, UnusableEntriesAreSkippedAndNamedAndABadFileIsRefused) {
   EXPECT_EQ(map.Size(), 0u) << "a failed load leaves nothing half-read";
 }
 
-TEST(RemoteInputsTest, AHeldButtonRepeatsOnlyWhenItsEntrySaysSoAndAfterTheDelay) {
-  TRemoteKey arrow{0x26, true}, play{0xB3, false};
-  EXPECT_TRUE(TRemoteInputs::Counts(arrow, 0));
-  EXPECT_FALSE(TRemoteInputs::Counts(arrow, 1));
-  EXPECT_TRUE(TRemoteInputs::Counts(arrow, TRemoteInputs::kRepeatDelay));
-  EXPECT_TRUE(TRemoteInputs::Counts(arrow, 40));
-  EXPECT_TRUE(TRemoteInputs::Counts(play, 0));
-  EXPECT_FALSE(TRemoteInputs::Counts(play, 5)) << "holding play/pause must not toggle it over and over";
+TEST(KeyRepeatTest, TheRemotesOwnPaceRepeatsFromItsSecondRepeatReport) {
+  TKeyRepeat arrow, play;
+  EXPECT_TRUE(arrow.Report(0, true, 0));
+  EXPECT_FALSE(arrow.Report(1, true, 108)) << "a short press reported with one repeat is one key";
+  EXPECT_TRUE(arrow.Report(TKeyRepeat::kRemoteRepeatCount, true, 216));
+  EXPECT_TRUE(arrow.Report(3, true, 324));
+  EXPECT_TRUE(arrow.Report(40, true, 4000));
+  EXPECT_TRUE(play.Report(0, false, 0));
+  EXPECT_FALSE(play.Report(5, false, 540)) << "holding play/pause must not toggle it over and over";
+  EXPECT_TRUE(play.Report(0, false, 600)) << "a new press is a key again";
+}
+
+// An infra-red remote reports a held button every 108 ms; the keys that come of it, in ms.
+std::vector<uint32_t> KeysOfReports(TRepeatTiming timing, uint32_t start, uint32_t until) {
+  TKeyRepeat repeat;
+  repeat.SetTiming(timing);
+  std::vector<uint32_t> keys;
+  for (unsigned n = 0; n * 108 <= until; ++n)
+    if (repeat.Report(n, true, start + n * 108)) keys.push_back(n * 108);
+  return keys;
+}
+
+TEST(KeyRepeatTest, AChosenDelayAndRateTimeARemotesOwnReports) {
+  // 250 ms, then 8 a second: the first report from 250 ms on repeats, and two seconds of
+  // reports at 9.3 a second give 16 keys, not every report and not every other one.
+  std::vector<uint32_t> keys = KeysOfReports({250, 8}, 1000, 324 + 2000);
+  ASSERT_GE(keys.size(), 2u);
+  EXPECT_EQ(keys[0], 0u);
+  EXPECT_EQ(keys[1], 324u);
+  const size_t repeats = keys.size() - 2;  // after the first repeat
+  EXPECT_GE(repeats, 15u);
+  EXPECT_LE(repeats, 16u);
+
+  // A delay with the remote's own rate: every report once the delay is over.
+  keys = KeysOfReports({500, 0}, 0, 1000);
+  EXPECT_EQ(keys, (std::vector<uint32_t>{0, 540, 648, 756, 864, 972}));
+  // A rate with the remote's own delay: its second repeat report, then the rate.
+  keys = KeysOfReports({0, 2}, 0, 1300);
+  EXPECT_EQ(keys, (std::vector<uint32_t>{0, 216, 756, 1296}));
+  // A rate above the remote's own gives every report: no key is made up.
+  keys = KeysOfReports({100, 30}, 0, 540);
+  EXPECT_EQ(keys, (std::vector<uint32_t>{0, 108, 216, 324, 432, 540}));
+  // The clock wraps after 49 days without a held button noticing.
+  keys = KeysOfReports({250, 8}, 0xFFFFFF00u, 324 + 2000);
+  ASSERT_GE(keys.size(), 2u);
+  EXPECT_EQ(keys[1], 324u);
+  EXPECT_GE(keys.size() - 2, 15u);
+}
+
+TEST(KeyRepeatTest, AButtonThatOnlySaysPressedRepeatsByTheClock) {
+  TKeyRepeat repeat;
+  repeat.SetTiming({400, 10});
+  repeat.Press(true, 1000);
+  EXPECT_FALSE(repeat.Due(1399));
+  EXPECT_TRUE(repeat.Due(1400));
+  EXPECT_FALSE(repeat.Due(1400)) << "one repeat each time it is due";
+  EXPECT_FALSE(repeat.Due(1499));
+  EXPECT_TRUE(repeat.Due(1500));
+  // A loop held up for a while goes on at the rate, without a burst to catch up.
+  EXPECT_TRUE(repeat.Due(3000));
+  EXPECT_FALSE(repeat.Due(3050));
+  EXPECT_TRUE(repeat.Due(3100));
+  repeat.Release();
+  EXPECT_FALSE(repeat.Due(9000));
+
+  // The remote's own pace, for a button without one, is a fixed one.
+  TKeyRepeat own;
+  own.Press(true, 0xFFFFFFF0u);  // and the clock may wrap on the way
+  const uint32_t first = 0xFFFFFFF0u + TKeyRepeat::kOwnDelayMs;
+  EXPECT_FALSE(own.Due(first - 1));
+  EXPECT_TRUE(own.Due(first));
+  EXPECT_FALSE(own.Due(first + 1000 / TKeyRepeat::kOwnPerSecond - 2));
+  EXPECT_TRUE(own.Due(first + 1000 / TKeyRepeat::kOwnPerSecond + 1));
+
+  TKeyRepeat select;
+  select.Press(false, 0);
+  EXPECT_FALSE(select.Due(10000)) << "a button that does not repeat never repeats";
+
+  EXPECT_EQ(TKeyRepeat::Bounded({-20, 500}), (TRepeatTiming{0, TKeyRepeat::kMaxPerSecond}));
+  EXPECT_EQ(TKeyRepeat::Bounded({99999, -1}), (TRepeatTiming{TKeyRepeat::kMaxDelayMs, 0}));
 }
 
 TEST(RemoteInputsTest, WithoutLircdThereIsOneInfoLineAndNothingElse) {
@@ -211,6 +284,33 @@ TEST(RemoteInputsTest, TheTvsKeysMapThroughTheirFileWithoutAnAdapter) {
   }
   inputs.Poll();
   EXPECT_EQ(said(), 1) << log.All();
+}
+
+TEST(RemoteInputsTest, TheChosenPaceTimesTheTvsRepeatsAndAReleaseEndsThem) {
+  CapturedLog log;
+  std::vector<int> keys;
+  uint32_t now = 5000;
+  TRemoteInputs inputs([&](int key) { keys.push_back(key); }, nullptr);
+  inputs.SetClock([&] { return now; });
+  inputs.StartCec(kSourceConf);
+  inputs.SetRepeatTiming({300, 5});
+  // Up held for a second, the TV saying so every 100 ms: the press, 300 ms, then every 200 ms.
+  std::vector<uint32_t> at;
+  for (int i = 0; i <= 10; ++i, now += 100) {
+    size_t before = keys.size();
+    inputs.HandleCec({TCecEvent::Pressed, 0x01});
+    if (keys.size() > before) at.push_back(now - 5000);
+  }
+  EXPECT_EQ(at, (std::vector<uint32_t>{0, 300, 500, 700, 900}));
+  // Let go and pressed again: a new press, and its own delay.
+  inputs.HandleCec({TCecEvent::Released, 0x01});
+  keys.clear();
+  for (int i = 0; i < 3; ++i, now += 100) inputs.HandleCec({TCecEvent::Pressed, 0x01});
+  EXPECT_EQ(keys, (std::vector<int>{0x26}));
+  // Play held does not repeat, whatever the pace.
+  keys.clear();
+  for (int i = 0; i < 8; ++i, now += 100) inputs.HandleCec({TCecEvent::Pressed, 0x44});
+  EXPECT_EQ(keys, (std::vector<int>{0xFA}));
 }
 
 }  // namespace

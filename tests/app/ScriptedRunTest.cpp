@@ -393,6 +393,24 @@ TEST_F(ScriptedRunTest, ASettingChangedWithLeftAndRightIsInThePreferencesAfterQu
             "<ScreenSaverDelay>300</ScreenSaverDelay>");
 }
 
+TEST_F(ScriptedRunTest, TheRemotesRepeatPaceIsChosenOnItsSettingsScreen) {
+  const int kRight = 39;
+  std::string script = Key(kDown) + Key(kDown) + Key(kDown) + Key(kEnter);
+  script += Key(kDown) + Key(kDown) + Key(kDown) + Key(kDown) + Key(kEnter) + "state\n";
+  script += Key(kRight) + Key(kRight) + "meta settings.remote.repeatdelay\n";
+  script += Key(kDown) + Key(kLeft) + "meta settings.remote.repeatrate\nstate\nquit\n";
+  ASSERT_EQ(Run(script), 0) << err;
+  EXPECT_EQ(out, (std::vector<std::string>{
+                     "screen=setremote focus=repeatdelay",
+                     "settings.remote.repeatdelay=0250",
+                     "settings.remote.repeatrate=30",
+                     "screen=setremote focus=repeatrate",
+                 }));
+  const std::string prefs = base.Read("conf/Preferences.xml");
+  EXPECT_EQ(PreferenceLine(prefs, "RemoteRepeatDelay"), "<RemoteRepeatDelay>250</RemoteRepeatDelay>");
+  EXPECT_EQ(PreferenceLine(prefs, "RemoteRepeatRate"), "<RemoteRepeatRate>30</RemoteRepeatRate>");
+}
+
 TEST_F(ScriptedRunTest, AFullScreenChangeAsksForARestartAndLaterKeepsRunning) {
   // The shipped preferences open full screen; this run starts in a window.
   std::string prefs = base.Read("conf/Preferences.xml");

@@ -186,6 +186,34 @@ TEST_F(SettingsTest, ValuesThatDoNotParseTakeTheirDefaults) {
   EXPECT_FALSE(prefs.SoundEffects());
 }
 
+TEST_F(SettingsTest, TheRemoteGroupStepsThePaceOfHeldButtonsAndKeepsItWhenNeverLoaded) {
+  // A theme that knows only the other groups saves them all: the pace the user chose stays.
+  prefs.SetRemoteRepeatDelay(400);
+  prefs.SetRemoteRepeatRate(8);
+  settings.LoadGroup("settings.display");
+  settings.SaveGroup("settings");
+  EXPECT_EQ(prefs.RemoteRepeatDelay(), 400);
+  EXPECT_EQ(prefs.RemoteRepeatRate(), 8);
+
+  prefs.SetRemoteRepeatDelay(0);
+  prefs.SetRemoteRepeatRate(0);
+  settings.LoadGroup("settings");
+  EXPECT_EQ(Value("settings.remote.repeatdelay"), "0000");
+  EXPECT_EQ(Value("settings.remote.repeatrate"), "00");
+  Step("settings.remote.repeatdelay", "settings.remote.repeatdelays", true);
+  Step("settings.remote.repeatrate", "settings.remote.repeatrates", false);
+  EXPECT_EQ(Value("settings.remote.repeatdelay"), "0150");
+  EXPECT_EQ(Value("settings.remote.repeatrate"), "30") << "back from the remote's own wraps to the fastest";
+  settings.SaveGroup("settings.remote");
+  EXPECT_EQ(prefs.RemoteRepeatDelay(), 150);
+  EXPECT_EQ(prefs.RemoteRepeatRate(), 30);
+  EXPECT_TRUE(actions.empty()) << "the pace needs no restart";
+
+  meta.SetValue("settings.remote.repeatrate", "fast");
+  settings.SaveGroup("settings.remote");
+  EXPECT_EQ(prefs.RemoteRepeatRate(), 0) << "text that is not a number is the remote's own pace";
+}
+
 TEST_F(SettingsTest, UnknownGroupNamesOnlyWarn) {
   settings.LoadGroup("Settings");
   settings.SaveGroup("settings.Display");

@@ -14,7 +14,7 @@ prefix="$work/prefix"
 lorvane="$prefix/bin/lorvane"
 [ -x "$lorvane" ] || fail "no $lorvane"
 [ -f "$prefix/share/lorvane/themes/tv/ThemeDescriptor.xml" ] || fail "the default theme is not installed"
-for f in Preferences.xml KeyBindings.xml Media.xml LircButtons.xml CecKeys.xml; do
+for f in Preferences.xml KeyBindings.xml Media.xml LircButtons.xml CecKeys.xml GamepadButtons.xml; do
   [ -f "$prefix/share/lorvane/conf/$f" ] || fail "the template $f is not installed"
 done
 [ -f "$prefix/share/applications/lorvane.desktop" ] || fail "no desktop entry"
@@ -30,7 +30,7 @@ printf 'state\nquit\n' >"$work/walk.txt"
 out=$("$lorvane" --headless --script "$work/walk.txt" 2>"$work/err") || fail "the installed program failed"
 case "$out" in screen=home*) ;; *) fail "the installed program did not reach the home screen: $out" ;; esac
 config="$HOME/.config/lorvane"
-for f in Preferences.xml KeyBindings.xml Media.xml LircButtons.xml; do
+for f in Preferences.xml KeyBindings.xml Media.xml LircButtons.xml GamepadButtons.xml; do
   [ -f "$config/$f" ] || fail "$f was not made from its template in $config"
 done
 ls "$HOME/.local/state/lorvane/logs/"lorvane*.log >/dev/null 2>&1 || fail "no log in ~/.local/state/lorvane/logs"

@@ -277,7 +277,8 @@ TEST(DefaultThemeTest, LoadsWithEveryLanguage) {
   for (const std::string& name : languages.LanguageNames()) {
     languages.SelectLanguage(name);
     for (const char* code : {"system.booleans.yes", "system.booleans.no", "home.music", "home.videos",
-                             "home.pictures", "home.settings", "common.back", "exit.question"}) {
+                             "home.pictures", "home.settings", "common.back", "exit.question",
+                             "system.repeat.remote", "system.repeat.persecond"}) {
       TKLDLanguage* language = languages.CurrentLanguage;
       ASSERT_NE(language, nullptr);
       EXPECT_FALSE(language->FindText(code).empty()) << name << " lacks " << code;
