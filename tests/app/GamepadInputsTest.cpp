@@ -12,6 +12,7 @@
 #include "base/Logging.h"
 #include "platform/GamepadClient.h"
 #include "support/TestSupport.h"
+#include "support/VirtualPad.h"
 
 namespace lorvane {
 namespace {
@@ -21,20 +22,6 @@ constexpr int kFull = 32767;
 
 int Travel(int percent) { return percent * kFull / 100; }
 
-// A controller with SDL's buttons and axes in SDL's own order, so that button b and axis a of
-// the joystick are SDL's button b and axis a.
-SDL_VirtualJoystickDesc PadDesc(const char* name) {
-  SDL_VirtualJoystickDesc desc;
-  SDL_zero(desc);
-  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-  desc.nbuttons = SDL_CONTROLLER_BUTTON_DPAD_RIGHT + 1;
-  desc.vendor_id = 0x1209;
-  desc.product_id = 0x0031;
-  desc.name = name;
-  return desc;
-}
 
 class GamepadInputsTest : public ::testing::Test {
  protected:
@@ -52,32 +39,14 @@ class GamepadInputsTest : public ::testing::Test {
     logger_.SetEchoList(nullptr);
   }
 
-  // Plugs the controller in, with a mapping of SDL's buttons and axes in SDL's own order.
   void Attach(const char* name = "lorvane test pad") {
-    SDL_VirtualJoystickDesc desc = PadDesc(name);
-    int index = SDL_JoystickAttachVirtualEx(&desc);
-    ASSERT_GE(index, 0) << SDL_GetError();
-    char guid[64];
-    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(index), guid, sizeof guid);
-    std::string mapping = std::string(guid) + "," + name +
-                          ",a:b0,b:b1,x:b2,y:b3,back:b4,guide:b5,start:b6,leftstick:b7,rightstick:b8,"
-                          "leftshoulder:b9,rightshoulder:b10,dpup:b11,dpdown:b12,dpleft:b13,dpright:b14,"
-                          "leftx:a0,lefty:a1,rightx:a2,righty:a3,lefttrigger:a4,righttrigger:a5,";
-    ASSERT_GE(SDL_GameControllerAddMapping(mapping.c_str()), 0) << SDL_GetError();
-    joystick_ = SDL_JoystickOpen(index);
-    ASSERT_NE(joystick_, nullptr) << SDL_GetError();
-    // Triggers rest at the low end of the joystick's axis.
-    SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-    SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+    std::string problem;
+    ASSERT_TRUE(pad_.Attach(name, problem)) << problem;
     Pump();
   }
   void Detach() {
-    if (!joystick_) return;
-    SDL_JoystickID id = SDL_JoystickInstanceID(joystick_);
-    SDL_JoystickClose(joystick_);
-    joystick_ = nullptr;
-    for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+    if (!pad_.Attached()) return;
+    pad_.Detach();
     Pump();
   }
 
@@ -89,7 +58,7 @@ class GamepadInputsTest : public ::testing::Test {
     inputs_.Poll();
   }
   void Button(SDL_GameControllerButton button, bool down) {
-    SDL_JoystickSetVirtualButton(joystick_, button, down ? 1 : 0);
+    pad_.SetButton(button, down);
     Pump();
   }
   void Tap(SDL_GameControllerButton button) {
@@ -97,7 +66,7 @@ class GamepadInputsTest : public ::testing::Test {
     Button(button, false);
   }
   void Axis(SDL_GameControllerAxis axis, int value) {
-    SDL_JoystickSetVirtualAxis(joystick_, axis, static_cast<Sint16>(std::clamp(value, -32768, 32767)));
+    pad_.SetAxis(axis, value);
     Pump();
   }
   // A trigger's travel in percent, on the joystick's axis that runs from -32768.
@@ -126,7 +95,7 @@ class GamepadInputsTest : public ::testing::Test {
   uint32_t now_ = 1000;
   std::vector<int> keys_;
   TRemoteInputs inputs_{[this](int key) { keys_.push_back(key); }, nullptr};
-  SDL_Joystick* joystick_ = nullptr;
+  test::VirtualPad pad_;
 };
 
 TEST_F(GamepadInputsTest, AControllerPluggedInAndOutIsToldAndLetGoOf) {
@@ -324,7 +293,7 @@ TEST_F(GamepadInputsTest, WithoutItsFileAControllerIsToldToDoNothing) {
 TEST_F(GamepadInputsTest, TheUsersOwnControllerMappingIsHonoured) {
   // The virtual controller's identity, as SDL makes it, to name it in the variable.
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
-  SDL_VirtualJoystickDesc desc = PadDesc("lorvane test pad");
+  SDL_VirtualJoystickDesc desc = test::VirtualPadDesc("lorvane test pad");
   int index = SDL_JoystickAttachVirtualEx(&desc);
   ASSERT_GE(index, 0) << SDL_GetError();
   char guid[64];
@@ -338,7 +307,7 @@ TEST_F(GamepadInputsTest, TheUsersOwnControllerMappingIsHonoured) {
   inputs_.StartGamepads(kSourceConf);
   index = SDL_JoystickAttachVirtualEx(&desc);
   ASSERT_GE(index, 0) << SDL_GetError();
-  joystick_ = SDL_JoystickOpen(index);
+  pad_.Adopt(SDL_JoystickOpen(index));
   Pump();
   EXPECT_EQ(Count(" INFO: Game controller connected: Sofa pad"), 1) << All();
   Tap(SDL_CONTROLLER_BUTTON_A);  // the joystick's button 0, which the user calls B

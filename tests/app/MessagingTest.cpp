@@ -17,10 +17,13 @@
 #include "app/ConsoleManager.h"
 #include "app/LorvaneTray.h"
 #include "app/Messaging.h"
+#include "app/Preferences.h"
+#include "app/RemoteInputs.h"
 #include "app/SingleInstance.h"
 #include "base/Timing.h"
 #include "support/FakeLircd.h"
 #include "support/TestSupport.h"
+#include "support/VirtualPad.h"
 #include "ui/UIManager.h"
 
 namespace lorvane {
@@ -248,6 +251,59 @@ TEST_F(HostFixture, LircButtonsArriveAsRemoteKeysPacedAsMessagesAre) {
   manager->UpdateFrame();
   form->ProcessMessages();
   EXPECT_EQ(keys, (std::vector<int>{40, 13}));
+}
+
+TEST_F(HostFixture, GameControllerButtonsArriveAsRemoteKeysAndRepeatAtThePreferredPace) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+  base.Write("conf/GamepadButtons.xml", test::ReadFile(std::string(LORVANE_SOURCE_DIR) + "/conf/GamepadButtons.xml"));
+  form->StartRemoteInputs(base.File("no-lircd"));
+  ASSERT_NE(form->RemoteInputs(), nullptr);
+  uint32_t padNow = 7000;
+  form->RemoteInputs()->SetClock([&] { return padNow; });
+  form->Perform(TKLDMenuItem::Launch);
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  manager->Prefs()->SetRemoteRepeatDelay(200);
+  manager->Prefs()->SetRemoteRepeatRate(10);
+  // One pass of the host's loop: SDL's events through the host, its messages, a frame.
+  auto pass = [&] {
+    SDL_PumpEvents();
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) form->HandleEvent(event);
+    form->ProcessMessages();
+    manager->UpdateFrame();
+  };
+  test::VirtualPad pad;
+  std::string problem;
+  ASSERT_TRUE(pad.Attach("lorvane test pad", problem)) << problem;
+  pass();
+  pad.SetButton(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true);
+  pass();
+  pass();
+  EXPECT_EQ(keys, std::vector<int>{40});
+  padNow += 199;
+  pass();
+  pass();
+  EXPECT_EQ(keys, std::vector<int>{40}) << "not before the delay";
+  padNow += 1;
+  pass();
+  pass();
+  padNow += 100;
+  pass();
+  pass();
+  EXPECT_EQ(keys, (std::vector<int>{40, 40, 40}));
+  pad.SetButton(SDL_CONTROLLER_BUTTON_DPAD_DOWN, false);
+  pad.SetButton(SDL_CONTROLLER_BUTTON_START, true);
+  pass();
+  pass();
+  padNow += 1000;
+  pass();
+  pass();
+  EXPECT_EQ(keys, (std::vector<int>{40, 40, 40, 0x24})) << "Start goes home, once";
+  manager->Logger()->Flush();
+  EXPECT_NE(Log().find("INFO: Game controller connected: lorvane test pad"), std::string::npos) << Log();
+  pad.Detach();
+  form->RemoteInputs()->Stop();
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
 TEST_F(HostFixture, NothingAfterAnExitIsCarriedOut) {
