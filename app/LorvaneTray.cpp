@@ -114,6 +114,7 @@ void TKLDMainForm::StartRemoteInputs(const std::string& lircSocketPath) {
   remoteInputs_ = std::make_unique<TRemoteInputs>(
       [this](int key) { messenger_.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)}); },
       [] { THostLoop::PostWake(); });
+  remoteInputs_->SetBacklog([this] { return messenger_.Waiting() > 0; });
   remoteInputs_->StartLirc(manager_.ConfigurationFolder(), lircSocketPath);
   // The TV going to standby ends what plays, in both streams.
   remoteInputs_->SetStandbyHandler([this] {

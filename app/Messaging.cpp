@@ -136,6 +136,11 @@ bool TKLDMessenger::Post(const TKLDMessage& message) {
   return queued;
 }
 
+size_t TKLDMessenger::Waiting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
 std::vector<TKLDMessage> TKLDMessenger::TakeMessages(size_t most) {
   std::vector<TKLDMessage> messages;
   std::vector<std::string> warnings;

@@ -62,6 +62,8 @@ class TKLDMessenger {
   // Main thread: up to `most` of the messages that arrived, oldest first. Problems the
   // socket met meanwhile are logged here at WARN, where the logger lives.
   std::vector<TKLDMessage> TakeMessages(size_t most = SIZE_MAX);
+  // How many messages wait for the frame loop; any thread.
+  size_t Waiting();
 
   // Sends one message to the host listening at `path`.
   static TControlSendResult Send(const std::string& path, const TKLDMessage& message, std::string& answer,

@@ -51,6 +51,11 @@ void TRemoteInputs::SetRepeatTiming(TRepeatTiming timing) {
   for (auto& [control, held] : gamepadHeld_) held.repeat.SetTiming(timing);
 }
 
+void TRemoteInputs::Give(int keyCode, bool repeat) {
+  if (repeat && backlog_ && backlog_()) return;
+  key_(keyCode);
+}
+
 void TRemoteInputs::Unknown(const std::string& button, const char* file) {
   // Remotes have many buttons nobody maps; each is told once, and only to those debugging.
   if (unknownSeen_.size() >= 64 ||
@@ -144,7 +149,7 @@ void TRemoteInputs::HandleCec(const TCecEvent& event) {
   cecRepeat_ = event.code == cecHeld_ ? cecRepeat_ + 1 : 0;
   cecHeld_ = event.code;
   const TRemoteKey* key = cecMap_.FindCode(event.code);
-  if (key && cecRepeats_.Report(cecRepeat_, key->repeats, clock_())) key_(key->keyCode);
+  if (key && cecRepeats_.Report(cecRepeat_, key->repeats, clock_())) Give(key->keyCode, cecRepeat_ > 0);
 }
 
 bool TRemoteInputs::LircRunning() const { return lirc_ && lirc_->Running(); }
@@ -181,7 +186,7 @@ void TRemoteInputs::HandleLirc(const TLircEvent& event) {
     Unknown("LIRC button " + event.button + " of " + event.remote, TRemoteKeyMap::kLircFile);
     return;
   }
-  if (lircRepeats_.Report(event.repeat, key->repeats, clock_())) key_(key->keyCode);
+  if (lircRepeats_.Report(event.repeat, key->repeats, clock_())) Give(key->keyCode, event.repeat > 0);
 }
 
 void TRemoteInputs::Poll() {
@@ -212,7 +217,7 @@ void TRemoteInputs::Poll() {
     std::vector<int> due;
     for (auto& [control, held] : gamepadHeld_)
       if (held.repeat.Due(now)) due.push_back(held.keyCode);
-    for (int key : due) key_(key);
+    for (int key : due) Give(key, true);
   }
 }
 

@@ -59,6 +59,9 @@ class TRemoteInputs {
   void SetRepeatTiming(TRepeatTiming timing);
   // The clock repeats are timed by (tests step their own); the system's by default.
   void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
+  // True while keys given earlier still wait to be handled: a repeat due then is left out, so a
+  // slow frame loop does not go on scrolling after the button is let go. Presses always count.
+  void SetBacklog(std::function<bool()> backlog) { backlog_ = std::move(backlog); }
 
   // Main thread, once per pass of the loop: logs what the readers had to say and hands on the
   // keys of the buttons pressed since the last call, and of held buttons whose repeat is due.
@@ -69,6 +72,8 @@ class TRemoteInputs {
  private:
   void HandleLirc(const TLircEvent& event);
   void Unknown(const std::string& button, const char* file);
+  // Hands on the key of a press (`repeat` false) or, unless keys still wait, of a repeat.
+  void Give(int keyCode, bool repeat);
 
   std::function<void(int)> key_;
   std::function<void()> wake_;
@@ -93,6 +98,7 @@ class TRemoteInputs {
   std::map<std::pair<int, std::string>, THeldControl> gamepadHeld_;  // by controller and control
   TRepeatTiming timing_;
   std::function<uint32_t()> clock_;
+  std::function<bool()> backlog_;
   std::vector<std::string> unknownSeen_;
 };
 

@@ -247,6 +247,29 @@ TEST_F(GamepadInputsTest, HeldControlsRepeatAfterTheChosenDelayAtTheChosenRate) 
   EXPECT_EQ(TakeKeys(), std::vector<int>{0x0D});
 }
 
+TEST_F(GamepadInputsTest, RepeatsWaitForTheKeysBeforeThemButPressesDoNot) {
+  bool backlog = false;
+  inputs_.SetBacklog([&] { return backlog; });
+  inputs_.StartGamepads(kSourceConf);
+  inputs_.SetRepeatTiming({200, 10});
+  Attach();
+  Button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
+  EXPECT_EQ(TakeKeys(), std::vector<int>{0x26});
+  // The frame loop falls behind: the repeats due meanwhile are left out, a press is not.
+  backlog = true;
+  Wait(200);
+  Wait(100);
+  Button(SDL_CONTROLLER_BUTTON_A, true);
+  EXPECT_EQ(TakeKeys(), std::vector<int>{0x0D});
+  // Caught up, the held button goes on at its pace.
+  backlog = false;
+  Wait(100);
+  EXPECT_EQ(TakeKeys(), std::vector<int>{0x26});
+  Button(SDL_CONTROLLER_BUTTON_DPAD_UP, false);
+  Wait(1000);
+  EXPECT_EQ(TakeKeys(), std::vector<int>{});
+}
+
 TEST_F(GamepadInputsTest, AMappingWithUnknownNamesAndBadValuesKeepsWhatIsGood) {
   test::TempDir conf;
   conf.Write(TRemoteKeyMap::kGamepadFile,
