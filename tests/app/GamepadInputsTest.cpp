@@ -270,6 +270,30 @@ TEST_F(GamepadInputsTest, RepeatsWaitForTheKeysBeforeThemButPressesDoNot) {
   EXPECT_EQ(TakeKeys(), std::vector<int>{});
 }
 
+TEST_F(GamepadInputsTest, TwoControllersHoldTheirButtonsEachForItself) {
+  inputs_.StartGamepads(kSourceConf);
+  inputs_.SetRepeatTiming({200, 10});
+  Attach();
+  test::VirtualPad second;
+  std::string problem;
+  ASSERT_TRUE(second.Attach("second pad", problem)) << problem;
+  Pump();
+  EXPECT_EQ(Count(" INFO: Game controller connected: second pad"), 1) << All();
+  // Both hold Down; the first lets go, the second's Down goes on repeating, once a time.
+  Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true);
+  second.SetButton(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true);
+  Pump();
+  EXPECT_EQ(TakeKeys(), (std::vector<int>{0x28, 0x28}));
+  Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, false);
+  Wait(200);
+  Wait(100);
+  EXPECT_EQ(TakeKeys(), (std::vector<int>{0x28, 0x28}));
+  // Taken out, the second stops too.
+  second.Detach();
+  Wait(1000);
+  EXPECT_EQ(TakeKeys(), std::vector<int>{});
+}
+
 TEST_F(GamepadInputsTest, AMappingWithUnknownNamesAndBadValuesKeepsWhatIsGood) {
   test::TempDir conf;
   conf.Write(TRemoteKeyMap::kGamepadFile,
