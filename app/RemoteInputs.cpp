@@ -71,7 +71,8 @@ void TRemoteInputs::StartGamepads(const std::string& configFolder) {
   auto client = std::make_unique<TGamepadClient>();
   std::string problem;
   if (!client->Start(problem)) {
-    LogWarn("Game controllers cannot be used: " + problem);
+    // As without lircd: the other remotes and the keyboard still work.
+    LogInfo("SDL cannot read game controllers here (" + problem + "): running without them");
     return;
   }
   std::vector<std::string> warnings;
