@@ -95,8 +95,17 @@ void TKLDSdlWindow::Show() { if (window_) SDL_ShowWindow(window_); }
 void TKLDSdlWindow::Hide() { if (window_) SDL_HideWindow(window_); }
 bool TKLDSdlWindow::Visible() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN); }
 
+// SDL learns where the window really is from the window system's answer, an event. Until that
+// event is read, it keeps the place the window was created at as the window's own; a window
+// made again under it (as an OpenGL renderer does) or put back from full screen then goes
+// there. Without a window manager nothing else moves it, so a full-screen window would sit
+// where a small window was once centred. Reading the events at once keeps SDL's record true.
+static void TakeWindowSystemAnswer() { SDL_PumpEvents(); }
+
 void TKLDSdlWindow::SetClientSize(int width, int height) {
-  if (window_ && width > 0 && height > 0) SDL_SetWindowSize(window_, width, height);
+  if (!window_ || width <= 0 || height <= 0) return;
+  SDL_SetWindowSize(window_, width, height);
+  TakeWindowSystemAnswer();
 }
 
 void TKLDSdlWindow::ClientSize(int& width, int& height) const {
@@ -104,7 +113,11 @@ void TKLDSdlWindow::ClientSize(int& width, int& height) const {
   if (window_) SDL_GetWindowSize(window_, &width, &height);
 }
 
-void TKLDSdlWindow::Move(int x, int y) { if (window_) SDL_SetWindowPosition(window_, x, y); }
+void TKLDSdlWindow::Move(int x, int y) {
+  if (!window_) return;
+  SDL_SetWindowPosition(window_, x, y);
+  TakeWindowSystemAnswer();
+}
 
 void TKLDSdlWindow::MoveToDisplay(int display) {
   if (!window_) return;
@@ -112,6 +125,7 @@ void TKLDSdlWindow::MoveToDisplay(int display) {
   SDL_Rect bounds{0, 0, 0, 0};
   if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0) SDL_SetWindowPosition(window_, bounds.x, bounds.y);
   else SDL_SetWindowPosition(window_, 0, 0);
+  TakeWindowSystemAnswer();
 }
 
 TKLDWindowEvent TranslateWindowEvent(const SDL_Event& event, uint32_t windowId) {
