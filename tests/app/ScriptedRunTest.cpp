@@ -584,6 +584,48 @@ TEST_F(AnimationRunTest, LeavingASectionTucksItsPanelAwayForTheNextOpening) {
   manager->CloseInterface();
 }
 
+TEST_F(AnimationRunTest, TheEmptyLibraryMessageShowsOnlyInASectionWithNothingInIt) {
+  // Music and pictures hold something; videos has a location with nothing in it.
+  base.Write("media/music/song.mp3", "x");
+  base.Write("media/films/notes.txt", "x");
+  fs::create_directories(base.File("media/photos"));
+  WriteRedPhoto(base.File("media/photos/p.jpg"));
+  base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Music><Directory>" + base.File("media/music") +
+                                   "</Directory></Music><Video><Directory>" + base.File("media/films") +
+                                   "</Directory></Video><Pictures><Directory>" + base.File("media/photos") +
+                                   "</Directory></Pictures></MediaLocations></MediaManager>");
+  manager->SetBrowseOnWorker(false);
+  manager->Launch();
+  ASSERT_EQ(manager->State(), STATE_RUNNING);
+  std::vector<int> keys;
+  manager->SetFrameHook([&] {
+    if (keys.empty()) return;
+    manager->ProcessKey(keys.front());
+    keys.erase(keys.begin());
+  });
+  uint32_t t = 1000;
+  FrameAt(t += 20);
+  const struct {
+    std::vector<int> keys;
+    const char* screen;
+    const char* message;
+    bool empty;
+  } sections[] = {{{kEnter}, "music", "musicempty", false},
+                  {{kEscape, kDown, kEnter}, "videos", "videosempty", true},
+                  {{kEscape, kDown, kEnter}, "pictures", "picturesempty", false}};
+  for (const auto& section : sections) {
+    keys = section.keys;
+    for (int i = 0; i < 6; ++i) FrameAt(t += 20);
+    ASSERT_EQ(manager->UIManager()->CurrentScreenName(), section.screen);
+    // Long after the words would have faded in.
+    for (int i = 0; i < 10; ++i) FrameAt(t += 100);
+    EXPECT_EQ(Control(section.message).Visible, section.empty) << section.screen;
+    EXPECT_EQ(Control("libraryhow").Visible, section.empty) << section.screen;
+    if (section.empty) EXPECT_EQ(Control(section.message).Colour.Value(), 0xFFFFFFFFu) << "faded in all the way";
+  }
+  manager->CloseInterface();
+}
+
 TEST_F(KeyToFrameTest, AnIdleScreenIsNotDrawnAgainButTheKeyFrameIs) {
   display->Screen().SetVSync(true);  // paced like a real display: unchanged frames are skipped
   manager->Launch();
