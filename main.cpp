@@ -14,6 +14,7 @@
 #include "app/SingleInstance.h"
 #include "base/Logging.h"
 #include "base/Timing.h"
+#include "platform/HeapMemory.h"
 #include "platform/HostLoop.h"
 #include "platform/LircClient.h"
 #include "platform/SoundOutput.h"
@@ -23,6 +24,7 @@
 using namespace lorvane;
 
 int main(int argc, char** argv) {
+  LimitHeapRetention();  // before any thread, so that none gets an arena beyond the bound
   UseUserCollation();
   std::vector<std::string> parameters(argv + 1, argv + argc);
   TCommandLine options;

@@ -75,7 +75,7 @@ std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Decode(const std::
 void TKLDPictureLoader::Request(const std::string& url, int screenWidth, int screenHeight) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (busy_ && Same(current_, url, screenWidth, screenHeight)) return;
+    if (Decoding(url, screenWidth, screenHeight)) return;
     for (const Job& job : jobs_)
       if (Same(job, url, screenWidth, screenHeight)) return;
     for (const auto& result : results_)
@@ -105,10 +105,18 @@ std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Take(const std::st
 
 bool TKLDPictureLoader::Pending(const std::string& url, int screenWidth, int screenHeight) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (busy_ && Same(current_, url, screenWidth, screenHeight)) return true;
+  if (Decoding(url, screenWidth, screenHeight)) return true;
   for (const Job& job : jobs_)
     if (Same(job, url, screenWidth, screenHeight)) return true;
   return false;
+}
+
+void TKLDPictureLoader::Drop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  jobs_.clear();
+  results_.clear();
+  ++generation_;
+  if (!busy_) idle_.notify_all();
 }
 
 void TKLDPictureLoader::WaitIdle() {
@@ -122,13 +130,14 @@ void TKLDPictureLoader::Run() {
     wake_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
     if (quit_) return;
     current_ = jobs_.front();
+    currentGeneration_ = generation_;
     jobs_.pop_front();
     busy_ = true;
     const Job job = current_;
     lock.unlock();
     std::unique_ptr<Result> result = Decode(job.url, job.screenWidth, job.screenHeight);
     lock.lock();
-    results_.push_back(std::move(result));
+    if (currentGeneration_ == generation_) results_.push_back(std::move(result));
     busy_ = false;
     if (jobs_.empty()) idle_.notify_all();
   }
@@ -156,6 +165,8 @@ bool TKLDPictureRenderer::Play() {
 }
 
 bool TKLDPictureRenderer::Stop() {
+  // The picture prepared for the next slide is not wanted any more.
+  loader_.Drop();
   phase_ = PHASE_STOPPED;
   loading_ = false;
   skipBroken_ = false;

@@ -51,6 +51,9 @@ class TKLDPictureLoader {
   // results are dropped once something newer is asked for.
   std::unique_ptr<Result> Take(const std::string& url, int screenWidth, int screenHeight);
   bool Pending(const std::string& url, int screenWidth, int screenHeight);
+  // Forgets every wish and every waiting result, so a slideshow that ends keeps no picture; a
+  // decode under way finishes unseen.
+  void Drop();
   // Waits until the worker has nothing left to do (tests, benchmarks).
   void WaitIdle();
   // Decodes on the calling thread (what the worker runs).
@@ -65,6 +68,10 @@ class TKLDPictureLoader {
   static bool Same(const Job& job, const std::string& url, int w, int h) {
     return job.url == url && job.screenWidth == w && job.screenHeight == h;
   }
+  // Under the lock: that picture is being decoded, for a wish not dropped since.
+  bool Decoding(const std::string& url, int w, int h) const {
+    return busy_ && currentGeneration_ == generation_ && Same(current_, url, w, h);
+  }
 
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -72,6 +79,9 @@ class TKLDPictureLoader {
   std::deque<Job> jobs_;
   bool busy_ = false;
   Job current_{};
+  // Counts Drop calls: a decode started before the last one is not kept.
+  int generation_ = 0;
+  int currentGeneration_ = 0;
   std::deque<std::unique_ptr<Result>> results_;
   bool quit_ = false;
   std::thread worker_;

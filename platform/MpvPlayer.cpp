@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/Logging.h"
+#include "platform/HeapMemory.h"
 
 namespace lorvane {
 
@@ -73,6 +74,8 @@ void TKLDMpvPlayer::Destroy() {
   if (handle_) {
     mpv_terminate_destroy(handle_);
     handle_ = nullptr;
+    // The player's threads have ended; what they freed would otherwise stay in their arenas.
+    ReturnFreedHeap();
   }
 }
 

@@ -211,6 +211,29 @@ TEST_F(PictureTest, TheNextPictureIsDecodedWhileTheCurrentOneShows) {
   EXPECT_EQ(r.Incoming().Width(), 720);
 }
 
+TEST_F(PictureTest, AStoppedSlideshowKeepsNoPreparedPicture) {
+  slideshow = {1, false, false};
+  frameMs = 125;
+  Start({{3000, 2000}, {2000, 3000}}, true);
+  TKLDPictureRenderer& r = Renderer();
+  for (int i = 0; i < 200 && r.Phase() != PHASE_FADING_IN; ++i) {
+    r.Loader().WaitIdle();
+    Frame();
+  }
+  ASSERT_EQ(r.Phase(), PHASE_FADING_IN);
+  r.Loader().WaitIdle();
+  ASSERT_TRUE(manager.Stop("primary"));
+  EXPECT_FALSE(r.Loader().Take(dir.File("p1.png"), screenWidth, screenHeight)) << "the next slide was let go";
+  // Started again, the slideshow shows its first picture as before.
+  manager.ReplacePlaylist(0);
+  ASSERT_TRUE(manager.Play("primary"));
+  for (int i = 0; i < 200 && r.Phase() != PHASE_FADING_IN; ++i) {
+    r.Loader().WaitIdle();
+    Frame();
+  }
+  EXPECT_EQ(r.Phase(), PHASE_FADING_IN);
+}
+
 TEST(PictureLoader, DecodesToTheFittedSizeAndReportsFailures) {
   TempDir dir;
   ASSERT_TRUE(WritePicture(dir.File("big.jpg"), 3000, 2000));
@@ -232,4 +255,13 @@ TEST(PictureLoader, DecodesToTheFittedSizeAndReportsFailures) {
   ASSERT_TRUE(taken);
   EXPECT_EQ(taken->image->Width(), 800);
   EXPECT_FALSE(loader.Take(dir.File("big.jpg"), 800, 600)) << "taken once";
+
+  // Dropped while waiting or decoding, a wish leaves nothing; asked for again, it is decoded.
+  loader.Request(dir.File("big.jpg"), 640, 480);
+  loader.Drop();
+  loader.WaitIdle();
+  EXPECT_FALSE(loader.Take(dir.File("big.jpg"), 640, 480));
+  loader.Request(dir.File("big.jpg"), 640, 480);
+  loader.WaitIdle();
+  EXPECT_TRUE(loader.Take(dir.File("big.jpg"), 640, 480));
 }
