@@ -267,8 +267,9 @@ TKLDSdlTexture* TKLDDXSurfaceManager::GetSurface(TKLDDXSurface* surface) {
   if (surface->creationAttempted_) return nullptr;
   surface->creationAttempted_ = true;
   std::string error;
-  // A surface is copied, not blended, like a picture put straight into the back buffer.
-  if (!surface->texture_.Create(helper_->Renderer(), surface->width_, surface->height_, false,
+  // A surface is copied like a picture put straight into the back buffer, except where its
+  // picture is see-through (a thumbnail's margins): those pixels let the screen show.
+  if (!surface->texture_.Create(helper_->Renderer(), surface->width_, surface->height_, true,
                                 TKLDSdlTexture::Streaming, error)) {
     LogWarn("Failed to create DirectX surface for rendering: " + error);
     return nullptr;
@@ -288,8 +289,10 @@ bool TKLDDXSurfaceManager::UploadBits(TKLDDXSurface* surface, const TKLDBitmapDe
     LogWarn("Failed to lock rendering surface: " + error);
     return false;
   }
-  if (columns > 0 && rows > 0) CopyRows(pixels, pitch, bits, columns, rows, true);
-  texture->SetOpaque(true);
+  // Pixels the upload does not reach are left as they were, so only a full upload can be opaque.
+  const bool full = columns == surface->width_ && rows == surface->height_ && bits.BytesPerPixel == 4;
+  const bool opaque = columns > 0 && rows > 0 && CopyRows(pixels, pitch, bits, columns, rows, false);
+  texture->SetOpaque(full && opaque);
   texture->Unlock();
   return true;
 }

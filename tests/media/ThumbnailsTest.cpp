@@ -10,6 +10,8 @@
 #include "base/Logging.h"
 #include "platform/PixbufImage.h"
 #include "render/DirectXHelper.h"
+#include "render/Canvas.h"
+#include "render/DisplayFixture.h"
 #include "render/Graphic.h"
 #include "support/TestSupport.h"
 
@@ -77,6 +79,40 @@ TEST(Thumbnails, APictureIsFittedIntoItsCellAndCentred) {
   EXPECT_GT(right[0], 200);
   EXPECT_LT(right[2], 60);
   EXPECT_EQ(left[3], 255);
+}
+
+// The grid copies a picture of its own to the screen as a surface; the margins around a
+// photograph of another shape than the cell must let what lies beneath show.
+using ThumbnailDrawingTest = test::DisplayFixture;
+
+TEST_F(ThumbnailDrawingTest, TheMarginsOfAThumbnailShowWhatLiesBeneath) {
+  TempDir dir;
+  WritePicture(dir.File("wide.jpg"), 600, 200);
+  WritePicture(dir.File("square.png"), 60, 60, false);
+  TKLDThumbnailCache cache(8, 1);
+  TKLDThumbnailCache::TState state;
+  auto wide = GetReady(cache, dir.File("wide.jpg"), 60, 60, state);
+  ASSERT_TRUE(wide && wide->Loaded());
+  auto square = GetReady(cache, dir.File("square.png"), 60, 60, state);
+  ASSERT_TRUE(square && square->Loaded());
+  TKLDCanvas canvas(nullptr);
+  for (int frame = 0; frame < 2; ++frame) {
+    ASSERT_TRUE(Dx().BeginFrame());
+    Dx().FillRect({0, 0, 320, 240}, 0xFF00FF00u);
+    canvas.DrawSurface({10, 10, 60, 60}, wide.get());
+    canvas.DrawSurface({100, 10, 60, 60}, square.get());
+    Read();
+    // 60 × 20 across the middle of the cell, the green beneath above and below it.
+    EXPECT_EQ(Pixel(40, 12), test::kGreen) << "frame " << frame;
+    EXPECT_EQ(Pixel(40, 67), test::kGreen);
+    EXPECT_GT(Pixel(15, 40) >> 16, 200u) << "red on the left";
+    EXPECT_LT((Pixel(15, 40) >> 8) & 0xFF, 60u);
+    EXPECT_GT(Pixel(65, 40) & 0xFF, 200u) << "blue on the right";
+    // A picture of the cell's own shape covers all of it.
+    EXPECT_GT(Pixel(101, 11) >> 16, 200u);
+    EXPECT_GT(Pixel(158, 68) & 0xFF, 200u);
+    Dx().EndFrame();
+  }
 }
 
 TEST(Thumbnails, AHugePhotographShrinksWhileDecoding) {

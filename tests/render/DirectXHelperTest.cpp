@@ -193,9 +193,13 @@ TEST_F(DirectDrawingTest, ClipOfNegativeSizeIsRefusedAndKeepsTheViewport) {
   Dx().EndFrame();
 }
 
-TEST_F(DirectDrawingTest, SurfaceIsCopiedUnscaledAndUnblended) {
+TEST_F(DirectDrawingTest, SurfaceIsCopiedUnscaledAndShowsWhatLiesBeneathWhereItIsSeeThrough) {
   auto surface = Dx().SurfaceManager().CreateSurface(8, 8);
-  std::vector<uint32_t> px(64, 0x40FF0000);  // translucent pixels still replace what is there
+  // Opaque red above, half see-through red below the middle, and a clear last column.
+  std::vector<uint32_t> px(64, 0xFFFF0000);
+  for (int y = 4; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) px[y * 8 + x] = 0x80FF0000;
+  for (int y = 0; y < 8; ++y) px[y * 8 + 7] = 0x00000000;
   TKLDBitmapDescription bits{8, 8, 32, 4, reinterpret_cast<uint8_t*>(px.data()), false, false};
   ASSERT_TRUE(Dx().SurfaceManager().UploadBits(surface.get(), bits));
   ASSERT_TRUE(Dx().BeginFrame());
@@ -203,7 +207,11 @@ TEST_F(DirectDrawingTest, SurfaceIsCopiedUnscaledAndUnblended) {
   Dx().RenderSurface(surface.get(), {20, 20, 90, 90});
   Read();
   EXPECT_EQ(Pixel(21, 21), kRed);
-  EXPECT_EQ(Pixel(27, 27), kRed);
+  EXPECT_EQ(Pixel(26, 23), kRed);
+  EXPECT_EQ(Pixel(27, 21), kWhite) << "a clear pixel leaves the white beneath";
+  const uint32_t half = Pixel(22, 26);
+  EXPECT_GT(half >> 16, 0xF8u);
+  EXPECT_NEAR(static_cast<int>((half >> 8) & 0xFF), 127, 3) << "half red over white";
   EXPECT_EQ(Pixel(29, 29), kWhite);
   Dx().EndFrame();
 }
