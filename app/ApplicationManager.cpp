@@ -15,6 +15,8 @@
 #include "media/MediaFolders.h"
 #include "media/DirectShowHelper.h"
 #include "media/MediaLocations.h"
+#include "media/LibraryCache.h"
+#include "media/MediaInfo.h"
 #include "media/Thumbnails.h"
 #include "media/MediaManager.h"
 #include "media/UPnP.h"
@@ -155,7 +157,14 @@ void TKLDApplicationManager::CreateManagers() {
   if (!mediaManager_) mediaManager_ = std::make_unique<TKLDMediaManager>();
   mediaManager_->SetLocationParser(mediaLocations_.get());
   if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
-  if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>();
+  if (!libraryCache_)
+    libraryCache_ = std::make_unique<TKLDLibraryCache>(TKLDLibraryCache::FolderFor(installed_, logFolder_));
+  if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>(600, 2, 256, libraryCache_.get());
+  if (!mediaInfo_) mediaInfo_ = std::make_unique<TKLDMediaInfoReader>(libraryCache_.get());
+  thumbnails_->SetFilmPictureHandler([this](const std::string& film, const std::string& picture) {
+    if (mediaInfo_) mediaInfo_->SetArt(film, picture);
+  });
+  mediaManager_->SetInfoReader(mediaInfo_.get());
   if (!browseWorker_) browseWorker_ = std::make_unique<TKLDBrowseWorker>(*upnpManager_);
   if (!functions_) functions_ = std::make_unique<TKLDFunctions>();
 
@@ -255,6 +264,8 @@ void TKLDApplicationManager::CreateManagers() {
   grids.browseWorker = browseOnWorker_ ? browseWorker_.get() : nullptr;
   grids.selection = &mediaManager_->MediaSelection();
   grids.thumbnails = thumbnails_.get();
+  grids.mediaInfo = mediaInfo_.get();
+  grids.resumeFilms = [this] { return prefs_->ResumeFilms(); };
   SetGridServices(grids);
 }
 
@@ -274,6 +285,7 @@ void TKLDApplicationManager::FreeManagers() {
   upnpManager_.reset();
   if (TKLDTimer* timer = Timer()) timer->SetMediaTimeSource(nullptr);
   mediaManager_.reset();
+  mediaInfo_.reset();
   mediaLocations_.reset();
   animationEngine_.reset();
   thumbnails_.reset();

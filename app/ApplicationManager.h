@@ -13,6 +13,8 @@ namespace lorvane {
 class TKLDActionManager;
 class TKLDAnimationEngine;
 class TKLDFunctions;
+class TKLDLibraryCache;
+class TKLDMediaInfoReader;
 class TKLDMediaLocationParser;
 class TKLDMediaManager;
 class TKLDMetaDataManager;
@@ -163,6 +165,9 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
   // Reads folders for the media grids off the frame.
   std::unique_ptr<TKLDBrowseWorker> browseWorker_;
+  // Kept for the whole run (interface restarts included); made on the first start.
+  std::unique_ptr<TKLDLibraryCache> libraryCache_;
+  std::unique_ptr<TKLDMediaInfoReader> mediaInfo_;
   bool browseOnWorker_ = true;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;
   std::unique_ptr<TKLDMediaManager> mediaManager_;

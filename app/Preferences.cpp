@@ -39,6 +39,7 @@ void TKLDPrefsManager::SetDefaults() {
   slideshowPanZoom_ = true;
   slideshowFading_ = true;
   slideshowBorders_ = true;
+  resumeFilms_ = true;
   soundEffects_ = true;
   remoteRepeatDelay_ = 0;
   remoteRepeatRate_ = 0;
@@ -112,6 +113,7 @@ bool TKLDPrefsManager::LoadFromFolder(const std::string& folder) {
     else if (tag == "SlideshowPanZoom") slideshowPanZoom_ = IsYes(value);
     else if (tag == "SlideshowFading") slideshowFading_ = IsYes(value);
     else if (tag == "SlideshowBorders") slideshowBorders_ = IsYes(value);
+    else if (tag == "ResumeFilms") resumeFilms_ = IsYes(value);
     else if (tag == "SoundEffects") soundEffects_ = IsYes(value);
     else if (tag == "RemoteRepeatDelay") integer(remoteRepeatDelay_);
     else if (tag == "RemoteRepeatRate") integer(remoteRepeatRate_);
@@ -146,6 +148,8 @@ void TKLDPrefsManager::WriteToList(std::vector<std::string>& lines) const {
   lines.push_back(Element("SlideshowPanZoom", YesNo(slideshowPanZoom_)));
   lines.push_back(Element("SlideshowFading", YesNo(slideshowFading_)));
   lines.push_back(Element("SlideshowBorders", YesNo(slideshowBorders_)));
+  // Only when turned off, so that a file written with the default stays as it always was.
+  if (!resumeFilms_) lines.push_back(Element("ResumeFilms", YesNo(resumeFilms_)));
   lines.push_back(Element("SoundEffects", YesNo(soundEffects_)));
   lines.push_back(Element("RemoteRepeatDelay", std::to_string(remoteRepeatDelay_)));
   lines.push_back(Element("RemoteRepeatRate", std::to_string(remoteRepeatRate_)));

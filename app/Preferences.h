@@ -77,6 +77,9 @@ class TKLDPrefsManager {
   void SetSlideshowFading(bool value) { slideshowFading_ = value; }
   bool SlideshowBorders() const { return slideshowBorders_; }
   void SetSlideshowBorders(bool value) { slideshowBorders_ = value; }
+  // A film stopped part way offers to carry on where it stopped.
+  bool ResumeFilms() const { return resumeFilms_; }
+  void SetResumeFilms(bool value) { resumeFilms_ = value; }
   bool SoundEffects() const { return soundEffects_; }
   void SetSoundEffects(bool value) { soundEffects_ = value; }
   // How a held remote-control button repeats: milliseconds before the first repeat and repeats
@@ -116,6 +119,7 @@ class TKLDPrefsManager {
   bool slideshowPanZoom_ = false;
   bool slideshowFading_ = false;
   bool slideshowBorders_ = false;
+  bool resumeFilms_ = false;
   bool soundEffects_ = false;
   int remoteRepeatDelay_ = 0;
   int remoteRepeatRate_ = 0;

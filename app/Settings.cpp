@@ -19,6 +19,7 @@ const char* const kAudio = "settings.audio";
 const char* const kGeneral = "settings.general";
 const char* const kSlideshow = "settings.slideshow";
 const char* const kRemote = "settings.remote";
+const char* const kVideo = "settings.video";
 
 struct TChoice {
   const char* name;
@@ -97,6 +98,7 @@ void TKLDSettingsManager::LoadGroup(const std::string& name) {
     LoadGeneral();
     LoadSlideshow();
     LoadRemote();
+    LoadVideo();
   } else if (name == kDisplay) {
     LoadDisplay();
   } else if (name == kAudio) {
@@ -107,6 +109,8 @@ void TKLDSettingsManager::LoadGroup(const std::string& name) {
     LoadSlideshow();
   } else if (name == kRemote) {
     LoadRemote();
+  } else if (name == kVideo) {
+    LoadVideo();
   } else {
     LogWarn("Request to load unknown meta data values group: " + name);
   }
@@ -119,6 +123,7 @@ void TKLDSettingsManager::SaveGroup(const std::string& name) {
     SaveGeneral();
     SaveSlideshow();
     SaveRemote();
+    SaveVideo();
   } else if (name == kDisplay) {
     SaveDisplay();
   } else if (name == kAudio) {
@@ -129,6 +134,8 @@ void TKLDSettingsManager::SaveGroup(const std::string& name) {
     SaveSlideshow();
   } else if (name == kRemote) {
     SaveRemote();
+  } else if (name == kVideo) {
+    SaveVideo();
   } else {
     LogWarn("Request to save unknown meta data values group: " + name);
   }
@@ -231,6 +238,13 @@ void TKLDSettingsManager::SaveRemote() {
   if (!rate.empty()) prefs->SetRemoteRepeatRate(ToInt(rate, 0));
 }
 
+void TKLDSettingsManager::LoadVideo() {
+  if (!context_.prefs || !context_.meta) return;
+  TGroupValues values;
+  values.Add("settings.video.resume", YesNoText(context_.prefs->ResumeFilms()));
+  values.Publish(*context_.meta);
+}
+
 void TKLDSettingsManager::SaveDisplay() {
   TKLDPrefsManager* prefs = context_.prefs;
   TKLDMetaDataManager* meta = context_.meta;
@@ -296,6 +310,13 @@ void TKLDSettingsManager::SaveSlideshow() {
   prefs->SetSlideshowPanZoom(meta->GetValue("settings.slideshow.panzoom") == "yes");
   prefs->SetSlideshowFading(meta->GetValue("settings.slideshow.fading") == "yes");
   prefs->SetSlideshowBorders(meta->GetValue("settings.slideshow.fullimage") == "yes");
+}
+
+void TKLDSettingsManager::SaveVideo() {
+  if (!context_.prefs || !context_.meta) return;
+  // A group that was never loaded has no value: the setting stays as it is.
+  const std::string resume = context_.meta->GetValue("settings.video.resume");
+  if (!resume.empty()) context_.prefs->SetResumeFilms(resume == "yes");
 }
 
 }  // namespace lorvane

@@ -46,11 +46,13 @@ class TKLDSettingsManager {
   void LoadGeneral();
   void LoadSlideshow();
   void LoadRemote();
+  void LoadVideo();
   void SaveDisplay();
   void SaveAudio();
   void SaveGeneral();
   void SaveSlideshow();
   void SaveRemote();
+  void SaveVideo();
   TKLDLanguageManager* Languages() const;
 
   Context context_;

@@ -14,5 +14,9 @@ bool DirectoryExists(const std::string& path);
 bool CreateFolder(const std::string& path);
 // Reads a whole regular file into data; false, with data empty, when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data);
+// Size in bytes and last change (nanoseconds since 1970) of a file or folder; false when absent.
+bool FileStamp(const std::string& path, int64_t& size, int64_t& changed);
+// Writes data to path through a temporary file beside it, so readers never see half a file.
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& data);
 
 }  // namespace lorvane

@@ -106,6 +106,7 @@ void TKLDMediaItem::Assign(const TKLDMediaItem& other) {
   ImagePath = other.ImagePath;
   Size = other.Size;
   Date = other.Date;
+  Info = other.Info;
 }
 
 TKLDMediaItem* TKLDMediaList::Item(int index) const {

@@ -61,6 +61,17 @@ uint8_t DetectMediaType(const std::string& name, const TKLDExtensionLists& lists
 // "%d Bytes", "%.2f KB", "%.2f MB" or "%.2f GB" by the size in bytes.
 std::string FileSizeText(int64_t size);
 
+// What is known of a file beyond its name: its tags (music), the container's title and length
+// (films), the picture that stands for it and, for films, where playing stopped. Read on a
+// worker (media/MediaInfo); empty fields are unknown.
+struct TKLDMediaInfo {
+  std::string title, artist, album, albumArtist, genre;
+  int year = 0, track = 0;
+  double duration = 0;  // seconds
+  std::string art;      // a picture file: the cover, the folder's cover or a film's picture
+  double resume = 0;    // seconds into a film where it was stopped; 0 for none
+};
+
 class TKLDMediaItem {
  public:
   // What the user sees: a file's name without extension, a folder's name with its "/", a
@@ -75,6 +86,8 @@ class TKLDMediaItem {
   int64_t Size = 0;
   // Last modification, seconds since 1970 (UTC); shown in local time.
   std::time_t Date = 0;
+  // Filled in once read; shared by the item's copies.
+  std::shared_ptr<const TKLDMediaInfo> Info;
 
   void Assign(const TKLDMediaItem& other);
   // Playlists, themes, pictures, audio, video, info and unknown files: anything but folders

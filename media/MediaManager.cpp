@@ -5,6 +5,7 @@
 
 #include "base/Timing.h"
 #include "media/Empty.h"
+#include "media/MediaInfo.h"
 #include "media/MediaLocations.h"
 #include "media/Picture.h"
 #include "media/Video.h"
@@ -98,6 +99,11 @@ void TKLDMediaStream::PublishWith(const std::string& playlistPrefix, const std::
   manager_.SetMetaValue(mediaPrefix + ".date", item ? FormatLocal(item->Date, "%x") : "");
   manager_.SetMetaValue(mediaPrefix + ".time", item ? FormatLocal(item->Date, "%X") : "");
   manager_.SetMetaValue(mediaPrefix + ".type", item ? MediaTypeText(item->MediaType) : "");
+  std::shared_ptr<const TKLDMediaInfo> info = item ? item->Info : nullptr;
+  if (item && manager_.InfoReader())
+    if (auto latest = manager_.InfoReader()->Get(item->URL, item->MediaType)) info = latest;
+  if (TKLDMetaDataManager* meta = manager_.GetContext().meta)
+    PublishMediaInfo(*meta, mediaPrefix, info.get(), mediaPrefix != "media.current");
 }
 
 void TKLDMediaStream::PublishMetadata() {
@@ -122,6 +128,13 @@ bool TKLDMediaStream::Play() {
   if (state_ == STREAM_PLAYING || playlist_.IsEmpty() || playlist_.Ended()) return false;
   if (!playlist_.HasCurrent() && !playlist_.First()) return false;
   SelectRenderer();
+  const bool resume = manager_.TakeResumeRequest();
+  if (rendererKind_ == RENDERER_VIDEO && state_ == STREAM_STOPPED) {
+    double start = 0;
+    if (resume && manager_.InfoReader())
+      if (auto info = manager_.InfoReader()->Find(playlist_.Current()->URL)) start = info->resume;
+    video_->SetStartPosition(start);
+  }
   if (Renderer()->Play()) {
     state_ = STREAM_PLAYING;
     PublishMetadata();
@@ -144,6 +157,7 @@ bool TKLDMediaStream::TogglePause() { return state_ == STREAM_PAUSED ? Play() : 
 bool TKLDMediaStream::Stop() {
   if (state_ == STREAM_STOPPED) return false;
   TKLDAVRenderer* renderer = Renderer();
+  if (rendererKind_ == RENDERER_VIDEO) NoteFilmStop(false);
   if (!renderer->Stop()) return false;
   renderer->Close();
   state_ = STREAM_STOPPED;
@@ -152,8 +166,17 @@ bool TKLDMediaStream::Stop() {
   return true;
 }
 
+void TKLDMediaStream::NoteFilmStop(bool finished) {
+  TKLDMediaInfoReader* reader = manager_.InfoReader();
+  const TKLDMediaItem* item = playlist_.Current();
+  if (!reader || !item || item->MediaType != MEDIA_VIDEO) return;
+  const double duration = Renderer()->GetDuration();
+  reader->RememberStop(item->URL, finished ? duration : Renderer()->GetPosition(), duration);
+}
+
 bool TKLDMediaStream::Move(bool forward) {
   if (state_ != STREAM_PLAYING) return false;
+  if (rendererKind_ == RENDERER_VIDEO) NoteFilmStop(false);
   if (!(forward ? playlist_.Next() : playlist_.Previous())) return false;
   TKLDAVRenderer* old = Renderer();
   const uint8_t oldKind = rendererKind_;
@@ -196,6 +219,7 @@ void TKLDMediaStream::ApplyVolume() {
 void TKLDMediaStream::HandleRendererEvent(int event) {
   switch (event) {
     case RENDERER_EVENT_FINISHED:
+      if (rendererKind_ == RENDERER_VIDEO) NoteFilmStop(true);
       if (playlist_.HasNext()) Next();
       else Stop();
       break;
@@ -379,6 +403,16 @@ void TKLDMediaManager::UpdateStreams() {
   if (TKLDMediaStream* primary = ExistingPrimary()) primary->Renderer()->Update();
   if (TKLDMediaStream* secondary = ExistingSecondary()) secondary->Renderer()->Update();
   TKLDVisualisationRenderer::UpdateFading();
+  // Titles, covers and film pictures read since: shown where they belong.
+  if (info_) {
+    info_->Collect();
+    if (info_->Changes() != infoSeen_) {
+      infoSeen_ = info_->Changes();
+      selection_.Republish();
+      for (int i = 0; i < streams_.Count(); ++i)
+        if (streams_.Item(i)->Active()) streams_.Item(i)->PublishMetadata();
+    }
+  }
 }
 
 void TKLDMediaManager::RaiseEvent(const std::string& name) {

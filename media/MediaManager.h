@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/AVRenderer.h"
@@ -21,6 +22,7 @@
 namespace lorvane {
 
 class TKLDEmptyRenderer;
+class TKLDMediaInfoReader;
 class TKLDMediaLocationParser;
 class TKLDMediaManager;
 class TKLDMetaDataManager;
@@ -105,6 +107,8 @@ class TKLDMediaStream : public TKLDMediaWindowSink {
 
  private:
   bool Move(bool forward);
+  // A film leaving the screen: where it stopped is remembered (or forgotten when watched).
+  void NoteFilmStop(bool finished);
   void StoreVolumeInRenderers();
   void RaisePlayingEvent();
   void PublishWith(const std::string& playlistPrefix, const std::string& mediaPrefix);
@@ -169,6 +173,17 @@ class TKLDMediaManager {
 
   // The "Media.xml" folders, owned by the application manager, which reads them with the
   // configuration (once per interface run).
+  // What files say about themselves (titles, covers, where films stopped); may be none.
+  void SetInfoReader(TKLDMediaInfoReader* reader) {
+    info_ = reader;
+    selection_.SetInfoReader(reader);
+  }
+  TKLDMediaInfoReader* InfoReader() const { return info_; }
+  // The next film to play starts where it was stopped last (when it was), not at its start.
+  void ResumeNextFilm() { resumeNext_ = true; }
+  // Taken by the stream that plays next: whether it was asked for.
+  bool TakeResumeRequest() { return std::exchange(resumeNext_, false); }
+
   void SetLocationParser(TKLDMediaLocationParser* parser) { locationParser_ = parser; }
   TKLDMediaLocationParser* LocationParser() const { return locationParser_; }
   // Sets the parser's NormalisePaths and reads folder + "Media.xml".
@@ -240,6 +255,9 @@ class TKLDMediaManager {
   int volume_ = 0;
   bool muted_ = false;
   TKLDMediaLocationParser* locationParser_ = nullptr;
+  TKLDMediaInfoReader* info_ = nullptr;
+  uint64_t infoSeen_ = 0;
+  bool resumeNext_ = false;
 };
 
 // The process-wide media manager while the interface is up (null otherwise).

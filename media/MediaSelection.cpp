@@ -1,5 +1,6 @@
 #include "media/MediaSelection.h"
 
+#include "media/MediaInfo.h"
 #include "metadata/MetaData.h"
 
 namespace lorvane {
@@ -14,6 +15,11 @@ void TKLDMediaSelection::SetSelection(const TKLDMediaItem* item) {
   meta->SetValue("media.selection.name", current ? current->Caption : std::string());
   meta->SetValue("media.selection.url", current ? current->URL : std::string());
   meta->SetValue("media.selection.icon", current ? current->ImagePath : std::string());
+  std::shared_ptr<const TKLDMediaInfo> info = current ? current->Info : nullptr;
+  if (current && reader_) {
+    if (auto latest = reader_->Get(current->URL, current->MediaType)) info = latest;
+  }
+  PublishMediaInfo(*meta, "media.selection", info.get());
 }
 
 }  // namespace lorvane

@@ -11,6 +11,7 @@
 
 namespace lorvane {
 
+class TKLDMediaInfoReader;
 class TKLDMetaDataManager;
 
 class TKLDMediaSelection {
@@ -20,6 +21,12 @@ class TKLDMediaSelection {
 
   // Where the three values are published; without one, the process-wide metadata manager.
   void SetMetaData(TKLDMetaDataManager* meta) { meta_ = meta; }
+  // Where what the files say about themselves comes from: the selection's ".title", ".artist",
+  // ".album", ".year", ".track", ".genre", ".duration", ".art" and ".resume" are published with
+  // the three values (empty until read), and asked for when not known yet.
+  void SetInfoReader(TKLDMediaInfoReader* reader) { reader_ = reader; }
+  // Publishes the values of the current item again (what is known of it may have grown).
+  void Republish() { SetSelection(list_.Current()); }
 
   // The item becomes current and "media.selection.name", ".url" and ".icon" are set to its
   // Caption, URL and ImagePath. An item of another list (a copy) is found by its URL; none, or
@@ -35,6 +42,7 @@ class TKLDMediaSelection {
   TKLDPlaylist list_;
   std::string loadedKey_;
   TKLDMetaDataManager* meta_ = nullptr;
+  TKLDMediaInfoReader* reader_ = nullptr;
 };
 
 }  // namespace lorvane

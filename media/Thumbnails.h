@@ -5,23 +5,27 @@
 // until then. Decoded thumbnails stay in a bounded cache, least recently used first out, so that
 // scrolling back shows them at once.
 //
+// A film's thumbnail is a picture of the film (media/LibraryCache keeps it as the film's art).
+// With a library cache, every thumbnail made is kept on disk too, so that the next visit of a
+// folder of large photographs reads small files instead of decoding them again.
+//
 // Get, Collect and the destructor belong to the main thread (graphics become device textures
 // there); the workers only decode files into memory.
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
+#include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "base/WorkerQueue.h"
+
 namespace lorvane {
 
 class TKLDGraphic;
+class TKLDLibraryCache;
 class TKLDPixbufImage;
 
 class TKLDThumbnailCache {
@@ -30,7 +34,9 @@ class TKLDThumbnailCache {
 
   // capacity: thumbnails kept (failures are remembered alongside); workers: decoding threads;
   // maxQueued: decodes waiting at most, the oldest requests giving way to new ones.
-  explicit TKLDThumbnailCache(size_t capacity = 600, int workers = 2, size_t maxQueued = 256);
+  // library: where thumbnails and film pictures are kept between runs; may be null.
+  explicit TKLDThumbnailCache(size_t capacity = 600, int workers = 2, size_t maxQueued = 256,
+                              TKLDLibraryCache* library = nullptr);
   ~TKLDThumbnailCache();
   TKLDThumbnailCache(const TKLDThumbnailCache&) = delete;
   TKLDThumbnailCache& operator=(const TKLDThumbnailCache&) = delete;
@@ -42,6 +48,10 @@ class TKLDThumbnailCache {
   // Takes finished decodes into the cache and logs the files that could not be read; returns
   // how many arrived. Never waits for a decode.
   int Collect();
+  // Told (on the main thread, in Collect) of each film picture made: the film and the file.
+  void SetFilmPictureHandler(std::function<void(const std::string&, const std::string&)> handler) {
+    filmPictureMade_ = std::move(handler);
+  }
 
   size_t Cached() const { return entries_.size(); }
   size_t Capacity() const { return capacity_; }
@@ -53,40 +63,41 @@ class TKLDThumbnailCache {
   // The decode itself (any thread): fitted, never enlarged, centred; null when unreadable.
   static std::unique_ptr<TKLDPixbufImage> Decode(const std::string& path, int width, int height,
                                                  std::string& error);
+  // A film's picture (a frame a tenth of the way in) fitted the same way. With a library, the
+  // picture is taken from it or kept in it, and filmPicture names its file.
+  static std::unique_ptr<TKLDPixbufImage> DecodeFilm(const std::string& path, int width, int height,
+                                                     TKLDLibraryCache* library,
+                                                     std::string& filmPicture, std::string& error);
+  // What a worker does: the kept thumbnail when there is one, otherwise a decode (kept after).
+  static std::unique_ptr<TKLDPixbufImage> Make(const std::string& path, int width, int height,
+                                               TKLDLibraryCache* library, std::string& filmPicture,
+                                               std::string& error);
 
  private:
   struct TJob {
     std::string key, path;
     int width = 0, height = 0;
   };
-  struct TDone {
-    TJob job;
+  struct TMade {
     std::unique_ptr<TKLDPixbufImage> image;
-    std::string error;
+    std::string filmPicture, error;
   };
   struct TEntry {
     std::shared_ptr<TKLDGraphic> graphic;  // none for a failure
     std::list<std::string>::iterator use;
   };
 
-  void Work();
   void Touch(TEntry& entry);
   void Evict();
 
   const size_t capacity_;
-  const size_t maxQueued_;
   // Main thread only.
   std::unordered_map<std::string, TEntry> entries_;
   std::list<std::string> recent_;  // front: most recently used
   std::unordered_set<std::string> requested_;
-  // Shared with the workers, under mutex_.
-  mutable std::mutex mutex_;
-  std::condition_variable wake_, idle_;
-  std::deque<TJob> queue_;
-  std::vector<TDone> done_;
-  int running_ = 0;
-  bool stopping_ = false;
-  std::vector<std::thread> workers_;
+  std::function<void(const std::string&, const std::string&)> filmPictureMade_;
+  // Last: its workers stop before what they use goes.
+  TKLDWorkerQueue<TJob, TMade> queue_;
 };
 
 }  // namespace lorvane

@@ -1,5 +1,7 @@
 #include "media/Video.h"
 
+#include <utility>
+
 #include "base/Logging.h"
 #include "base/Timing.h"
 #include "media/MediaManager.h"
@@ -57,12 +59,21 @@ bool TKLDVideoRenderer::Play() {
   // A file still opening has no frames to pace the interface by: the clock waits for them only
   // once it has opened (Opened).
   TKLDMediaPlayer* player = SlotPlayer();
-  if (!player->Loading())
+  if (!player->Loading()) {
+    StartAtPosition();
     if (TKLDTimer* timer = Timer()) timer->VideoStarted();
+  }
   return true;
 }
 
+void TKLDVideoRenderer::StartAtPosition() {
+  const int seconds = static_cast<int>(std::exchange(startAt_, 0.0));
+  if (seconds <= 0) return;
+  if (TKLDMediaPlayer* player = SlotPlayer()) player->Seek(seconds);
+}
+
 void TKLDVideoRenderer::Opened() {
+  StartAtPosition();
   if (StreamPlaying())
     if (TKLDTimer* timer = Timer()) timer->VideoStarted();
 }

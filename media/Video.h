@@ -25,11 +25,18 @@ class TKLDVideoRenderer : public TKLDPlayerRenderer {
   bool Stop() override;
   bool Mute() override;
   bool Unmute() override;
+  // Where the next film opened starts, in seconds (0: its beginning).
+  void SetStartPosition(double seconds) { startAt_ = seconds; }
 
  protected:
   void BeforeSkip() override;
   void Opened() override;
   void OpenFailed(uint8_t stage) override;
+
+ private:
+  // Seeks to the start asked for, once the file is open.
+  void StartAtPosition();
+  double startAt_ = 0;
 };
 
 }  // namespace lorvane

@@ -3,6 +3,7 @@
 set -e
 PKGS="g++ cmake ninja-build pkg-config libsdl2-dev libsdl2-mixer-dev libmpv-dev libcairo2-dev
 libpango1.0-dev libgdk-pixbuf-2.0-dev libpugixml-dev libgtest-dev libbenchmark-dev libsystemd-dev dpkg-dev libcec-dev
+libtag1-dev libavformat-dev libavcodec-dev libswscale-dev libsqlite3-dev
 fonts-dejavu-core fonts-liberation2 libgl1-mesa-dri libegl-mesa0"
 if [ "$1" = "--test" ]; then
   PKGS="$PKGS ffmpeg xvfb xauth dbus clang libclang-rt-14-dev"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Logging.h"
+#include "media/MediaInfo.h"
 #include "media/MediaSelection.h"
 #include "media/Thumbnails.h"
 #include "media/UPnP.h"
@@ -705,7 +706,31 @@ void TKLDMediaGridControl::FillItems(const TKLDPlaylist& playlist) {
     item->Image = style ? style->GetDefaultImage(entry->MediaType) : nullptr;
     // A picture is its own thumbnail: the icon shows until it has been decoded.
     if (!entry->ImagePath.empty()) item->PendingImage = entry->ImagePath;
+    item->MediaType = entry->MediaType;
+    if (!g_gridServices.mediaInfo || !TKLDMediaInfoReader::Wants(entry->MediaType)) continue;
+    // A film's picture is made from the film on the thumbnail workers.
+    if (entry->MediaType == MEDIA_VIDEO && ShowsPictures()) item->PendingImage = entry->URL;
+    item->InfoPending = true;
+    if (entry->Info) ApplyInfo(*item, i, entry->Info);
   }
+}
+
+bool TKLDMediaGridControl::ShowsPictures() const {
+  const TKLDGrid* grid = GridStyle();
+  return grid && grid->ScaledImageWidth > 0 && grid->ScaledImageHeight > 0;
+}
+
+void TKLDMediaGridControl::ApplyInfo(TKLDGridObject& item, int index,
+                                     const std::shared_ptr<const TKLDMediaInfo>& info) {
+  item.InfoPending = false;
+  if (!info->title.empty()) item.Caption = info->title;
+  // A film keeps the picture asked of the film itself; music and folders show their cover.
+  if (!info->art.empty() && ShowsPictures() && item.MediaType != MEDIA_VIDEO && !item.OwnImage)
+    item.PendingImage = info->art;
+  TKLDPlaylist* playlist = Playlist();
+  TKLDMediaItem* entry = playlist ? playlist->Item(index) : nullptr;
+  if (entry && entry->URL != item.Name) entry = playlist->FindByURL(item.Name);
+  if (entry) entry->Info = info;
 }
 
 void TKLDMediaGridControl::CancelBrowse() {
@@ -773,9 +798,22 @@ void TKLDMediaGridControl::Press() {
     EnterFolder(ParentPath(Folder), WithoutLastTwo(item->Name));
   } else if (EndsWith(item->Name, "/")) {
     EnterFolder(Folder + item->Caption, std::string());
-  } else {
+  } else if (!OfferResume(*item)) {
     FireOwn("onselect");
   }
+}
+
+// A film stopped part way, with resuming on and a theme that asks: "onresume" lets it offer
+// to carry on. A theme without "onresume" actions plays from the start as ever.
+bool TKLDMediaGridControl::OfferResume(const TKLDGridObject& item) {
+  TKLDMediaInfoReader* reader = g_gridServices.mediaInfo;
+  if (!reader || item.MediaType != MEDIA_VIDEO) return false;
+  if (g_gridServices.resumeFilms && !g_gridServices.resumeFilms()) return false;
+  std::shared_ptr<const TKLDMediaInfo> info = reader->Find(item.Name);
+  if (!info || info->resume <= 0) return false;
+  if (!g_gridServices.actions || Actions.FindActions("onresume").empty()) return false;
+  FireOwn("onresume");
+  return true;
 }
 
 void TKLDMediaGridControl::Cancel() {
@@ -801,15 +839,20 @@ void TKLDMediaGridControl::Render(TKLDViewport& viewport) {
 // picture shows from the frame after it is ready.
 void TKLDMediaGridControl::RequestThumbnails() {
   TKLDThumbnailCache* thumbnails = g_gridServices.thumbnails;
+  TKLDMediaInfoReader* reader = g_gridServices.mediaInfo;
   const TKLDGrid* grid = GridStyle();
-  if (!thumbnails || !grid) return;
-  thumbnails->Collect();
+  if (!grid) return;
+  if (thumbnails) thumbnails->Collect();
+  if (reader) reader->Collect();
   const int width = grid->ScaledImageWidth, height = grid->ScaledImageHeight;
   const int v = VisibleRows(), h = VisibleColumns();
   for (int r = TopRow; r < TopRow + v; ++r)
     for (int c = LeftColumn; c < LeftColumn + h; ++c) {
       TKLDGridObject* item = ItemAt(r, c);
-      if (!item || item->PendingImage.empty()) continue;
+      if (!item) continue;
+      if (item->InfoPending && reader)
+        if (auto info = reader->Get(item->Name, item->MediaType)) ApplyInfo(*item, r * Columns + c, info);
+      if (!thumbnails || item->PendingImage.empty()) continue;
       TKLDThumbnailCache::TState state = TKLDThumbnailCache::TState::Pending;
       std::shared_ptr<TKLDGraphic> picture = thumbnails->Get(item->PendingImage, width, height, state);
       if (picture) {

@@ -8,6 +8,7 @@
 // animations move a control then (SetPosition).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ class TKLDActionManager;
 class TKLDFunctionList;
 class TKLDGraphic;
 class TKLDBrowseWorker;
+class TKLDMediaInfoReader;
+struct TKLDMediaInfo;
 class TKLDMediaSelection;
 class TKLDMetaDataManager;
 class TKLDPlaylist;
@@ -294,6 +297,10 @@ class TKLDGridObject : public TKLDGridCell {
   std::shared_ptr<TKLDGraphic> OwnImage;
   // The file of a picture that is still to be decoded; the icon shows until then.
   std::string PendingImage;
+  // A media grid's item: the entry's media type, and whether what the file says about itself
+  // (title, cover) is still to be shown.
+  uint8_t MediaType = 0;
+  bool InfoPending = false;
 
  private:
   int state_ = csIdle;
@@ -325,6 +332,11 @@ struct TKLDGridServices {
   TKLDBrowseWorker* browseWorker = nullptr;
   TKLDMediaSelection* selection = nullptr;
   TKLDThumbnailCache* thumbnails = nullptr;
+  // Titles and covers of music, titles and pictures of films, read on a worker.
+  TKLDMediaInfoReader* mediaInfo = nullptr;
+  // Whether a film with a kept stop position offers to resume ("onresume" instead of
+  // "onselect"); without an answer, it does.
+  std::function<bool()> resumeFilms;
 };
 void SetGridServices(const TKLDGridServices& services);
 const TKLDGridServices& GridServices();
@@ -421,6 +433,10 @@ class TKLDMediaGridControl : public TKLDGridControl {
   void CancelBrowse();
   void EnterFolder(const std::string& folder, const std::string& reselect);
   void RequestThumbnails();
+  // Shows what the file says about itself: its title as the caption, its cover or picture.
+  void ApplyInfo(TKLDGridObject& item, int index, const std::shared_ptr<const TKLDMediaInfo>& info);
+  bool ShowsPictures() const;
+  bool OfferResume(const TKLDGridObject& item);
 
   uint64_t loadingTicket_ = 0;
   std::string loadingKey_;

@@ -106,6 +106,26 @@ TEST_F(SettingsTest, AStepThroughTheDelaysIsSavedWithoutARestart) {
   EXPECT_EQ(prefs.ScreenWidth(), 800);
 }
 
+TEST_F(SettingsTest, ResumingFilmsIsASettingOfItsOwnGroupThatOutlivesTheRun) {
+  settings.LoadGroup("settings");
+  EXPECT_EQ(Value("settings.video.resume"), "yes");
+  meta.SetValue("settings.video.resume", "no");
+  settings.SaveGroup("settings.video");
+  EXPECT_FALSE(prefs.ResumeFilms());
+  test::TempDir dir;
+  prefs.SavePreferences(dir.Path());
+  EXPECT_NE(dir.Read("Preferences.xml").find("<ResumeFilms>no</ResumeFilms>"), std::string::npos);
+  TKLDPrefsManager again;
+  ASSERT_TRUE(again.LoadFromFolder(dir.Path()));
+  EXPECT_FALSE(again.ResumeFilms());
+  // Back on: the file is written as it always was, without the element.
+  prefs.SetResumeFilms(true);
+  prefs.SavePreferences(dir.Path());
+  EXPECT_EQ(dir.Read("Preferences.xml").find("ResumeFilms"), std::string::npos);
+  settings.LoadGroup("settings.video");
+  EXPECT_EQ(Value("settings.video.resume"), "yes");
+}
+
 TEST_F(SettingsTest, SteppingPastEitherEndWrapsAround) {
   prefs.SetScreenSaverDelay(7200);
   settings.LoadGroup("settings");
