@@ -60,4 +60,16 @@ void TKLDRenderCache::RenderPart(const TKLDRect& source, const TKLDRect& dest, f
                        Tint(tint), EdgeRect(target));
 }
 
+void TKLDRenderCache::RenderVisible(const TKLDRect& whole, const TKLDRect& visible,
+                                    const TKLDCanvasColour* tint) {
+  TKLDDirectXHelper* helper = DirectXHelper();
+  if (!sprite_ || !helper) return;
+  // What of the control the sprite holds (a control larger than the buffer was cut there).
+  const TKLDRect held{whole.X, whole.Y, std::min(whole.Width, sprite_->Width()), std::min(whole.Height, sprite_->Height())};
+  const TKLDRect dest = IntersectRect(visible, held);
+  if (dest.Width <= 0 || dest.Height <= 0) return;
+  const TKLDRect source{dest.X - whole.X, dest.Y - whole.Y, dest.Width, dest.Height};
+  helper->RenderSprite(sprite_.get(), EdgeRect(source), Tint(tint), EdgeRect(dest));
+}
+
 }  // namespace lorvane

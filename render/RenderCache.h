@@ -32,6 +32,11 @@ class TKLDRenderCache {
   void RenderPart(const TKLDRect& source, const TKLDRect& dest, float angle, bool flipVertical,
                   bool flipHorizontal, const TKLDCanvasColour* tint);
 
+  // For a cache built of a whole control (painted at the buffer's corner): the part of it that
+  // lies inside the visible rectangle, drawn pixel for pixel where the control stands. A control
+  // that moves or is partly clipped is drawn without building again and without stretching.
+  void RenderVisible(const TKLDRect& whole, const TKLDRect& visible, const TKLDCanvasColour* tint);
+
   TKLDDXSprite* Sprite() const { return sprite_.get(); }
   // How many times the cache has copied pixels into its sprite (diagnostics and tests).
   int Uploads() const { return uploads_; }

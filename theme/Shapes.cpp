@@ -80,6 +80,24 @@ void TKLDShape::SaveXMLBody(std::vector<std::string>& lines) {
                     "</Size>");
 }
 
+namespace {
+
+// A shape's rectangle in its viewport; a shape without a size fills the viewport from its place.
+TKLDRect ShapeArea(TKLDStyleTarget& target, const TKLDViewport& viewport, bool bothZero) {
+  const int x = target.TargetX(), y = target.TargetY();
+  int width = target.TargetWidth(), height = target.TargetHeight();
+  if (bothZero ? (width == 0 && height == 0) : !(width && height)) {
+    width = viewport.Width() - x;
+    height = viewport.Height() - y;
+  }
+  return {x, y, width, height};
+}
+
+}  // namespace
+
+// The shape is painted whole at the buffer's corner, wherever it stands and however much of it
+// shows: a shape that slides into view, or is clipped by its container, keeps one picture, and
+// each frame draws the part of it that can be seen.
 void TKLDShape::BuildRenderCache(TKLDRenderTarget& control) {
   TKLDStyleTarget* target = StyleTargetOf(control);
   if (!target) return;
@@ -92,13 +110,8 @@ void TKLDShape::BuildRenderCache(TKLDRenderTarget& control) {
   canvas.SetBrushColour(CanvasColourOf(Brush, brush));
   canvas.Clear();
 
-  int x = target->TargetX(), y = target->TargetY();
-  int width = target->TargetWidth(), height = target->TargetHeight();
-  if (width == 0 && height == 0) {
-    width = viewport->Width() - x;
-    height = viewport->Height() - y;
-  }
-  TKLDRect rect = viewport->ControlRect(x, y, width, height);
+  const TKLDRect area = ShapeArea(*target, *viewport, true);
+  const TKLDRect rect{0, 0, area.Width, area.Height};
   switch (GeometryType) {
     case gtRoundRect:
       if (ScaledRadius > 0)
@@ -114,9 +127,10 @@ void TKLDShape::BuildRenderCache(TKLDRenderTarget& control) {
     default: break;
   }
   TKLDRenderCache& cache = target->TargetRenderCache();
-  cache.SetDrawBuffer(canvas.DrawBuffer());
-  if (!cache.Build(viewport->VisibleRect(x, y, width, height)))
-    LogWarn("Failed to build render cache for shape: " + target->TargetName());
+  TKLDDrawBuffer* buffer = canvas.DrawBuffer();
+  cache.SetDrawBuffer(buffer);
+  const TKLDRect held = buffer ? IntersectRect(rect, {0, 0, buffer->Width(), buffer->Height()}) : rect;
+  if (!cache.Build(held)) LogWarn("Failed to build render cache for shape: " + target->TargetName());
 }
 
 void TKLDShape::Render(TKLDRenderTarget& control) {
@@ -124,15 +138,11 @@ void TKLDShape::Render(TKLDRenderTarget& control) {
   TKLDStyleTarget* target = StyleTargetOf(control);
   if (!target || !target->TargetViewport()) return;
   TKLDViewport& viewport = *target->TargetViewport();
-  int x = target->TargetX(), y = target->TargetY();
-  int width = target->TargetWidth(), height = target->TargetHeight();
-  if (!(width && height)) {
-    width = viewport.Width() - x;
-    height = viewport.Height() - y;
-  }
-  TKLDRect rect = viewport.VisibleRect(x, y, width, height);
-  if (rect.Width <= 0 || rect.Height <= 0) return;
-  target->TargetRenderCache().Render(rect, &target->TargetColour());
+  const TKLDRect area = ShapeArea(*target, viewport, false);
+  const TKLDRect whole = viewport.ControlRect(area.X, area.Y, area.Width, area.Height);
+  const TKLDRect visible = viewport.VisibleRect(area.X, area.Y, area.Width, area.Height);
+  if (visible.Width <= 0 || visible.Height <= 0) return;
+  target->TargetRenderCache().RenderVisible(whole, visible, &target->TargetColour());
 }
 
 TKLDShapeList::TKLDShapeList() {

@@ -621,7 +621,9 @@ TEST_F(AnimationRunTest, TheEmptyLibraryMessageShowsOnlyInASectionWithNothingInI
     for (int i = 0; i < 10; ++i) FrameAt(t += 100);
     EXPECT_EQ(Control(section.message).Visible, section.empty) << section.screen;
     EXPECT_EQ(Control("libraryhow").Visible, section.empty) << section.screen;
-    if (section.empty) EXPECT_EQ(Control(section.message).Colour.Value(), 0xFFFFFFFFu) << "faded in all the way";
+    if (section.empty) {
+      EXPECT_EQ(Control(section.message).Colour.Value(), 0xFFFFFFFFu) << "faded in all the way";
+    }
   }
   manager->CloseInterface();
 }

@@ -109,6 +109,56 @@ TEST_F(VisualDrawTest, ShapeFillsItsControlFromItsCache) {
   EXPECT_EQ(Pixel(80, 55), test::kBlack);
 }
 
+// A panel that rises into a clipping container from below it, as a section's panel does.
+TEST_F(VisualDrawTest, AShapeSlidingIntoItsClippedContainerKeepsItsWholePicture) {
+  TKLDColour* blue = visual.Colours.CreateColour("", "blue");
+  blue->SetColour("0xFF0000FF");
+  TKLDColour* red = visual.Colours.CreateColour("", "red");
+  red->SetColour("0xFFFF0000");
+  TKLDShape* shape = visual.Shapes.CreateShape("", "panel");
+  shape->GeometryType = gtRectangle;
+  shape->Brush = blue;
+  shape->Pen = red;
+  shape->SetPenWidth(10);  // 4 pixels at this screen's scale
+  TKLDViewport box(&SharedCanvas());
+  box.SetOriginX(20);
+  box.SetOriginY(20);
+  box.SetWidth(200);
+  box.SetHeight(120);
+  FakeTarget control(&box);
+  control.name = "panel";
+  control.x = 30, control.width = 100, control.height = 80;
+  auto frameAt = [&](int y) {
+    control.y = y;
+    Frame([&] {
+      Dx().FillRect({0, 0, 320, 240}, 0xFF00FF00u);
+      box.SetClipping(true);
+      shape->Render(control);
+      box.SetClipping(false);
+    });
+  };
+  frameAt(130);  // wholly below the container
+  EXPECT_FALSE(Logged("Failed to build render cache for shape")) << "nothing to see is no failure";
+  EXPECT_EQ(Pixel(100, 150), test::kGreen);
+  frameAt(70);  // the top half shows
+  EXPECT_EQ(Pixel(100, 91), test::kRed) << "its top edge";
+  EXPECT_EQ(Pixel(100, 120), test::kBlue);
+  EXPECT_EQ(Pixel(100, 139), test::kBlue);
+  EXPECT_EQ(Pixel(100, 141), test::kGreen) << "clipped at the container's bottom";
+  frameAt(10);  // at rest: the whole panel, the same height, edges as thick as before
+  int top = 0, bottom = 0;
+  for (int y = 30; y < 110; ++y) {
+    if (Pixel(100, y) != test::kRed) continue;
+    (y < 70 ? top : bottom)++;
+  }
+  EXPECT_EQ(Pixel(100, 29), test::kGreen);
+  EXPECT_EQ(Pixel(100, 110), test::kGreen);
+  EXPECT_GT(top, 0);
+  EXPECT_EQ(bottom, top) << "the bottom edge is drawn like the top one";
+  EXPECT_EQ(Pixel(100, 70), test::kBlue);
+  EXPECT_FALSE(Logged("Failed to build render cache for shape"));
+}
+
 TEST_F(VisualDrawTest, CaptionAlignsItsTextAndDrawsTheShadowBehind) {
   TKLDColour* white = visual.Colours.CreateColour("", "white");
   TKLDColour* red = visual.Colours.CreateColour("", "red");
