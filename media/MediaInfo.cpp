@@ -51,10 +51,10 @@ std::string PositionText(double seconds) {
 }
 
 void PublishMediaInfo(TKLDMetaDataManager& meta, const std::string& prefix, const TKLDMediaInfo* info,
-                      bool withDuration) {
+                      const std::string& name, bool withDuration) {
   const TKLDMediaInfo none;
   const TKLDMediaInfo& i = info ? *info : none;
-  meta.SetValue(prefix + ".title", i.title);
+  meta.SetValue(prefix + ".title", i.title.empty() ? name : i.title);
   meta.SetValue(prefix + ".artist", i.artist.empty() ? i.albumArtist : i.artist);
   meta.SetValue(prefix + ".album", i.album);
   meta.SetValue(prefix + ".year", i.year > 0 ? std::to_string(i.year) : std::string());

@@ -103,7 +103,8 @@ void TKLDMediaStream::PublishWith(const std::string& playlistPrefix, const std::
   if (item && manager_.InfoReader())
     if (auto latest = manager_.InfoReader()->Get(item->URL, item->MediaType)) info = latest;
   if (TKLDMetaDataManager* meta = manager_.GetContext().meta)
-    PublishMediaInfo(*meta, mediaPrefix, info.get(), mediaPrefix != "media.current");
+    PublishMediaInfo(*meta, mediaPrefix, info.get(), item ? item->Caption : std::string(),
+                     mediaPrefix != "media.current");
 }
 
 void TKLDMediaStream::PublishMetadata() {

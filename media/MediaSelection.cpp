@@ -19,7 +19,7 @@ void TKLDMediaSelection::SetSelection(const TKLDMediaItem* item) {
   if (current && reader_) {
     if (auto latest = reader_->Get(current->URL, current->MediaType)) info = latest;
   }
-  PublishMediaInfo(*meta, "media.selection", info.get());
+  PublishMediaInfo(*meta, "media.selection", info.get(), current ? current->Caption : std::string());
 }
 
 }  // namespace lorvane

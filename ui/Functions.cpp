@@ -181,7 +181,7 @@ bool TKLDFunctions::ExecuteWithTarget(const TKLDFunction& function, const std::s
     case TKLDTargetKind::Playlist:
       if (IsMediaFunction(function.Name)) {
         handled = true;
-        MediaFunction(function.Name, t);
+        MediaFunction(function.Name, t, p);
       }
       break;
     default: break;  // no function takes a text target
@@ -279,13 +279,15 @@ void TKLDFunctions::RunMacro(const std::string& t) {
   else LogWarn("Can't run macro " + t + ": no action manager");
 }
 
-void TKLDFunctions::MediaFunction(const std::string& name, const std::string& t) {
+void TKLDFunctions::MediaFunction(const std::string& name, const std::string& t, const std::string& p) {
   TKLDMediaManager* media = context_.media;
   if (!media) {
     WarnNotAvailable(name, "media manager");
     return;
   }
   const int stream = t == "secondary" ? 1 : 0;
+  // "play" with the parameter "resume": a film starts where it was stopped last.
+  if (name == "play" && p == "resume") media->ResumeNextFilm();
   if (name == "play") media->Play(t);
   else if (name == "pause") media->Pause(t);
   else if (name == "playpause") media->TogglePause(t);

@@ -66,7 +66,7 @@ class TKLDFunctions {
   bool MetaFunction(const std::string& name, const std::string& target, const std::string& parameter,
                     const std::string& rawParameter);
   void RunMacro(const std::string& target);
-  void MediaFunction(const std::string& name, const std::string& target);
+  void MediaFunction(const std::string& name, const std::string& target, const std::string& parameter);
   bool Delay(const std::string& target);
 
   Context context_;

@@ -237,7 +237,7 @@ TEST(MediaInfo, PublishedNamesAndTexts) {
   info.duration = 3723.4;
   info.resume = 754.9;
   info.art = "/x/cover.jpg";
-  PublishMediaInfo(meta, "media.selection", &info);
+  PublishMediaInfo(meta, "media.selection", &info, "file name");
   EXPECT_EQ(meta.GetValue("media.selection.title"), "T");
   EXPECT_EQ(meta.GetValue("media.selection.artist"), "AA") << "the album's artist when the track has none";
   EXPECT_EQ(meta.GetValue("media.selection.year"), "1999");
@@ -245,11 +245,11 @@ TEST(MediaInfo, PublishedNamesAndTexts) {
   EXPECT_EQ(meta.GetValue("media.selection.duration"), "01:02:03");
   EXPECT_EQ(meta.GetValue("media.selection.resume"), "0:12:34");
   EXPECT_EQ(meta.GetValue("media.selection.art"), "/x/cover.jpg");
-  PublishMediaInfo(meta, "media.selection", nullptr);
-  EXPECT_EQ(meta.GetValue("media.selection.title"), "");
+  PublishMediaInfo(meta, "media.selection", nullptr, "file name");
+  EXPECT_EQ(meta.GetValue("media.selection.title"), "file name") << "untagged: titled by its name";
   EXPECT_EQ(meta.GetValue("media.selection.art"), "");
   // The clock's own value stays the clock's.
-  PublishMediaInfo(meta, "media.current", &info, false);
+  PublishMediaInfo(meta, "media.current", &info, "file name", false);
   EXPECT_EQ(meta.GetValue("media.current.title"), "T");
   EXPECT_NE(meta.GetValue("media.current.duration"), "01:02:03");
 }
