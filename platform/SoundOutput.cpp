@@ -22,6 +22,17 @@ Mix_Chunk* Decode(const std::vector<uint8_t>& data) {
   if (!rw) return nullptr;
   return Mix_LoadWAV_RW(rw, 1);
 }
+
+// The chunk in the device's format; none when there is no device (the sound was still judged
+// playable, and stays silent).
+struct TKLDMixerSound : TKLDPreparedSound {
+  explicit TKLDMixerSound(Mix_Chunk* chunk) : chunk(chunk) {}
+  // Freeing a chunk halts the channel still playing it.
+  ~TKLDMixerSound() override {
+    if (chunk) Mix_FreeChunk(chunk);
+  }
+  Mix_Chunk* chunk;
+};
 }  // namespace
 
 TKLDMixerSoundOutput::~TKLDMixerSoundOutput() { Close(); }
@@ -46,8 +57,6 @@ bool TKLDMixerSoundOutput::Open() {
 void TKLDMixerSoundOutput::Close() {
   if (opened_) {
     Mix_HaltChannel(kChannel);
-    if (chunk_) Mix_FreeChunk(static_cast<Mix_Chunk*>(chunk_));
-    chunk_ = nullptr;
     Mix_CloseAudio();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
@@ -55,33 +64,29 @@ void TKLDMixerSoundOutput::Close() {
   triedOpen_ = false;
 }
 
-void TKLDMixerSoundOutput::Play(const std::vector<uint8_t>& data) {
-  if (data.empty() || !Open()) return;
-  Mix_Chunk* chunk = Decode(data);
-  if (!chunk) return;
-  // The previous chunk may be freed only once its channel has stopped using it.
+void TKLDMixerSoundOutput::Play(const TKLDPreparedSound* sound) {
+  auto* prepared = dynamic_cast<const TKLDMixerSound*>(sound);
+  if (!prepared || !prepared->chunk || !opened_) return;
   Mix_HaltChannel(kChannel);
-  if (chunk_) Mix_FreeChunk(static_cast<Mix_Chunk*>(chunk_));
-  chunk_ = chunk;
-  Mix_PlayChannel(kChannel, chunk, 0);
+  Mix_PlayChannel(kChannel, prepared->chunk, 0);
 }
 
-bool TKLDMixerSoundOutput::CanPlay(const std::vector<uint8_t>& data) {
-  if (data.empty() || data.size() > static_cast<size_t>(INT32_MAX)) return false;
+std::unique_ptr<TKLDPreparedSound> TKLDMixerSoundOutput::Prepare(const std::vector<uint8_t>& data) {
+  if (data.empty() || data.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
   if (Open()) {
     Mix_Chunk* chunk = Decode(data);
-    if (chunk) Mix_FreeChunk(chunk);
-    return chunk != nullptr;
+    if (!chunk) return nullptr;
+    return std::make_unique<TKLDMixerSound>(chunk);
   }
   // Without a device the file can still be judged: SDL reads wave files by itself.
   SDL_RWops* rw = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
-  if (!rw) return false;
+  if (!rw) return nullptr;
   SDL_AudioSpec format;
   Uint8* buffer = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(rw, 1, &format, &buffer, &length)) return false;
+  if (!SDL_LoadWAV_RW(rw, 1, &format, &buffer, &length)) return nullptr;
   SDL_FreeWAV(buffer);
-  return true;
+  return std::make_unique<TKLDMixerSound>(nullptr);
 }
 
 TKLDSoundOutput& SoundOutput() {

@@ -1,18 +1,27 @@
 #pragma once
 // Short sound effects played from memory. The program hands over the complete bytes of a wave
-// file; playing never blocks the caller and a new sound cuts off the one still playing.
+// file once to have it decoded; playing never blocks the caller and a new sound cuts off the
+// one still playing.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace lorvane {
 
+// A sound decoded and converted for the output that made it, ready to start at once.
+class TKLDPreparedSound {
+ public:
+  virtual ~TKLDPreparedSound() = default;
+};
+
 class TKLDSoundOutput {
  public:
   virtual ~TKLDSoundOutput() = default;
-  // Starts the sound held in data; empty or undecodable data plays nothing, silently.
-  virtual void Play(const std::vector<uint8_t>& data) = 0;
-  // Whether data holds a sound this output can play (checked once, when a theme loads).
-  virtual bool CanPlay(const std::vector<uint8_t>& data) = 0;
+  // Decodes the bytes of a sound file once, when a theme loads, so that playing it costs the
+  // frame nothing; null when this output cannot play it.
+  virtual std::unique_ptr<TKLDPreparedSound> Prepare(const std::vector<uint8_t>& data) = 0;
+  // Starts the sound; null (or another output's sound) plays nothing, silently.
+  virtual void Play(const TKLDPreparedSound* sound) = 0;
 };
 
 // SDL2_mixer on one channel. The audio device opens on first use; when none opens (no sound
@@ -24,8 +33,8 @@ class TKLDMixerSoundOutput : public TKLDSoundOutput {
   TKLDMixerSoundOutput(const TKLDMixerSoundOutput&) = delete;
   TKLDMixerSoundOutput& operator=(const TKLDMixerSoundOutput&) = delete;
 
-  void Play(const std::vector<uint8_t>& data) override;
-  bool CanPlay(const std::vector<uint8_t>& data) override;
+  std::unique_ptr<TKLDPreparedSound> Prepare(const std::vector<uint8_t>& data) override;
+  void Play(const TKLDPreparedSound* sound) override;
   bool Opened() const { return opened_; }
 
  private:
@@ -34,7 +43,6 @@ class TKLDMixerSoundOutput : public TKLDSoundOutput {
 
   bool triedOpen_ = false;
   bool opened_ = false;
-  void* chunk_ = nullptr;  // Mix_Chunk of the sound playing or last played
 };
 
 // The process-wide output: the one installed, else a mixer output made on first use.

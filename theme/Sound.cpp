@@ -42,9 +42,14 @@ void ResetSoundThrottle() { g_throttle = TThrottle(); }
 
 bool TKLDWAVSound::LoadFromFile(const std::string& path) { return ReadWholeFile(path, Data); }
 
+bool TKLDWAVSound::Prepare() {
+  Prepared = SoundOutput().Prepare(Data);
+  return Prepared != nullptr;
+}
+
 void TKLDWAVSound::Play() {
   if (!AllowSoundStart()) return;
-  SoundOutput().Play(Data);
+  SoundOutput().Play(Prepared.get());
 }
 
 TKLDSound::TKLDSound(const std::string& name) : TKLDUIObject(name), Wave(std::make_unique<TKLDWAVSound>()) {
@@ -76,7 +81,7 @@ void TKLDSound::LoadSound(const std::string& fileName, const std::string& resour
     LogWarn("Sound " + Name + " names no sound file");
   } else if (!Wave->LoadFromFile(path)) {
     LogWarn("Sound " + Name + ": unable to read sound file " + path);
-  } else if (!SoundOutput().CanPlay(Wave->Data)) {
+  } else if (!Wave->Prepare()) {
     LogWarn("Sound " + Name + ": not a playable sound file " + path);
   }
 }

@@ -7,19 +7,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/SoundOutput.h"
 #include "theme/UIObjects.h"
 
 namespace lorvane {
 
-// The complete bytes of a wave file.
+// The complete bytes of a wave file, and the sound the output made of them.
 class TKLDWAVSound {
  public:
   // Reads the whole file; false (and no data) when it cannot be opened or read.
   bool LoadFromFile(const std::string& path);
-  // Hands the data to the sound output when the throttle allows a start.
+  // Has the output decode the data, once; false when it cannot play it.
+  bool Prepare();
+  // Starts the prepared sound when the throttle allows a start.
   void Play();
 
   std::vector<uint8_t> Data;
+  std::unique_ptr<TKLDPreparedSound> Prepared;
 };
 
 class TKLDSound : public TKLDUIObject {

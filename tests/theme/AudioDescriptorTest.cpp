@@ -35,12 +35,24 @@ std::string ToneWav(int milliseconds, double frequency = 660.0) {
          u32(rate) + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(static_cast<uint32_t>(pcm.size())) + pcm;
 }
 
-// Records what would have been played.
+// Records what would have been played (the size of each sound, 0 for none) and how often a
+// sound was decoded.
 class RecordingOutput : public TKLDSoundOutput {
  public:
-  void Play(const std::vector<uint8_t>& data) override { played.push_back(data.size()); }
-  bool CanPlay(const std::vector<uint8_t>& data) override { return data.size() > 44; }
+  struct Recorded : TKLDPreparedSound {
+    explicit Recorded(size_t size) : size(size) {}
+    size_t size;
+  };
+  std::unique_ptr<TKLDPreparedSound> Prepare(const std::vector<uint8_t>& data) override {
+    ++decoded;
+    return data.size() > 44 ? std::make_unique<Recorded>(data.size()) : nullptr;
+  }
+  void Play(const TKLDPreparedSound* sound) override {
+    auto* recorded = dynamic_cast<const Recorded*>(sound);
+    played.push_back(recorded ? recorded->size : 0);
+  }
   std::vector<size_t> played;
+  int decoded = 0;
 };
 
 std::string LoadError(const std::string& xml) {
@@ -197,6 +209,7 @@ TEST_F(SoundTest, AtMostOneSoundStartsInAHundredMilliseconds) {
   click->Play();
   EXPECT_EQ(output.played.size(), 3u);
   EXPECT_EQ(LastSoundStart(), 5250u);
+  EXPECT_EQ(output.decoded, 1) << "decoded once, when loaded, not at every start";
 }
 
 TEST_F(SoundTest, WithEffectsOffOrNothingLoadedNothingPlaysAndTheThrottleStands) {
@@ -280,16 +293,20 @@ TEST(MixerSoundOutputTest, PlaysWaveDataAndRefusesAnythingElse) {
   TKLDMixerSoundOutput mixer;
   const std::string tone = ToneWav(30);
   std::vector<uint8_t> wav(tone.begin(), tone.end());
-  EXPECT_TRUE(mixer.CanPlay(wav));
-  EXPECT_FALSE(mixer.CanPlay({}));
+  auto sound = mixer.Prepare(wav);
+  EXPECT_NE(sound, nullptr);
+  EXPECT_EQ(mixer.Prepare({}), nullptr);
   std::vector<uint8_t> junk(200, 0x5a);
-  EXPECT_FALSE(mixer.CanPlay(junk));
+  EXPECT_EQ(mixer.Prepare(junk), nullptr);
   std::vector<uint8_t> cut(wav.begin(), wav.begin() + 30);
-  EXPECT_FALSE(mixer.CanPlay(cut));
-  mixer.Play(wav);
-  mixer.Play(wav);  // cuts off the first
-  mixer.Play(junk);
-  mixer.Play({});
+  EXPECT_EQ(mixer.Prepare(cut), nullptr);
+  mixer.Play(sound.get());
+  mixer.Play(sound.get());  // cuts off the first
+  mixer.Play(nullptr);
+  RecordingOutput other;
+  auto foreign = other.Prepare(wav);
+  mixer.Play(foreign.get());  // another output's sound plays nothing here
+  sound.reset();               // freed while it may still play
   EXPECT_TRUE(mixer.Opened());
 }
 
