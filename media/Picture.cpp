@@ -344,16 +344,14 @@ void TKLDPictureRenderer::Animate(int dt) {
 }
 
 TKLDRect TKLDPictureRenderer::Placement(int width, int height, const TKLDRect& rect) {
-  TKLDRect dest = rect;
-  if (width < rect.Width) {
-    dest.Width = width;
-    dest.X = rect.X + (rect.Width - width) / 2;
-  }
-  if (height < rect.Height) {
-    dest.Height = height;
-    dest.Y = rect.Y + (rect.Height - height) / 2;
-  }
-  return dest;
+  if (width <= 0 || height <= 0) return rect;
+  // A window smaller than the picture shrinks it whole, keeping its shape; squeezing each side
+  // on its own would stretch it.
+  const double scale = std::min({1.0, double(rect.Width) / width, double(rect.Height) / height});
+  const int placedWidth = static_cast<int>(std::lround(width * scale));
+  const int placedHeight = static_cast<int>(std::lround(height * scale));
+  return {rect.X + (rect.Width - placedWidth) / 2, rect.Y + (rect.Height - placedHeight) / 2, placedWidth,
+          placedHeight};
 }
 
 void TKLDPictureRenderer::Draw(TKLDGraphic& graphic, const TKLDRect& source, const TKLDCanvasColour& tint,

@@ -103,8 +103,8 @@ class TKLDPictureRenderer : public TKLDAVRenderer {
   bool PlayNext() override;
   bool PlayPrevious() override;
 
-  // Where a picture of that size is drawn in the rectangle: reduced to the picture's size and
-  // centred in each direction where the picture is smaller.
+  // Where a picture of that size is drawn in the rectangle: at its size where it fits, shrunk
+  // whole to fit where it does not, centred.
   static TKLDRect Placement(int width, int height, const TKLDRect& rect);
   // One frame's animation with dt milliseconds (Render runs it with the clock's).
   void Animate(int dt);

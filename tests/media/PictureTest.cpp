@@ -171,9 +171,17 @@ TEST_F(PictureTest, ANarrowPictureIsFittedToTheHeightAndCentred) {
   EXPECT_EQ(placed.Width, 648);
   EXPECT_EQ(placed.Y, 0);
   EXPECT_EQ(placed.Height, 1080);
+  // A smaller window shows the whole picture in its own shape, not stretched to the window's.
   const TKLDRect inWindow = TKLDPictureRenderer::Placement(648, 1080, {100, 50, 400, 300});
-  EXPECT_EQ(inWindow.X, 100) << "a smaller window takes the whole picture";
   EXPECT_EQ(inWindow.Height, 300);
+  EXPECT_EQ(inWindow.Width, 180);
+  EXPECT_EQ(inWindow.X, 100 + (400 - 180) / 2);
+  EXPECT_EQ(inWindow.Y, 50);
+  // Too wide for the window but not too tall: still shrunk whole.
+  const TKLDRect wide = TKLDPictureRenderer::Placement(1920, 1080, {0, 0, 960, 1080});
+  EXPECT_EQ(wide.Width, 960);
+  EXPECT_EQ(wide.Height, 540);
+  EXPECT_EQ(wide.Y, 270);
 }
 
 TEST_F(PictureTest, ABrokenPictureIsSkipped) {
