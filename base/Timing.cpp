@@ -173,7 +173,10 @@ bool TKLDTimer::FrameTick() {
     if (keepAwake_) keepAwake_();
     keepAwakeMark_ = now_;
   }
-  if (renderAllowed_.Wait(frameWaitMs_)) {
+  const bool allowed = renderAllowed_.Wait(frameWaitMs_);
+  // Under the lock: a stop between the wait and the answer must leave the loop free.
+  std::lock_guard<std::mutex> guard(videoLock_);
+  if (allowed) {
     if (videoSync_) {
       renderAllowed_.Reset();
       renderDone_.Set();
@@ -249,23 +252,35 @@ void TKLDTimer::UpdateTexts() {
 }
 
 void TKLDTimer::VideoStarted() {
+  std::lock_guard<std::mutex> guard(videoLock_);
+  videoActive_ = true;
   videoSync_ = true;
   timeoutsInARow_ = 0;
   renderAllowed_.Reset();
 }
 
 void TKLDTimer::VideoStopped() {
+  std::lock_guard<std::mutex> guard(videoLock_);
+  videoActive_ = false;
   videoSync_ = false;
   renderAllowed_.Set();
 }
 
 bool TKLDTimer::VideoFramePresented() {
-  videoSync_ = true;
-  timeoutsInARow_ = 0;
-  renderAllowed_.Set();
-  renderDone_.Reset();
+  {
+    std::lock_guard<std::mutex> guard(videoLock_);
+    // Frames mpv still renders after a pause or a stop (queued ones, a redraw after a seek)
+    // must not put the interface back under the film's pace: with no frames to follow, every
+    // frame would then wait its full timeout.
+    if (!videoActive_) return true;
+    videoSync_ = true;
+    timeoutsInARow_ = 0;
+    renderAllowed_.Set();
+    renderDone_.Reset();
+  }
   if (renderDone_.Wait(2)) return true;
-  renderAllowed_.Reset();
+  std::lock_guard<std::mutex> guard(videoLock_);
+  if (videoActive_) renderAllowed_.Reset();
   return false;
 }
 

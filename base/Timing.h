@@ -117,6 +117,9 @@ class TKLDTimer {
   TKLDEvent renderDone_{false};
   std::atomic<int> timeoutsInARow_{0};
   std::atomic<bool> videoSync_{false};
+  // Between VideoStarted and VideoStopped; only then do presented frames pace the loop.
+  std::mutex videoLock_;
+  bool videoActive_ = false;
   uint32_t frameWaitMs_ = 200;
   std::vector<Measure> measures_;
 };

@@ -155,6 +155,20 @@ TEST(Timer, VideoPacingRunsFreeAfterTwentySevenTimeouts) {
   EXPECT_LT(SystemMilliseconds() - start, 1000u) << "render-allowed stays set afterwards";
 }
 
+TEST(Timer, FramesPresentedAfterTheFilmStoppedDoNotPaceTheLoop) {
+  TKLDTimer timer;
+  timer.VideoStarted();
+  timer.VideoStopped();
+  // A frame mpv had queued reaches the presenter after the pause.
+  std::thread presenter([&] { timer.VideoFramePresented(); });
+  presenter.join();
+  EXPECT_FALSE(timer.VideoSync());
+  for (int i = 0; i < 3; ++i) timer.FrameTick();
+  EXPECT_EQ(timer.TimeoutsInARow(), 0) << "no frame waited for frames that will not come";
+  timer.VideoStarted();
+  EXPECT_TRUE(timer.VideoSync()) << "a film that plays again paces it";
+}
+
 TEST(Timer, PresenterHandshakeAcrossThreads) {
   TKLDTimer timer;
   timer.VideoStarted();
