@@ -13,6 +13,7 @@
 #include "app/Messaging.h"
 #include "app/SingleInstance.h"
 #include "base/Logging.h"
+#include "base/Reaper.h"
 #include "base/Timing.h"
 #include "platform/HeapMemory.h"
 #include "platform/HostLoop.h"
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
       status = RunHost(manager, options, connection.Services());
     }
   }
+  DrainDisposals(3000);
   ShutdownSoundOutput();
   THostLoop::Finalise();
   SetGlobalTimer(nullptr);

@@ -8,6 +8,7 @@
 #include "app/ConsoleManager.h"
 #include "app/FolderLayout.h"
 #include "app/Settings.h"
+#include "base/Reaper.h"
 #include "base/KLDTypes.h"
 #include "base/Timing.h"
 #include "metadata/MetaData.h"
@@ -132,6 +133,8 @@ TKLDApplicationManager::TKLDApplicationManager(const std::vector<std::string>& p
 TKLDApplicationManager::~TKLDApplicationManager() {
   // Animation engine, theme, action, UI, settings, metadata, preferences, media, UPnP, logger.
   FreeManagers();
+  // Players released on the way out finish closing while the logger still exists.
+  DrainDisposals(3000);
   prefs_.reset();
   if (g_applicationManager == this) g_applicationManager = nullptr;
   SetSoundEffectsSource(nullptr);

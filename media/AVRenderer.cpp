@@ -134,8 +134,17 @@ void TKLDPlayerRenderer::Update() {
     loading_ = true;
     return;
   }
-  if (std::exchange(loading_, false)) Opened();
-  if (completed) NotifyStream(RENDERER_EVENT_FINISHED);
+  if (std::exchange(loading_, false)) {
+    Opened();
+    NotifyStream(RENDERER_EVENT_OPENED);
+  }
+  // An end reached while paused (the last moments of a pause's fade) is kept, not dropped: the
+  // player has nothing left to play, so the track finishes as soon as the stream plays again.
+  if (completed) endPending_ = true;
+  if (endPending_ && StreamPlaying()) {
+    endPending_ = false;
+    NotifyStream(RENDERER_EVENT_FINISHED);
+  }
 }
 
 void TKLDPlayerRenderer::TakeSlot() {
@@ -151,6 +160,7 @@ void TKLDPlayerRenderer::Adopt(std::unique_ptr<TKLDMediaPlayer> player, int volu
   slot_.player = std::move(player);
   slot_.owner = this;
   loading_ = slot_.player->Loading();
+  endPending_ = false;
 }
 
 bool TKLDPlayerRenderer::PlayNext() {
@@ -170,7 +180,11 @@ bool TKLDPlayerRenderer::Skip(int seconds) {
   if (!player) return false;
   skipStarted_ = true;
   lastSkipTime_ = ClockNow();
-  const int target = seconds > 0 ? std::min(player->GetPosition() + seconds, player->Duration())
+  // Without a known duration (a live stream, a file mpv cannot measure) there is no end to
+  // stop at: the skip goes forward and mpv ends the file if it passes the end.
+  const int duration = player->Duration();
+  const int target = seconds > 0 ? (duration > 0 ? std::min(player->GetPosition() + seconds, duration)
+                                                 : player->GetPosition() + seconds)
                                  : std::max(player->GetPosition() + seconds, 0);
   player->Seek(target);
   return true;
@@ -184,6 +198,16 @@ bool TKLDPlayerRenderer::SeekTo(int seconds) {
   if (!player) return false;
   const int duration = player->Duration();
   return player->Seek(std::max(0, duration > 0 ? std::min(seconds, duration) : seconds));
+}
+
+bool TKLDPlayerRenderer::NextTrack(TKLDTrackKind kind) {
+  TKLDMediaPlayer* player = Player();
+  return player && !player->Loading() && player->NextTrack(kind);
+}
+
+std::string TKLDPlayerRenderer::TrackText(TKLDTrackKind kind) {
+  TKLDMediaPlayer* player = Player();
+  return player && !player->Loading() ? player->TrackText(kind) : std::string();
 }
 
 }  // namespace lorvane

@@ -16,6 +16,9 @@ namespace lorvane {
 class TKLDMediaStream;
 class TKLDPlaylist;
 
+// The tracks of a film a viewer can switch between.
+enum TKLDTrackKind : uint8_t { TRACK_SUBTITLE = 0, TRACK_AUDIO = 1 };
+
 class TKLDAVRenderer {
  public:
   explicit TKLDAVRenderer(TKLDMediaStream& stream);
@@ -44,6 +47,11 @@ class TKLDAVRenderer {
   virtual bool SeekTo(int seconds) { (void)seconds; return false; }
   virtual bool Mute() { return false; }
   virtual bool Unmute() { return false; }
+  // The file is still opening in the background after a successful Play.
+  virtual bool Opening() const { return false; }
+  // Subtitle and audio tracks of the playing file (see TKLDMediaPlayer).
+  virtual bool NextTrack(TKLDTrackKind /*kind*/) { return false; }
+  virtual std::string TrackText(TKLDTrackKind /*kind*/) { return {}; }
 
   int Volume() const { return volume_; }
   TKLDMediaStream& Stream() const { return stream_; }
@@ -112,6 +120,10 @@ class TKLDMediaPlayer {
   virtual void RenderVideo(const TKLDRect& rect, std::optional<uint32_t> backColour) {
     (void)rect, (void)backColour;
   }
+  // The next subtitle (then none) or audio track; false when the file has none of the kind.
+  virtual bool NextTrack(TKLDTrackKind /*kind*/) { return false; }
+  // The selected track's language and title; empty when none.
+  virtual std::string TrackText(TKLDTrackKind /*kind*/) { return {}; }
   // Audio levels for a visualisation, 0 (silence) … 1 (full scale) per channel; false when the
   // player measures none.
   virtual bool AudioLevels(float& left, float& right) {
@@ -161,9 +173,15 @@ class TKLDPlayerRenderer : public TKLDAVRenderer {
   bool SkipForward() override;
   bool SkipBack() override;
   bool SeekTo(int seconds) override;
+  bool Opening() const override { return loading_; }
+  bool NextTrack(TKLDTrackKind kind) override;
+  std::string TrackText(TKLDTrackKind kind) override;
 
   // The player this renderer drives now (none when another renderer owns the slot).
   virtual TKLDMediaPlayer* Player() const;
+  // The file came to its end while the player was elsewhere (fading out for a pause): the track
+  // finishes once the stream plays again.
+  void KeepEnd() { endPending_ = true; }
   uint32_t LastSkipTime() const { return lastSkipTime_; }
 
  protected:
@@ -186,6 +204,7 @@ class TKLDPlayerRenderer : public TKLDAVRenderer {
   uint32_t lastSkipTime_ = 0;
   bool skipStarted_ = false;
   bool loading_ = false;
+  bool endPending_ = false;
 };
 
 }  // namespace lorvane

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/Logging.h"
+#include "base/Reaper.h"
 #include "base/Timing.h"
 
 namespace lorvane {
@@ -77,7 +78,21 @@ TKLDDXAllocator::~TKLDDXAllocator() {
 
 void TKLDDXAllocator::SetStage(int stage) {
   stage_ = stage;
-  if (DirectXHelper()) DirectXHelper()->SetVideoStage(stage);
+  std::lock_guard<std::mutex> guard(stageLock_);
+  if (!retired_ && DirectXHelper()) DirectXHelper()->SetVideoStage(stage);
+}
+
+void TKLDDXAllocator::Dispose(std::unique_ptr<TKLDDXPlayer> self) {
+  {
+    std::lock_guard<std::mutex> guard(stageLock_);
+    retired_ = true;
+  }
+  if (player_) player_->Cancel();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    frameSprite_.reset();
+  }
+  DisposeLater(std::move(self));
 }
 
 bool TKLDDXAllocator::Open() {
@@ -157,10 +172,17 @@ bool TKLDDXAllocator::OpenFile() {
       }
       if (aspectRatio_ == 0 && videoHeight_ > 0)
         aspectRatio_ = static_cast<float>(videoWidth_) / static_cast<float>(videoHeight_);
+      // Frames are rendered at the size they are seen at: a film of non-square pixels (every
+      // DVD) rendered at its decoded size would be letter-boxed by mpv inside the buffer and
+      // then stretched back to its aspect by the fitting, squashed.
+      const bool displaySize = info.displayWidth > 0 && info.displayHeight > 0;
+      frameWidth_ = displaySize ? info.displayWidth : videoWidth_;
+      frameHeight_ = displaySize ? info.displayHeight : videoHeight_;
       {
         std::lock_guard<std::mutex> guard(lock_);
-        frame_.assign(static_cast<size_t>(videoWidth_) * videoHeight_, 0xFF000000u);
+        frame_.assign(static_cast<size_t>(frameWidth_) * frameHeight_, 0xFF000000u);
       }
+      back_ = frame_;
       quit_ = false;
       presenter_ = std::thread(&TKLDDXAllocator::PresenterLoop, this);
     } else if (options.audioLevels) {
@@ -171,7 +193,9 @@ bool TKLDDXAllocator::OpenFile() {
     LogInfo("Completed DirectShow initialisation, now ready to play media file");
     return true;
   } catch (const TKLDOpenAbort& abort) {
-    LogError(abort.what());
+    // A player released while its file opened was given up on purpose: no error to report.
+    if (player_->Cancelled()) LogInfo("Stopped opening " + fileName_ + ": the player was released");
+    else LogError(abort.what());
   } catch (const std::exception& e) {
     LogError(std::string("External renderer raised unhandled exception: ") + e.what());
     SetStage(4);
@@ -194,16 +218,17 @@ void TKLDDXAllocator::PresenterLoop() {
       if (quit_) return;
       updatePending_ = false;
     }
+    // mpv may not be called from its callback, so the frame is rendered here, into the back
+    // buffer, without the lock the main thread takes to upload: a render takes milliseconds.
+    if (!player_->RenderIfReady(back_.data(), frameWidth_, frameHeight_, frameWidth_ * 4)) continue;
     {
       std::lock_guard<std::mutex> guard(lock_);
-      // mpv may not be called from its callback, so the frame is rendered here, into our
-      // buffer, under the lock the main thread takes to upload it.
-      if (!player_->RenderIfReady(frame_.data(), videoWidth_, videoHeight_, videoWidth_ * 4)) continue;
+      frame_.swap(back_);
       frameReady_ = true;
       frameFresh_ = true;
     }
     ++framesPresented_;
-    Throttle();
+    if (!retired_) Throttle();
   }
 }
 
@@ -269,9 +294,9 @@ bool TKLDDXAllocator::Run() {
   }
   if (!player_) return false;
   std::string error;
+  // A file that has ended stays ended: mpv has unloaded it, so running plays nothing.
   bool ok = player_->SetPause(false, error);
-  if (ok) completed_ = false;
-  else LogWarn("Failed to run direct show filter graph, error: " + error);
+  if (!ok) LogWarn("Failed to run direct show filter graph, error: " + error);
   skipInterval_ = 0;
   skipCount_ = 0;
   syncBalance_ = 0;
@@ -482,6 +507,18 @@ void TKLDDXAllocator::PollEvents() {
   if (player_->PollEnded()) completed_ = true;
 }
 
+bool TKLDDXAllocator::NextTrack(bool subtitle, std::string& description) {
+  if (!ready_ || !player_) return false;
+  std::string error;
+  if (player_->NextTrack(subtitle, description, error)) return true;
+  if (!error.empty()) LogWarn(std::string("Failed to change the ") + (subtitle ? "subtitles" : "audio track") + ": " + error);
+  return false;
+}
+
+std::string TKLDDXAllocator::TrackDescription(bool subtitle) {
+  return ready_ && player_ ? player_->TrackDescription(subtitle) : std::string();
+}
+
 bool TKLDDXAllocator::HasFrame() {
   std::lock_guard<std::mutex> guard(lock_);
   return frameReady_;
@@ -491,8 +528,8 @@ bool TKLDDXAllocator::CopyFrame(std::vector<uint32_t>& pixels, int& width, int& 
   std::lock_guard<std::mutex> guard(lock_);
   if (!frameReady_) return false;
   pixels = frame_;
-  width = videoWidth_;
-  height = videoHeight_;
+  width = frameWidth_;
+  height = frameHeight_;
   return true;
 }
 
@@ -506,20 +543,20 @@ void TKLDDXAllocator::RenderFrame(const TKLDDXRect& rect) {
     return;
   }
   if (rect.Right <= rect.Left || rect.Bottom <= rect.Top) return;
-  if (frameSprite_->Width() != videoWidth_ || frameSprite_->Height() != videoHeight_) {
-    frameSprite_->SetSize(videoWidth_, videoHeight_);
+  if (frameSprite_->Width() != frameWidth_ || frameSprite_->Height() != frameHeight_) {
+    frameSprite_->SetSize(frameWidth_, frameHeight_);
     frameFresh_ = true;
   }
   if (frameFresh_ || !frameSprite_->HasTexture()) {
     TKLDBitmapDescription bits;
-    bits.Width = videoWidth_;
-    bits.Height = videoHeight_;
-    bits.Stride = videoWidth_ * 4;
+    bits.Width = frameWidth_;
+    bits.Height = frameHeight_;
+    bits.Stride = frameWidth_ * 4;
     bits.Bits = reinterpret_cast<uint8_t*>(frame_.data());
     bits.Premultiplied = false;
     if (helper->SpriteManager().UploadBits(frameSprite_.get(), bits)) frameFresh_ = false;
   }
-  helper->RenderSprite(frameSprite_.get(), FitVideoRect(rect, videoWidth_, videoHeight_, aspectRatio_));
+  helper->RenderSprite(frameSprite_.get(), FitVideoRect(rect, frameWidth_, frameHeight_, aspectRatio_));
   helper->FlushSprites();
 }
 
@@ -560,7 +597,7 @@ TKLDHelperPlayer::~TKLDHelperPlayer() {
     if (video_) helper->ReleaseVideoPlayer();
     else helper->ReleaseVisualisationPlayer();
   }
-  if (owned_) owned_->Shutdown();
+  if (owned_) TKLDDXPlayer::Release(owned_);
 }
 
 TKLDDXPlayer* TKLDHelperPlayer::SlotContent() const {
@@ -678,6 +715,17 @@ void TKLDHelperPlayer::RenderVideo(const TKLDRect& rect, std::optional<uint32_t>
 bool TKLDHelperPlayer::AudioLevels(float& left, float& right) {
   TKLDDXAllocator* player = Allocator();
   return player && player->AudioLevels(left, right);
+}
+
+bool TKLDHelperPlayer::NextTrack(TKLDTrackKind kind) {
+  TKLDDXAllocator* player = Allocator();
+  std::string description;
+  return player && player->NextTrack(kind == TRACK_SUBTITLE, description);
+}
+
+std::string TKLDHelperPlayer::TrackText(TKLDTrackKind kind) {
+  TKLDDXAllocator* player = Allocator();
+  return player ? player->TrackDescription(kind == TRACK_SUBTITLE) : std::string();
 }
 
 void InstallHelperPlayers() {

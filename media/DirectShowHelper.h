@@ -1,7 +1,8 @@
 #pragma once
 // The media player behind the device helper's video and visualisation slots: libmpv decodes,
-// a presenter thread of ours renders each new frame into a buffer under the player's lock and
-// paces the interface through the frame clock, and the main thread uploads and draws it.
+// a presenter thread of ours renders each new frame into a buffer of its own, hands it over
+// under a short lock and paces the interface through the frame clock, and the main thread
+// uploads and draws it. Released players shut down on the reaper thread (base/Reaper).
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -54,6 +55,9 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   bool Pause();
   bool StopGraph();
   void Shutdown() override;
+  // Lets go of the frame texture and the frame clock here, on the main thread, and leaves the
+  // slow rest (the open giving up, mpv's shutdown) to the reaper.
+  void Dispose(std::unique_ptr<TKLDDXPlayer> self) override;
   int GetPosition();
   bool Seek(int seconds);
   bool SetVolume(int volume);
@@ -91,10 +95,13 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   int64_t DroppedFrames() { return ready_ && player_ ? player_->DroppedFrames() : 0; }
   // Frames the presenter has rendered so far.
   int FramesPresented() const { return framesPresented_; }
-  // The latest frame's pixels (bgr0) under the lock; false before the first frame.
+  // The latest frame's pixels (bgr0, at the display size) under the lock; false before the first frame.
   bool CopyFrame(std::vector<uint32_t>& pixels, int& width, int& height);
   // The overall audio level in dB, when the player measures it.
   bool AudioLevel(double& decibels) { return ready_ && player_ && player_->AudioLevel(decibels); }
+  // Subtitle or audio tracks (see TKLDMpvPlayer::NextTrack); only once the file has opened.
+  bool NextTrack(bool subtitle, std::string& description);
+  std::string TrackDescription(bool subtitle);
   // Per channel, 0 (silence) … 1 (full scale), from the levels the player measures.
   bool AudioLevels(float& left, float& right);
   void SetClock(Clock clock) { clock_ = std::move(clock); }
@@ -120,6 +127,9 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   bool videoMode_;
   void* owner_ = nullptr;
   std::atomic<int> stage_{0};
+  // Disposed: the threads no longer reach the device helper or the frame clock.
+  std::mutex stageLock_;
+  std::atomic<bool> retired_{false};
   // The opening thread's result: 0 still opening, 1 opened, -1 failed.
   std::thread opener_;
   std::atomic<int> openResult_{0};
@@ -137,6 +147,8 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   // Shared with the presenter thread, under lock_.
   std::mutex lock_;
   std::vector<uint32_t> frame_;
+  // The presenter's own: mpv renders here without the lock, then the two are swapped under it.
+  std::vector<uint32_t> back_;
   bool frameReady_ = false;   // a frame is in the buffer
   bool frameFresh_ = false;   // not uploaded yet
   // The update signal has a lock of its own: mpv may call back while a frame renders.
@@ -152,6 +164,9 @@ class TKLDDXAllocator : public TKLDDXPlayer {
 
   int videoWidth_ = 0;
   int videoHeight_ = 0;
+  // The frame buffer's size: the display size, or the decoded one when that is unknown.
+  int frameWidth_ = 0;
+  int frameHeight_ = 0;
   float aspectRatio_ = 0;
   int duration_ = 0;
   bool completed_ = false;
@@ -197,6 +212,8 @@ class TKLDHelperPlayer : public TKLDMediaPlayer {
   bool Attach() override;
   void RenderVideo(const TKLDRect& rect, std::optional<uint32_t> backColour) override;
   bool AudioLevels(float& left, float& right) override;
+  bool NextTrack(TKLDTrackKind kind) override;
+  std::string TrackText(TKLDTrackKind kind) override;
 
   // The allocator while it is still there.
   TKLDDXAllocator* Allocator();

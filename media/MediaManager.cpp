@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 #include "base/Timing.h"
 #include "media/Empty.h"
@@ -107,7 +108,16 @@ void TKLDMediaStream::PublishWith(const std::string& playlistPrefix, const std::
                      mediaPrefix != "media.current");
 }
 
+void TKLDMediaStream::PublishTracks() {
+  if (&manager_.CurrentStream() != this) return;
+  manager_.SetMetaValue("media.current.subtitle", Renderer()->TrackText(TRACK_SUBTITLE));
+  manager_.SetMetaValue("media.current.audiotrack", Renderer()->TrackText(TRACK_AUDIO));
+}
+
 void TKLDMediaStream::PublishMetadata() {
+  // An item still opening is not shown yet, whatever else republishes the streams.
+  if (announcePending_) return;
+  PublishTracks();
   if (&manager_.CurrentStream() == this) PublishWith("playlist.current", "media.current");
   if (IsPrimary()) PublishWith("playlist.primary", "media.primary");
   else PublishWith("playlist.secondary", "media.secondary");
@@ -125,6 +135,15 @@ void TKLDMediaStream::RaisePlayingEvent() {
   manager_.RaiseEvent(IsPrimary() ? "onprimarymedia" : "onsecondarymedia");
 }
 
+void TKLDMediaStream::Announce() {
+  // A file opening in the background may still fail; the theme hears of it only as an error,
+  // so the item is made known once it plays.
+  announcePending_ = Renderer()->Opening();
+  if (announcePending_) return;
+  PublishMetadata();
+  RaisePlayingEvent();
+}
+
 bool TKLDMediaStream::Play() {
   if (state_ == STREAM_PLAYING || playlist_.IsEmpty() || playlist_.Ended()) return false;
   if (!playlist_.HasCurrent() && !playlist_.First()) return false;
@@ -138,8 +157,7 @@ bool TKLDMediaStream::Play() {
   }
   if (Renderer()->Play()) {
     state_ = STREAM_PLAYING;
-    PublishMetadata();
-    RaisePlayingEvent();
+    Announce();
     return true;
   }
   ShowError();
@@ -162,6 +180,7 @@ bool TKLDMediaStream::Stop() {
   if (!renderer->Stop()) return false;
   renderer->Close();
   state_ = STREAM_STOPPED;
+  announcePending_ = false;
   playlist_.MarkEnded();
   manager_.RaiseEvent("onstop");
   return true;
@@ -192,8 +211,7 @@ bool TKLDMediaStream::Move(bool forward) {
     result = forward ? renderer->PlayNext() : renderer->PlayPrevious();
   }
   if (result) {
-    PublishMetadata();
-    RaisePlayingEvent();
+    Announce();
   } else {
     ShowError();
   }
@@ -202,6 +220,15 @@ bool TKLDMediaStream::Move(bool forward) {
 
 bool TKLDMediaStream::Next() { return Move(true); }
 bool TKLDMediaStream::Previous() { return Move(false); }
+
+bool TKLDMediaStream::NextTrack(TKLDTrackKind kind) {
+  if (state_ == STREAM_STOPPED || !Renderer()->NextTrack(kind)) return false;
+  PublishTracks();
+  return true;
+}
+
+bool TKLDMediaStream::NextSubtitle() { return NextTrack(TRACK_SUBTITLE); }
+bool TKLDMediaStream::NextAudioTrack() { return NextTrack(TRACK_AUDIO); }
 
 bool TKLDMediaStream::SkipForward() { return state_ == STREAM_PLAYING && Renderer()->SkipForward(); }
 bool TKLDMediaStream::SkipBack() { return state_ == STREAM_PLAYING && Renderer()->SkipBack(); }
@@ -229,7 +256,23 @@ void TKLDMediaStream::HandleRendererEvent(int event) {
       else Stop();
       break;
     case RENDERER_EVENT_STOP: Stop(); break;
-    case RENDERER_EVENT_TAKEN_OVER: state_ = STREAM_STOPPED; break;
+    case RENDERER_EVENT_TAKEN_OVER:
+      state_ = STREAM_STOPPED;
+      announcePending_ = false;
+      break;
+    case RENDERER_EVENT_OPENED:
+      if (std::exchange(announcePending_, false)) {
+        PublishMetadata();
+        RaisePlayingEvent();
+      }
+      break;
+    case RENDERER_EVENT_FAILED:
+      // As when a file fails to open at once: the error alone, no stop (nothing was announced).
+      announcePending_ = false;
+      Renderer()->Close();
+      state_ = STREAM_STOPPED;
+      ShowError();
+      break;
     default: break;
   }
 }
@@ -314,6 +357,8 @@ bool TKLDMediaManager::Next(const std::string& s) { return Apply(s, &TKLDMediaSt
 bool TKLDMediaManager::Previous(const std::string& s) { return Apply(s, &TKLDMediaStream::Previous); }
 bool TKLDMediaManager::SkipForward(const std::string& s) { return Apply(s, &TKLDMediaStream::SkipForward); }
 bool TKLDMediaManager::SkipBack(const std::string& s) { return Apply(s, &TKLDMediaStream::SkipBack); }
+bool TKLDMediaManager::NextSubtitle(const std::string& s) { return Apply(s, &TKLDMediaStream::NextSubtitle); }
+bool TKLDMediaManager::NextAudioTrack(const std::string& s) { return Apply(s, &TKLDMediaStream::NextAudioTrack); }
 
 bool TKLDMediaManager::SeekTo(int seconds) {
   TKLDMediaStream* current = ExistingCurrentStream();

@@ -51,6 +51,9 @@ enum TKLDRendererEvent : int {
   RENDERER_EVENT_BACK = 1,
   RENDERER_EVENT_STOP = 2,
   RENDERER_EVENT_TAKEN_OVER = 3,
+  // A background open ended: the file plays, or it cannot (the renderer set the error).
+  RENDERER_EVENT_OPENED = 4,
+  RENDERER_EVENT_FAILED = 5,
 };
 
 // The slideshow preferences, read each time a picture loads.
@@ -93,6 +96,9 @@ class TKLDMediaStream : public TKLDMediaWindowSink {
   bool Previous();
   bool SkipForward();
   bool SkipBack();
+  // The film's next subtitle (then none) or audio track, published at once.
+  bool NextSubtitle();
+  bool NextAudioTrack();
   void Render(const TKLDRect& rect);
   void ApplyVolume();
   void HandleRendererEvent(int event);
@@ -109,8 +115,12 @@ class TKLDMediaStream : public TKLDMediaWindowSink {
   bool Move(bool forward);
   // A film leaving the screen: where it stopped is remembered (or forgotten when watched).
   void NoteFilmStop(bool finished);
+  bool NextTrack(TKLDTrackKind kind);
+  void PublishTracks();
   void StoreVolumeInRenderers();
   void RaisePlayingEvent();
+  // The item now playing is made known: at once, or once its background open has succeeded.
+  void Announce();
   void PublishWith(const std::string& playlistPrefix, const std::string& mediaPrefix);
 
   TKLDMediaManager& manager_;
@@ -119,6 +129,8 @@ class TKLDMediaStream : public TKLDMediaWindowSink {
   uint8_t state_ = STREAM_STOPPED;
   uint8_t rendererKind_ = RENDERER_EMPTY;
   uint8_t errorCode_ = STREAM_ERROR_NONE;
+  // The current item is still opening: its metadata and playing event wait for the result.
+  bool announcePending_ = false;
   std::optional<uint32_t> backColour_;
   std::unique_ptr<TKLDVideoRenderer> video_;
   std::unique_ptr<TKLDPictureRenderer> picture_;
@@ -213,6 +225,8 @@ class TKLDMediaManager {
   bool Previous(const std::string& selector);
   bool SkipForward(const std::string& selector);
   bool SkipBack(const std::string& selector);
+  bool NextSubtitle(const std::string& selector);
+  bool NextAudioTrack(const std::string& selector);
   // The current stream to a position in whole seconds (desktop media controls).
   bool SeekTo(int seconds);
 

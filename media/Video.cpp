@@ -80,11 +80,8 @@ void TKLDVideoRenderer::Opened() {
 
 void TKLDVideoRenderer::OpenFailed(uint8_t stage) {
   if (TKLDTimer* timer = Timer()) timer->VideoStopped();
-  const uint8_t error = ErrorFromStage(stage);
-  NotifyStream(RENDERER_EVENT_STOP);
-  // The stream has stopped; the error it shows is the stage's.
-  SetStreamError(error);
-  Stream().ShowError();
+  SetStreamError(ErrorFromStage(stage));
+  NotifyStream(RENDERER_EVENT_FAILED);
 }
 
 bool TKLDVideoRenderer::Pause() {

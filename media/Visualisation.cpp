@@ -15,8 +15,10 @@ namespace {
 // The one player fading out, with the renderer it belonged to.
 struct TKLDFadingSlot {
   std::unique_ptr<TKLDMediaPlayer> player;
-  TKLDAVRenderer* owner = nullptr;
+  TKLDPlayerRenderer* owner = nullptr;
   bool pauseAtEnd = false;
+  // The file ended during the fade.
+  bool ended = false;
 };
 
 TKLDFadingSlot& Fading() {
@@ -34,10 +36,12 @@ void FinishFading() {
     fading.player->Pause();
     slot.player = std::move(fading.player);
     slot.owner = fading.owner;
+    if (fading.ended && fading.owner) fading.owner->KeepEnd();
   }
   fading.player.reset();
   fading.owner = nullptr;
   fading.pauseAtEnd = false;
+  fading.ended = false;
 }
 
 }  // namespace
@@ -62,7 +66,7 @@ TKLDVisualisationRenderer::~TKLDVisualisationRenderer() {
 void TKLDVisualisationRenderer::UpdateFading() {
   TKLDFadingSlot& fading = Fading();
   if (!fading.player) return;
-  fading.player->PollCompleted();
+  if (fading.player->PollCompleted()) fading.ended = true;
   if (!fading.player->Fading()) FinishFading();
 }
 
@@ -133,6 +137,7 @@ void TKLDVisualisationRenderer::FadeOut(bool pauseAtEnd) {
   fading.player = std::move(slot_.player);
   fading.owner = this;
   fading.pauseAtEnd = pauseAtEnd;
+  fading.ended = false;
   slot_.Release();
 }
 
@@ -145,8 +150,10 @@ bool TKLDVisualisationRenderer::Play() {
       // Resumed while the pause was still fading: take the player back and fade up again.
       slot_.player = std::move(fading.player);
       slot_.owner = this;
+      if (fading.ended) KeepEnd();
       fading.owner = nullptr;
       fading.pauseAtEnd = false;
+      fading.ended = false;
     } else if (fading.owner != this) {
       // The other stream's paused music is taken over; it may finish fading out.
       TKLDAVRenderer* owner = fading.owner;
@@ -176,9 +183,10 @@ bool TKLDVisualisationRenderer::Play() {
 }
 
 void TKLDVisualisationRenderer::OpenFailed(uint8_t /*stage*/) {
-  // Music that cannot be played shows nothing: the stream moves on to the next track.
+  // Music that cannot be played shows nothing: the stream moves on to the next track, or ends
+  // quietly after the last, as a track that fails at once does.
   SetStreamError(STREAM_ERROR_NONE);
-  NotifyStream(RENDERER_EVENT_FINISHED);
+  NotifyStream(Playlist().HasNext() ? RENDERER_EVENT_FINISHED : RENDERER_EVENT_FAILED);
 }
 
 bool TKLDVisualisationRenderer::Pause() {

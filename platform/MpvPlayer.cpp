@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "base/Logging.h"
@@ -60,6 +61,42 @@ bool ReadTracks(mpv_handle* handle, TKLDMpvFileInfo& info) {
   return count > 0;
 }
 
+struct TKLDTrack {
+  int64_t id = 0;
+  bool selected = false;
+  std::string description;
+};
+
+std::string NodeString(const mpv_node& map, const char* key) {
+  const mpv_node* value = MapEntry(map, key);
+  return value && value->format == MPV_FORMAT_STRING ? value->u.string : "";
+}
+
+// The tracks of one type ("sub", "audio") in mpv's order.
+std::vector<TKLDTrack> TracksOf(mpv_handle* handle, const char* wanted) {
+  std::vector<TKLDTrack> tracks;
+  mpv_node list;
+  if (mpv_get_property(handle, "track-list", MPV_FORMAT_NODE, &list) < 0) return tracks;
+  int count = list.format == MPV_FORMAT_NODE_ARRAY ? list.u.list->num : 0;
+  for (int i = 0; i < count; ++i) {
+    const mpv_node& node = list.u.list->values[i];
+    if (NodeString(node, "type") != wanted) continue;
+    TKLDTrack track;
+    const mpv_node* id = MapEntry(node, "id");
+    const mpv_node* selected = MapEntry(node, "selected");
+    if (id && id->format == MPV_FORMAT_INT64) track.id = id->u.int64;
+    track.selected = selected && selected->format == MPV_FORMAT_FLAG && selected->u.flag;
+    const std::string language = NodeString(node, "lang");
+    const std::string title = NodeString(node, "title");
+    track.description = language.empty() || title.empty() ? language + title : language + " " + title;
+    // A track that names nothing is still a choice the viewer must be able to tell apart.
+    if (track.description.empty()) track.description = std::to_string(track.id);
+    tracks.push_back(track);
+  }
+  mpv_free_node_contents(&list);
+  return tracks;
+}
+
 }  // namespace
 
 TKLDMpvPlayer::~TKLDMpvPlayer() { Destroy(); }
@@ -107,8 +144,11 @@ bool TKLDMpvPlayer::Create(const TKLDMpvOptions& options, bool video, std::strin
     error = "mpv_create failed";
     return false;
   }
-  // Defaults first, so that the user's mpv.conf can change them.
+  // Defaults first, so that the user's mpv.conf can change them (slang and alang choose the
+  // subtitle and audio languages).
   mpv_set_option_string(handle_, "hwdec", "auto-safe");
+  // Subtitles beside the film are found by name ("film.srt", "film.en.srt").
+  mpv_set_option_string(handle_, "sub-auto", "fuzzy");
   if (!options.configFile.empty()) {
     int result = mpv_load_config_file(handle_, options.configFile.c_str());
     if (result < 0 && result != MPV_ERROR_OPTION_NOT_FOUND)
@@ -234,6 +274,8 @@ bool TKLDMpvPlayer::Load(const std::string& fileName, TKLDMpvFileInfo& info, std
       info.height = static_cast<int>(PropertyInt(handle_, "video-params/h"));
       info.displayWidth = static_cast<int>(PropertyInt(handle_, "video-params/dw"));
       info.displayHeight = static_cast<int>(PropertyInt(handle_, "video-params/dh"));
+      // mpv turns the picture upright as it renders, so a quarter turn swaps the sides.
+      if (PropertyInt(handle_, "video-params/rotate") % 180 == 90) std::swap(info.displayWidth, info.displayHeight);
       if (info.width > 0 && info.height > 0) return true;
     }
   }
@@ -347,6 +389,34 @@ bool TKLDMpvPlayer::ChannelLevels(double& left, double& right) {
   mpv_free_node_contents(&node);
   if (haveLeft && !haveRight) right = left;
   return haveLeft;
+}
+
+bool TKLDMpvPlayer::NextTrack(bool subtitle, std::string& description, std::string& error) {
+  description.clear();
+  if (!handle_) return false;
+  std::vector<TKLDTrack> tracks = TracksOf(handle_, subtitle ? "sub" : "audio");
+  if (tracks.empty()) return false;
+  size_t current = tracks.size();
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].selected) current = i;
+  // From none to the first; subtitles end in none, audio goes round.
+  size_t next = current == tracks.size() ? 0 : current + 1;
+  if (next == tracks.size() && !subtitle) next = 0;
+  const std::string value = next == tracks.size() ? "no" : std::to_string(tracks[next].id);
+  int result = mpv_set_property_string(handle_, subtitle ? "sid" : "aid", value.c_str());
+  if (result < 0) {
+    error = Text(result);
+    return false;
+  }
+  if (next < tracks.size()) description = tracks[next].description;
+  return true;
+}
+
+std::string TKLDMpvPlayer::TrackDescription(bool subtitle) {
+  if (!handle_) return {};
+  for (const TKLDTrack& track : TracksOf(handle_, subtitle ? "sub" : "audio"))
+    if (track.selected) return track.description;
+  return {};
 }
 
 int64_t TKLDMpvPlayer::DroppedFrames() {

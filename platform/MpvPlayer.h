@@ -28,7 +28,8 @@ struct TKLDMpvFileInfo {
   bool hasAudio = false;
   int width = 0;          // decoded size
   int height = 0;
-  int displayWidth = 0;   // size to display (aspect applied), 0 when unknown
+  // Size to display: the pixel aspect and the rotation applied; 0 when unknown.
+  int displayWidth = 0;
   int displayHeight = 0;
   double duration = 0;    // seconds, 0 when unknown
 };
@@ -49,6 +50,7 @@ class TKLDMpvPlayer {
   bool Load(const std::string& fileName, TKLDMpvFileInfo& info, std::string& error, int timeoutMs = 10000);
   // Makes a Load running on another thread give up within a few tens of milliseconds.
   void Cancel() { cancel_ = true; }
+  bool Cancelled() const { return cancel_; }
 
   // Renders the waiting frame, if any, into bgr0 pixels; false when no new frame waited.
   bool RenderIfReady(void* pixels, int width, int height, int stride);
@@ -64,6 +66,12 @@ class TKLDMpvPlayer {
   // The RMS levels of the first two channels in dB (a mono file gives the same for both); false
   // when not measured yet. Silence is reported as -120.
   bool ChannelLevels(double& left, double& right);
+  // Selects the next subtitle track (after the last: none, then the first again) or the next
+  // audio track (round). description receives the chosen track's language and title, empty for
+  // none. False when the file has no track of the kind.
+  bool NextTrack(bool subtitle, std::string& description, std::string& error);
+  // The selected subtitle or audio track's language and title; empty when none.
+  std::string TrackDescription(bool subtitle);
   // Frames the output and the decoder dropped so far (mpv's own counts).
   int64_t DroppedFrames();
   // Takes waiting events without blocking; true when the file reached its end (or failed).

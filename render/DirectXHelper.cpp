@@ -785,15 +785,11 @@ bool TKLDDirectXHelper::AttachVisualisationPlayer(std::unique_ptr<TKLDDXPlayer>&
 }
 
 void TKLDDirectXHelper::ReleaseVideoPlayer() {
-  if (!videoPlayer_) return;
-  videoPlayer_->Shutdown();
-  videoPlayer_.reset();
+  TKLDDXPlayer::Release(videoPlayer_);
 }
 
 void TKLDDirectXHelper::ReleaseVisualisationPlayer() {
-  if (!visualisationPlayer_) return;
-  visualisationPlayer_->Shutdown();
-  visualisationPlayer_.reset();
+  TKLDDXPlayer::Release(visualisationPlayer_);
 }
 
 }  // namespace lorvane

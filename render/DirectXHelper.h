@@ -265,6 +265,15 @@ class TKLDDXPlayer {
   virtual ~TKLDDXPlayer() = default;
   virtual void Shutdown() = 0;
   virtual void Render(const TKLDDXRect& rect) = 0;
+  // Ends a player its slot let go of (self is this player). By default at once; a player whose
+  // shutdown waits lets go of what belongs to the frame thread and is destroyed elsewhere.
+  virtual void Dispose(std::unique_ptr<TKLDDXPlayer> self) {
+    Shutdown();
+    self.reset();
+  }
+  static void Release(std::unique_ptr<TKLDDXPlayer>& slot) {
+    if (TKLDDXPlayer* player = slot.get()) player->Dispose(std::move(slot));
+  }
 };
 
 class TKLDDirectXHelper {

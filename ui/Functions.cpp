@@ -53,7 +53,8 @@ void WarnNotAvailable(const std::string& name, const std::string& subsystem) {
 
 bool IsMediaFunction(const std::string& name) {
   static const char* const kNames[] = {"play",    "pause",   "playpause", "stop",      "ffwd",    "rwnd", "fskip",
-                                       "bskip",   "clearpl", "addtopl",   "insertpl", "replacepl", "appendpl"};
+                                       "bskip",   "clearpl", "addtopl",   "insertpl", "replacepl", "appendpl",
+                                       "subtitle", "audiotrack"};
   for (const char* known : kNames)
     if (name == known) return true;
   return false;
@@ -296,6 +297,8 @@ void TKLDFunctions::MediaFunction(const std::string& name, const std::string& t,
   else if (name == "bskip") media->Previous(t);
   else if (name == "ffwd") media->SkipForward(t);
   else if (name == "rwnd") media->SkipBack(t);
+  else if (name == "subtitle") media->NextSubtitle(t);
+  else if (name == "audiotrack") media->NextAudioTrack(t);
   else if (name == "clearpl") media->ClearPlaylist(stream);
   else if (name == "appendpl") media->EnqueueSelection(stream);
   else media->ReplacePlaylist(stream);  // "addtopl", "insertpl", "replacepl"

@@ -162,7 +162,8 @@ TEST_F(PlayerTest, VideoOpensWithItsDisplayAspectAndPresentsFrames) {
   std::vector<uint32_t> pixels;
   int width = 0, height = 0;
   ASSERT_TRUE(player.CopyFrame(pixels, width, height));
-  ASSERT_EQ(width, 720);
+  ASSERT_EQ(width, 1024) << "the frame has the shape it is seen in";
+  ASSERT_EQ(height, 576);
   // testsrc is colourful: the frame is not the black it was cleared to.
   int coloured = 0;
   for (uint32_t pixel : pixels) coloured += (pixel & 0xFFFFFF) != 0;

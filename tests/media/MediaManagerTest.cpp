@@ -233,6 +233,13 @@ TEST_F(MediaManagerTest, VideoSkipsAreLimitedAndStopAtTheEnds) {
   EXPECT_TRUE(manager.IsVideoStarting());
   EXPECT_TRUE(timer.VideoSync());
   EXPECT_EQ(manager.GetDuration(), 100);
+  // A stream that does not know its length skips forward all the same.
+  last->duration = 0;
+  last->position = 50;
+  clock += 600;
+  timer.MarkFrameStart();
+  EXPECT_TRUE(manager.SkipForward("primary"));
+  EXPECT_EQ(last->position, 80) << "not back to the start";
 }
 
 TEST_F(MediaManagerTest, AFinishedItemMovesOnAndTheLastStops) {
