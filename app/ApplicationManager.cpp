@@ -331,6 +331,7 @@ bool TKLDApplicationManager::ReadConfiguration() {
       }
       actionManager_->LoadKeyBindings(configurationFolder_);
       LoadLocations(*mediaLocations_, configurationFolder_);
+      for (const std::string& warning : upnpManager_->CheckLocations()) LogWarn(warning);
       LoadExtensionLists(prefs_->VideoExtensions(), prefs_->AudioExtensions(),
                          prefs_->PlaylistExtensions());
     }

@@ -2,6 +2,7 @@
 
 #include "base/FileSystem.h"
 #include "base/KLDTypes.h"
+#include "base/Logging.h"
 #include "platform/DirectoryReader.h"
 #include "theme/XmlHelper.h"
 
@@ -13,6 +14,14 @@ constexpr const char* kRootName = "MediaManager";
 
 void EndWithSlash(std::string& text) {
   if (text.empty() || text.back() != '/') text += '/';
+}
+
+// A path laid out on a line of its own keeps the blanks and line breaks around it in the text.
+std::string Trimmed(const std::string& text) {
+  const char* const blanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 }  // namespace
@@ -81,7 +90,13 @@ void TKLDMediaLocationParser::Parse(TKLDXMLHelper& xml) {
       while (xml.FindElement(category, directory, "Directory")) {
         std::string name = xml.GetAttribute("name");
         bool isVirtual = xml.GetAttribute("virtual") == "yes";
-        std::string path = ExpandPath(xml.GetValue());
+        const std::string written = Trimmed(xml.GetValue());
+        if (written.empty()) {
+          // Made a folder, it would become "/" and show the whole file system.
+          if (list) LogWarn("Ignored a Directory without a path among the " + kind + " locations of " + kFileName);
+          continue;
+        }
+        std::string path = ExpandPath(written);
         if (normalisePaths_) {
           EndWithSlash(path);
           EndWithSlash(name);

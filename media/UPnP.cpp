@@ -124,6 +124,36 @@ void TKLDUPnPManager::Finish(const std::string& path, TKLDPlaylist* playlist) {
     playlist->AddItem(ParentPath(path), MEDIA_PARENT, std::string(), path + "..");
 }
 
+bool TKLDUPnPManager::FirstReport(const std::string& root) const {
+  std::lock_guard<std::mutex> lock(reportedMutex_);
+  return reported_.insert(root).second;
+}
+
+bool TKLDUPnPManager::Reported(const std::string& root) const {
+  std::lock_guard<std::mutex> lock(reportedMutex_);
+  return reported_.count(root) != 0;
+}
+
+std::vector<std::string> TKLDUPnPManager::CheckLocations() const {
+  std::vector<std::string> warnings;
+  if (!locations_) return warnings;
+  auto check = [&](const TKLDMediaFolderList& list, const char* category) {
+    for (int i = 0; i < list.Count(); ++i) {
+      const std::string& path = list.Item(i)->Path;
+      TKLDDirectoryReader reader(path);
+      if (reader.IsOpen() || !FirstReport(path)) continue;
+      if (reader.NotFound())
+        warnings.push_back(std::string("The ") + category + " location " + path + " does not exist");
+      else
+        warnings.push_back(std::string("The ") + category + " location " + path + " cannot be read: " + reader.Error());
+    }
+  };
+  check(locations_->MusicFolders(), "music");
+  check(locations_->VideoFolders(), "video");
+  check(locations_->PictureFolders(), "pictures");
+  return warnings;
+}
+
 void TKLDUPnPManager::BrowseLocation(TRequest& request, const TKLDMediaFolder& location) const {
   if (!location.Virtual) {
     ListDirectory(request, location.Path, request.path);
@@ -147,7 +177,10 @@ void TKLDUPnPManager::ListDirectory(TRequest& request, const std::string& root,
   const std::string folder = root + relative;
   TKLDDirectoryReader reader(folder);
   if (!reader.IsOpen()) {
-    if (!reader.NotFound()) Warn(request.warnings, "Cannot read media folder " + folder + ": " + reader.Error());
+    // A location that cannot be read is told once; so is everything beneath it.
+    const bool told = relative.empty() ? !FirstReport(root) : Reported(root);
+    if (!reader.NotFound() && !told)
+      Warn(request.warnings, "Cannot read media folder " + folder + ": " + reader.Error());
     return;
   }
   // The way back up is listed before everything else, wherever the file system puts it, so that

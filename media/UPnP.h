@@ -16,13 +16,14 @@
 //
 // Hidden entries (names beginning with ".") are not listed. Links are followed; a link that
 // leads back into its own folder or above it, a broken link and a folder that cannot be read
-// give a warning each and the rest is listed. A folder that does not exist is simply empty (a
-// merged sub-folder usually exists in only some of the locations).
+// give a warning each and the rest is listed (a location itself only once). A folder that does
+// not exist is simply empty (a merged sub-folder usually exists in only some of the locations).
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,12 +68,23 @@ class TKLDUPnPManager {
                std::vector<std::string>* warnings = nullptr) const;
   static void Finish(const std::string& path, TKLDPlaylist* playlist);
 
+  // One warning for each location that does not exist or cannot be read, naming it (at start,
+  // before any browse). A location found unreadable, here or by a browse, is not reported again:
+  // the user hears of it once, not each time a section opens.
+  std::vector<std::string> CheckLocations() const;
+
  private:
   struct TRequest;
   void BrowseLocation(TRequest& request, const TKLDMediaFolder& location) const;
   void ListDirectory(TRequest& request, const std::string& root, const std::string& relative) const;
 
+  // True the first time a location is reported, false after.
+  bool FirstReport(const std::string& root) const;
+  bool Reported(const std::string& root) const;
+
   const TKLDMediaLocationParser* locations_ = nullptr;
+  mutable std::mutex reportedMutex_;
+  mutable std::set<std::string> reported_;
 };
 
 // Runs the disk half of browses (Collect) on a thread of its own, so that opening a folder of

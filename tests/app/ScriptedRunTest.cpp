@@ -196,6 +196,17 @@ TEST_F(ScriptedRunTest, PicturesBrowsesFoldersAndShowsThumbnails) {
   EXPECT_GT(page2, 6 * trip);
 }
 
+TEST_F(ScriptedRunTest, AMediaLocationThatIsNotThereIsToldOnceWhateverIsBrowsed) {
+  base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Music><Directory>\n  " + base.File("gone") +
+                                   "\n</Directory></Music></MediaLocations></MediaManager>");
+  ASSERT_EQ(Run(Key(kEnter) + "wait 300\n" + Key(kEscape) + Key(kEnter) + "wait 300\n" + Key(kEscape)), 0) << err;
+  const std::string log = base.Read("logs/" + fs::directory_iterator(base.File("logs"))->path().filename().string());
+  const std::string told = "WARN: The music location " + base.File("gone/") + " does not exist";
+  const size_t first = log.find(told);
+  EXPECT_NE(first, std::string::npos) << log;
+  EXPECT_EQ(log.find(told, first + 1), std::string::npos) << "once, not at each browse";
+}
+
 TEST_F(ScriptedRunTest, TheExitQuestionLiesOverHomeAndGoesAgain) {
   ASSERT_EQ(Run(Key(kEscape) + "state\nmeta application.hint\n" + Key(kEscape) +
                 "state\nmeta application.hint\n" + Key(kEscape) + Key(kDown) + "state\n" + Key(kEnter) + "state\n"),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/KLDTypes.h"
+#include "base/Logging.h"
 #include "support/TestSupport.h"
 
 using namespace lorvane;
@@ -82,6 +83,33 @@ TEST(MediaLocations, TildeSlashLeadsToTheHomeFolder) {
   EXPECT_TRUE(parser.NormalisePaths());
   EXPECT_EQ(Folders(parser.MusicFolders()),
             "[/|/home/viewer/Music/][/|~other/Music/][/|/data/~/x/][/|~/]");
+}
+
+TEST(MediaLocations, PathsOnLinesOfTheirOwnAreFoundAndEmptyOnesAreIgnoredWithAWarning) {
+  std::vector<std::string> log;
+  TKLDLogger logger;
+  logger.SetEchoList(&log);
+  SetGlobalLogger(&logger);
+  TKLDMediaLocationParser parser;
+  parser.SetNormalisePaths(true);
+  parser.SetHomeFolder("/home/viewer");
+  parser.LoadFromText("<MediaManager><MediaLocations>\n"
+                      "  <Music>\n    <Directory>\n      /srv/music\n    </Directory>\n"
+                      "    <Directory name=\"Live\" virtual=\"yes\">\t~/Live \r\n</Directory>\n"
+                      "    <Directory/>\n  </Music>\n"
+                      "  <Video><Directory>  \n  </Directory><Directory>/srv/films</Directory></Video>\n"
+                      "  <Photos><Directory/></Photos>\n"
+                      "</MediaLocations></MediaManager>");
+  SetGlobalLogger(nullptr);
+  EXPECT_EQ(Folders(parser.MusicFolders()), "[/|/srv/music/][Live/|/home/viewer/Live/|v]");
+  EXPECT_EQ(Folders(parser.VideoFolders()), "[/|/srv/films/]") << "never \"/\", the whole file system";
+  int warnings = 0;
+  for (const std::string& line : log)
+    if (line.find("WARN") != std::string::npos) {
+      ++warnings;
+      EXPECT_NE(line.find("Media.xml"), std::string::npos) << line;
+    }
+  EXPECT_EQ(warnings, 2) << "one for each empty Directory of a category; Photos is no category";
 }
 
 TEST(MediaLocations, StructureErrorsKeepWhatWasRead) {

@@ -248,6 +248,34 @@ TEST_F(Browser, UnreadableFoldersWarnAndMissingOnesDoNot) {
   }
 }
 
+TEST_F(Browser, EachLocationThatCannotBeReachedIsToldOnceAndNotAtEveryBrowse) {
+  TKLDMediaLocationParser listed;
+  listed.SetNormalisePaths(true);
+  ASSERT_EQ(symlink("loop2", dir_.File("loop1").c_str()), 0);
+  ASSERT_EQ(symlink("loop1", dir_.File("loop2").c_str()), 0);
+  listed.LoadFromText("<MediaManager><MediaLocations>"
+                      "<Music><Directory>" + dir_.File("gone") + "</Directory>"
+                      "<Directory>" + dir_.File("a") + "</Directory></Music>"
+                      "<Video><Directory name=\"Old\" virtual=\"yes\">" + dir_.File("loop1") + "</Directory></Video>"
+                      "<Pictures><Directory>" + dir_.File("gone") + "</Directory></Pictures>"
+                      "</MediaLocations></MediaManager>");
+  TKLDUPnPManager browser(&listed);
+  const std::vector<std::string> told = browser.CheckLocations();
+  ASSERT_EQ(told.size(), 2u) << "a location listed twice is told once";
+  EXPECT_EQ(told[0], "The music location " + dir_.File("gone/") + " does not exist");
+  EXPECT_EQ(told[1].rfind("The video location " + dir_.File("loop1/") + " cannot be read: ", 0), 0u) << told[1];
+  EXPECT_TRUE(browser.CheckLocations().empty());
+  // Browsing again and again, at the top and inside, tells nothing more.
+  std::vector<std::string> warnings;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(browser.Collect(TKLDMediaCategory::Video, "", &list_, &warnings));
+    ASSERT_TRUE(browser.Collect(TKLDMediaCategory::Video, "Old/", &list_, &warnings));
+    ASSERT_TRUE(browser.Collect(TKLDMediaCategory::Music, "", &list_, &warnings));
+  }
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+  EXPECT_EQ(Listing(), "L:mix F:Shared/ A:song");
+}
+
 TEST_F(Browser, LocationsLeftUnsetListNothing) {
   TKLDUPnPManager none;
   ASSERT_TRUE(none.BrowseMusic("Shared/", &list_));
