@@ -18,6 +18,7 @@
 #include "platform/HeapMemory.h"
 #include "platform/HostLoop.h"
 #include "platform/LircClient.h"
+#include "platform/LocalTime.h"
 #include "platform/SoundOutput.h"
 #include "platform/TextCollation.h"
 #include "render/Screen.h"
@@ -27,6 +28,7 @@ using namespace lorvane;
 int main(int argc, char** argv) {
   LimitHeapRetention();  // before any thread, so that none gets an arena beyond the bound
   UseUserCollation();
+  UseUserTimeFormat();
   std::vector<std::string> parameters(argv + 1, argv + argc);
   TCommandLine options;
   std::string problem;

@@ -12,6 +12,7 @@
 #include "media/Video.h"
 #include "media/Visualisation.h"
 #include "metadata/MetaData.h"
+#include "platform/LocalTime.h"
 #include "render/Screen.h"
 
 namespace lorvane {
@@ -24,14 +25,6 @@ const char* MediaTypeText(uint8_t type) {
   static const char* const kNames[] = {"parent", "folder", "playlist", "theme", "picture",
                                        "audio",  "video",  "info",     "unknown"};
   return type <= MEDIA_UNKNOWN ? kNames[type] : "unknown";
-}
-
-std::string FormatLocal(std::time_t when, const char* format) {
-  std::tm local{};
-  localtime_r(&when, &local);
-  char text[128];
-  const size_t length = std::strftime(text, sizeof text, format, &local);
-  return std::string(text, length);
 }
 
 }  // namespace
@@ -97,8 +90,8 @@ void TKLDMediaStream::PublishWith(const std::string& playlistPrefix, const std::
   manager_.SetMetaValue(mediaPrefix + ".name", item ? item->Caption : "");
   manager_.SetMetaValue(mediaPrefix + ".url", item ? item->URL : "");
   manager_.SetMetaValue(mediaPrefix + ".size", item ? FileSizeText(item->Size) : "");
-  manager_.SetMetaValue(mediaPrefix + ".date", item ? FormatLocal(item->Date, "%x") : "");
-  manager_.SetMetaValue(mediaPrefix + ".time", item ? FormatLocal(item->Date, "%X") : "");
+  manager_.SetMetaValue(mediaPrefix + ".date", item ? ShortDateText(item->Date) : "");
+  manager_.SetMetaValue(mediaPrefix + ".time", item ? LongTimeText(item->Date) : "");
   manager_.SetMetaValue(mediaPrefix + ".type", item ? MediaTypeText(item->MediaType) : "");
   std::shared_ptr<const TKLDMediaInfo> info = item ? item->Info : nullptr;
   if (item && manager_.InfoReader())

@@ -15,12 +15,6 @@ struct TGString {
   ~TGString() { g_free(text); }
 };
 
-bool NamesUtf8(const char* locale) {
-  if (!locale) return false;
-  std::string name = locale;
-  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
-}
 
 // strxfrm follows the collation of the locale in force (UseUserCollation).
 std::string Transformed(const char* text) {
@@ -32,6 +26,13 @@ std::string Transformed(const char* text) {
 }
 
 }  // namespace
+
+bool NamesUtf8(const char* locale) {
+  if (!locale) return false;
+  std::string name = locale;
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
+}
 
 void UseUserCollation() {
   // Names are UTF-8 inside the program; a collation for another character set would order

@@ -7,6 +7,8 @@ namespace lorvane {
 // Lets name comparisons follow the user's language (the collation part of the locale only, so
 // number formatting and everything else stays as it is). Called once at start-up.
 void UseUserCollation();
+// True when the locale's name says its character set is UTF-8 ("de_DE.UTF-8", "C.utf8").
+bool NamesUtf8(const char* locale);
 
 // A key whose plain byte order (std::string's <) is the case-insensitive order of the texts in
 // the user's language. Bytes that are not valid UTF-8 are compared as replacement characters.

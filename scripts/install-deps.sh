@@ -4,9 +4,9 @@ set -e
 PKGS="g++ cmake ninja-build pkg-config libsdl2-dev libsdl2-mixer-dev libmpv-dev libcairo2-dev
 libpango1.0-dev libgdk-pixbuf-2.0-dev libpugixml-dev libgtest-dev libbenchmark-dev libsystemd-dev dpkg-dev libcec-dev
 libtag1-dev libavformat-dev libavcodec-dev libswscale-dev libsqlite3-dev
-fonts-dejavu-core fonts-liberation2 libgl1-mesa-dri libegl-mesa0"
+fonts-dejavu-core fonts-liberation2 libgl1-mesa-dri libegl-mesa0 webp-pixbuf-loader"
 if [ "$1" = "--test" ]; then
-  PKGS="$PKGS ffmpeg xvfb xauth dbus clang libclang-rt-14-dev"
+  PKGS="$PKGS ffmpeg xvfb xauth dbus clang libclang-rt-14-dev locales"
 fi
 missing=""
 for p in $PKGS; do
@@ -15,4 +15,8 @@ done
 if [ -n "$missing" ]; then
   apt-get update
   DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
+fi
+# Dates and times are tested in a language other than the C locale's.
+if [ "$1" = "--test" ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
