@@ -61,10 +61,28 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
+// Length of the run of ASCII bytes from text[from]. Whole files pass through the converters, so
+// the run is tested eight bytes a step.
+size_t AsciiRun(const std::string& text, size_t from) {
+  size_t i = from;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if (word & 0x8080808080808080ULL) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i - from;
+}
+
 std::string BytesToUtf8(const std::string& bytes, ByteCharset charset) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
-  for (unsigned char c : bytes) AppendUtf8(out, ByteToCodePoint(c, charset));
+  for (size_t i = 0; i < bytes.size();) {
+    size_t run = AsciiRun(bytes, i);
+    out.append(bytes, i, run);
+    i += run;
+    if (i < bytes.size()) AppendUtf8(out, ByteToCodePoint(static_cast<unsigned char>(bytes[i++]), charset));
+  }
   return out;
 }
 
@@ -98,6 +116,7 @@ size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp) {
 
 std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
   std::string out;
+  out.reserve(bytes.size());
   auto unit = [&](size_t k) -> uint32_t {
     auto a = static_cast<unsigned char>(bytes[k]);
     auto b = static_cast<unsigned char>(bytes[k + 1]);
@@ -143,16 +162,15 @@ std::string DeclaredEncoding(const std::string& bytes) {
 // Line and column (both from 1, the column counted in characters) of a byte offset.
 std::string Position(const std::string& text, ptrdiff_t offset) {
   size_t end = offset < 0 ? 0 : std::min(static_cast<size_t>(offset), text.size());
-  int line = 1, column = 1;
-  for (size_t i = 0; i < end; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '\n') {
-      ++line;
-      column = 1;
-    } else if ((c & 0xC0) != 0x80) {
-      ++column;
-    }
+  int line = 1;
+  size_t lineStart = 0;
+  while (const void* br = std::memchr(text.data() + lineStart, '\n', end - lineStart)) {
+    ++line;
+    lineStart = static_cast<size_t>(static_cast<const char*>(br) - text.data()) + 1;
   }
+  size_t column = 1;
+  for (size_t i = lineStart; i < end; ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++column;
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
@@ -270,7 +288,7 @@ bool TKLDXMLHelper::GetChildAttribute(const std::string& childName, const std::s
 
 bool IsValidUtf8(const std::string& text) {
   uint32_t cp;
-  for (size_t i = 0; i < text.size();) {
+  for (size_t i = AsciiRun(text, 0); i < text.size(); i += AsciiRun(text, i)) {
     size_t length = DecodeUtf8(text, i, cp);
     if (length == 0) return false;
     i += length;
@@ -285,21 +303,20 @@ std::string XmlBytesToUtf8(const std::string& bytes) {
     if (b0 == 0xFE && b1 == 0xFF) return Utf16ToUtf8(bytes, true);
   }
   std::string body = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
-  std::string encoding = DeclaredEncoding(body);
+  // Every charset below reads ASCII as itself.
+  if (AsciiRun(body, 0) == body.size()) return body;
   // Our own writers declare iso-8859-1, and people then edit the files with editors that save
   // UTF-8. Multi-byte UTF-8 almost never occurs by chance in 8-bit text, so such a file is read
   // as the UTF-8 it is rather than turned into mojibake.
-  bool eightBit = std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  if (eightBit && IsValidUtf8(body)) return body;
+  if (IsValidUtf8(body)) return body;
+  std::string encoding = DeclaredEncoding(body);
   if (encoding == "iso-8859-1" || encoding == "iso8859-1" || encoding == "iso_8859-1" ||
       encoding == "latin1" || encoding == "latin-1")
     return BytesToUtf8(body, ByteCharset::kLatin1);
   if (encoding == "iso-8859-15" || encoding == "iso8859-15" || encoding == "iso_8859-15" ||
       encoding == "latin9" || encoding == "latin-9")
     return BytesToUtf8(body, ByteCharset::kLatin9);
-  if (encoding == "windows-1252" || encoding == "cp1252")
-    return BytesToUtf8(body, ByteCharset::kCp1252);
-  if (IsValidUtf8(body)) return body;
+  // windows-1252, and bytes that are not UTF-8 under any other declaration.
   return BytesToUtf8(body, ByteCharset::kCp1252);
 }
 

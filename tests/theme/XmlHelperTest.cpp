@@ -245,6 +245,33 @@ TEST(XmlHelperEncoding, UndeclaredTextIsUtf8UnlessItCannotBe) {
   EXPECT_EQ(XmlBytesToUtf8(std::string("\xFF\xFE<\0a\0>\0\xE9\0", 10)), "<a>\xC3\xA9");
 }
 
+// The converters step through ASCII eight bytes at a time: a byte above 0x7F is seen at every
+// place in and across those steps, and so is a long ASCII text's end.
+TEST(XmlHelperEncoding, EightBitBytesAreSeenWhereverTheyStand) {
+  for (size_t at = 0; at < 24; ++at) {
+    std::string before(at, 'a'), after(23 - at, 'z');
+    EXPECT_EQ(XmlBytesToUtf8(before + "\xE9" + after), before + "\xC3\xA9" + after) << at;
+    EXPECT_EQ(XmlBytesToUtf8(before + "\x80" + after), before + "\xE2\x82\xAC" + after) << at;
+    EXPECT_FALSE(IsValidUtf8(before + "\xE9" + after)) << at;
+    EXPECT_TRUE(IsValidUtf8(before + "\xC3\xA9" + after)) << at;
+    EXPECT_EQ(XmlBytesToUtf8(before + "\xC3\xA9" + after), before + "\xC3\xA9" + after) << at;
+    EXPECT_EQ(XmlBytesToUtf8("<?xml encoding=\"latin9\"?>" + before + "\xA4" + after),
+              "<?xml encoding=\"latin9\"?>" + before + "\xE2\x82\xAC" + after) << at;
+  }
+  std::string ascii(40, 'q');
+  EXPECT_EQ(XmlBytesToUtf8(ascii), ascii);
+  EXPECT_TRUE(IsValidUtf8(ascii));
+}
+
+TEST(XmlHelperCreate, ErrorPositionAfterManyLines) {
+  TKLDXMLHelper xml;
+  std::string text = "<R>\n\n<a>x</a>\n  <b>\xC3\xA9\xC3\xA9\xC3\xA9</c>\n</R>";
+  std::string message = ErrorOf([&] { xml.CreateFromText(text, "x"); });
+  EXPECT_NE(message.find("line 4, column 11"), std::string::npos) << message;
+  message = ErrorOf([&] { xml.CreateFromText("<R></R>\n\n\n<", "x"); });
+  EXPECT_NE(message.find("line 4, column"), std::string::npos) << message;
+}
+
 TEST(XmlHelperEncoding, LegacyFileReadsAsUtf8) {
   test::TempDir dir;
   dir.Write("L.xml", "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><Root name=\"Fran\xE7" "ais\"/>");
