@@ -6,10 +6,9 @@
 using namespace lorvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::WriteInput(TKLDLanguageDescriptor::kFileName, fuzz::Text(data, size));
   TKLDLanguageDescriptor descriptor;
   try {
-    descriptor.LoadFromFile(fuzz::Folder());
+    descriptor.LoadFromText(fuzz::Text(data, size));
     TKLDLanguageManager& languages = descriptor.LanguageManager();
     for (const std::string& name : languages.LanguageNames()) {
       languages.SelectLanguage(name);

@@ -17,6 +17,18 @@ void TKLDLanguageDescriptor::LinkBase(TKLDLanguageDescriptor& base) { manager_.L
 
 bool TKLDLanguageDescriptor::LoadFromFile(const std::string& prefix) {
   TKLDXMLHelper xml(prefix + kFileName);
+  Load(xml);
+  return true;
+}
+
+bool TKLDLanguageDescriptor::LoadFromText(const std::string& content, const std::string& fileName) {
+  TKLDXMLHelper xml;
+  xml.CreateFromText(content, fileName);
+  Load(xml);
+  return true;
+}
+
+void TKLDLanguageDescriptor::Load(TKLDXMLHelper& xml) {
   TKLDXmlNode root;
   if (!xml.FindRootNode("LanguageDescriptor", root)) RaiseError("Missing LanguageDescriptor start tag");
   Name = xml.GetAttribute("name");
@@ -53,7 +65,6 @@ bool TKLDLanguageDescriptor::LoadFromFile(const std::string& prefix) {
   }
   // A linked set's own languages take the place of the base ones they share a name with.
   if (manager_.BaseManager) manager_.LinkingComplete();
-  return true;
 }
 
 }  // namespace lorvane

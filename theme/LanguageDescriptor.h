@@ -2,6 +2,7 @@
 #include <string>
 
 #include "theme/Languages.h"
+#include "theme/XmlHelper.h"
 
 namespace lorvane {
 
@@ -12,6 +13,8 @@ class TKLDLanguageDescriptor {
 
   // Reads prefix + "LanguageDescriptor.xml" into the manager; true, or raises TKLDException.
   bool LoadFromFile(const std::string& prefix);
+  // The same from text in memory; fileName only names it in error messages.
+  bool LoadFromText(const std::string& content, const std::string& fileName = kFileName);
   // Makes this descriptor a linked set's over base (see TKLDLanguageManager::LinkBase).
   void LinkBase(TKLDLanguageDescriptor& base);
 
@@ -22,6 +25,8 @@ class TKLDLanguageDescriptor {
   std::string Description;
 
  private:
+  void Load(TKLDXMLHelper& xml);
+
   TKLDLanguageManager manager_;
 };
 

@@ -200,5 +200,24 @@ TEST_F(LanguageDescriptorTest, SchemaErrorsAreReported) {
   EXPECT_THROW(missing.LoadFromFile(dir.Path() + "none-"), TKLDException);
 }
 
+TEST_F(LanguageDescriptorTest, TextInMemoryReadsAsTheFileDoes) {
+  Load(kDescriptor);
+  TKLDLanguageDescriptor fromText;
+  ASSERT_TRUE(fromText.LoadFromText(kDescriptor));
+  fromText.LanguageManager().LoadingComplete();
+  EXPECT_EQ(fromText.Name, "test");
+  EXPECT_EQ(fromText.LanguageManager().LanguageNames(), Manager().LanguageNames());
+  EXPECT_EQ(fromText.LanguageManager().GetText("exit"), "Exit");
+  fromText.LanguageManager().SelectLanguage("Français");
+  EXPECT_EQ(fromText.LanguageManager().GetText("home"), "Accueil");
+  TKLDLanguageDescriptor bad;
+  try {
+    bad.LoadFromText("<LanguageDescriptor>", "Mine.xml");
+    ADD_FAILURE() << "no error";
+  } catch (const TKLDException& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Error parsing file Mine.xml:", 0), 0u) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace lorvane
