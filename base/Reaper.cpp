@@ -44,6 +44,13 @@ void Reap(std::shared_ptr<TKLDReaperQueue> queue) {
 
 }  // namespace
 
+// A program that never drains (a tool, a benchmark) still ends its thread on the way out.
+namespace {
+struct TKLDReaperExit {
+  ~TKLDReaperExit() { DrainDisposals(3000); }
+} g_reaperExit;
+}  // namespace
+
 void DisposeLater(std::shared_ptr<void> object) {
   if (!object) return;
   std::lock_guard<std::mutex> reaper(g_reaperLock);

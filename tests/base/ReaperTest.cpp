@@ -76,3 +76,14 @@ TEST(Reaper, ADrainGivesUpAfterItsTime) {
   std::lock_guard<std::mutex> guard(log.lock);
   EXPECT_EQ(log.order, (std::vector<int>{7}));
 }
+
+TEST(Reaper, AProgramThatNeverDrainsStillExitsCleanly) {
+  // A tool or benchmark that releases a player and simply returns from main.
+  EXPECT_EXIT(
+      {
+        static Recorder::Log log;
+        DisposeLater(std::make_unique<Recorder>(log, 9));
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
