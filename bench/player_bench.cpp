@@ -1,13 +1,15 @@
 // Films played full screen through lorvane's player (the media manager, the video renderer, the
 // libmpv allocator with its presenter thread, the frame clock's pacing and the software renderer
 // at 1920 × 1080) against libmpv alone rendering the same file into a buffer. For 720p and
-// 1080p, H.264 and VP9, made with ffmpeg. Prints dropped frames and processor time of each.
+// 1080p, H.264 and VP9, made with ffmpeg. Prints dropped frames and processor time of each, and
+// the interface's frame times after pause, resume, next and stop.
 // Run it headless, on a quiet machine:
 //   SDL_VIDEODRIVER=offscreen SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0
 //   SDL_AUDIODRIVER=dummy player_bench [seconds, default 30]
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/Reaper.h"
 #include "base/Timing.h"
 #include "media/DirectShowHelper.h"
 #include "media/MediaManager.h"
@@ -37,7 +40,16 @@ double CpuSeconds() {
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The interface's frames for two seconds after a transport key (lorvane only).
+struct Phase {
+  const char* name;
+  int frames;
+  double worstMs;
+  int slow;  // frames over 50 ms
+};
+
 struct Result {
+  std::vector<Phase> phases;
   int64_t dropped = 0;
   double cpu = 0;     // processor seconds per second of film
   int frames = 0;     // video frames rendered into the buffer
@@ -133,6 +145,7 @@ Result ThroughLorvane(const std::string& file, int seconds) {
     context.screenSize = [](int& w, int& h) { w = 1920, h = 1080; };
     manager.SetContext(context);
     manager.SelectionList().AddItem(file, MEDIA_VIDEO, "", file);
+    manager.SelectionList().AddItem(file + "#2", MEDIA_VIDEO, "", file);  // for "next"
     manager.SetSelection(manager.SelectionList().Item(0));
     manager.ReplacePlaylist(0);
     if (!manager.Play("primary")) return result;
@@ -165,10 +178,29 @@ Result ThroughLorvane(const std::string& file, int seconds) {
     result.frames = player->FramesPresented() - presentedBefore;
     result.uiFrames = uiFrames;
     result.ok = true;
-    manager.Stop("primary");
+    // Frame times after each transport key, the key's own work counted in the first frame.
+    auto phase = [&](const char* name, auto action) {
+      Phase measured{name, 0, 0, 0};
+      auto start = Clock::now();
+      action();
+      for (const auto until = Clock::now() + std::chrono::seconds(2); Clock::now() < until;) {
+        if (measured.frames > 0) start = Clock::now();
+        frame();
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        measured.worstMs = std::max(measured.worstMs, ms);
+        measured.slow += ms > 50;
+        ++measured.frames;
+      }
+      result.phases.push_back(measured);
+    };
+    phase("pause", [&] { manager.Pause("primary"); });
+    phase("resume", [&] { manager.Play("primary"); });
+    phase("next", [&] { manager.Next("primary"); });
+    phase("stop", [&] { manager.Stop("primary"); });
   }
   SetVideoPlayerFactory(nullptr);
   SetVisualisationPlayerFactory(nullptr);
+  DrainDisposals(5000);  // released players close before the clock they pace goes
   screen.Close();
   SetGlobalTimer(nullptr);
   return result;
@@ -209,6 +241,9 @@ int main(int argc, char** argv) {
     std::printf("%-12s %-8s %8lld %9d %9d %7.0f%%   %.2f x mpv alone\n", "", "lorvane",
                 static_cast<long long>(ours.dropped), ours.frames, ours.uiFrames, ours.cpu * 100,
                 alone.cpu > 0 ? ours.cpu / alone.cpu : 0.0);
+    for (const Phase& phase : ours.phases)
+      std::printf("%-12s   after %-6s %4d ui frames in 2 s, worst %5.1f ms, %d over 50 ms\n", "", phase.name,
+                  phase.frames, phase.worstMs, phase.slow);
     if (!alone.ok || !ours.ok) std::printf("  (a run did not complete)\n");
     std::remove(file.c_str());
   }
