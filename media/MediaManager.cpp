@@ -142,6 +142,7 @@ bool TKLDMediaStream::Play() {
   if (!playlist_.HasCurrent() && !playlist_.First()) return false;
   SelectRenderer();
   const bool resume = manager_.TakeResumeRequest();
+  filmNoted_ = false;
   if (rendererKind_ == RENDERER_VIDEO && state_ == STREAM_STOPPED) {
     double start = 0;
     if (resume && manager_.InfoReader())
@@ -179,18 +180,26 @@ bool TKLDMediaStream::Stop() {
   return true;
 }
 
-void TKLDMediaStream::NoteFilmStop(bool finished) {
+void TKLDMediaStream::NoteFilmStop(const TKLDMediaItem* item, double position, double duration) {
   TKLDMediaInfoReader* reader = manager_.InfoReader();
-  const TKLDMediaItem* item = playlist_.Current();
-  if (!reader || !item || item->MediaType != MEDIA_VIDEO) return;
+  if (!reader || !item || item->MediaType != MEDIA_VIDEO || std::exchange(filmNoted_, true)) return;
+  reader->RememberStop(item->URL, position, duration);
+}
+
+void TKLDMediaStream::NoteFilmStop(bool finished) {
   const double duration = Renderer()->GetDuration();
-  reader->RememberStop(item->URL, finished ? duration : Renderer()->GetPosition(), duration);
+  NoteFilmStop(playlist_.Current(), finished ? duration : Renderer()->GetPosition(), duration);
 }
 
 bool TKLDMediaStream::Move(bool forward) {
   if (state_ != STREAM_PLAYING) return false;
-  if (rendererKind_ == RENDERER_VIDEO) NoteFilmStop(false);
+  // Where a film leaves off is read before the next item replaces it.
+  const TKLDMediaItem* left = playlist_.Current();
+  const bool film = rendererKind_ == RENDERER_VIDEO;
+  const double position = film ? Renderer()->GetPosition() : 0, duration = film ? Renderer()->GetDuration() : 0;
   if (!(forward ? playlist_.Next() : playlist_.Previous())) return false;
+  if (film) NoteFilmStop(left, position, duration);
+  filmNoted_ = false;
   TKLDAVRenderer* old = Renderer();
   const uint8_t oldKind = rendererKind_;
   SelectRenderer();

@@ -114,9 +114,12 @@ class TKLDMediaStream : public TKLDMediaWindowSink {
  private:
   bool Move(bool forward);
   // A film leaving the screen: where it stopped is remembered (or forgotten when watched).
+  void NoteFilmStop(const TKLDMediaItem* item, double position, double duration);
   void NoteFilmStop(bool finished);
   bool NextTrack(TKLDTrackKind kind);
   void PublishTracks();
+  // Once noted, the film's end is not noted again (a film played out is then stopped).
+  bool filmNoted_ = false;
   void StoreVolumeInRenderers();
   void RaisePlayingEvent();
   // The item now playing is made known: at once, or once its background open has succeeded.

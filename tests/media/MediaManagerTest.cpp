@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "media/Empty.h"
+#include "media/MediaInfo.h"
 #include "media/Picture.h"
 #include "media/Video.h"
 #include "media/Visualisation.h"
@@ -297,4 +298,51 @@ TEST_F(MediaManagerTest, EmptyRendererRaisesOnEmptyOncePerFullScreenShowing) {
   busy = false;
   stream.SetWindowRect({0, 0, 1920, 1080});
   EXPECT_EQ(Count("onempty"), 2);
+}
+
+// Films remember where they stopped through the info reader: a stop part way keeps the place,
+// "play" asked to resume starts there, an ordinary play starts at the beginning, and a film
+// that plays to its end forgets the place.
+TEST_F(MediaManagerTest, AFilmStoppedPartWayStartsThereWhenAskedAndForgetsItWhenWatched) {
+  LoadExtensionLists("\".AVI\"", "\".MP3\"", "");
+  TKLDMediaInfoReader reader(nullptr);
+  manager.SetInfoReader(&reader);
+  InstallPlayers();
+  Select({{"film.avi", MEDIA_VIDEO}}, 2);
+  const std::string film = "/media/film.avi";
+  manager.ReplacePlaylist(0);
+  ASSERT_TRUE(manager.Play("primary"));
+  last->position = 40;
+  ASSERT_TRUE(manager.Stop("primary"));
+  ASSERT_NE(reader.Find(film), nullptr);
+  EXPECT_EQ(reader.Find(film)->resume, 40);
+  manager.UpdateStreams();
+  EXPECT_EQ(meta.GetValue("media.selection.resume"), "0:00:40") << "the selection shows it at once";
+
+  manager.ReplacePlaylist(0);
+  ASSERT_TRUE(manager.Play("primary"));
+  EXPECT_EQ(last->seeks, 0) << "an ordinary play starts at the beginning";
+  ASSERT_TRUE(manager.Stop("primary"));
+  EXPECT_EQ(reader.Find(film)->resume, 40) << "stopped at once: the kept place stays";
+
+  manager.ReplacePlaylist(0);
+  manager.ResumeNextFilm();
+  ASSERT_TRUE(manager.Play("primary"));
+  EXPECT_EQ(last->position, 40);
+  EXPECT_EQ(last->seeks, 1);
+  // Played to its end.
+  last->completed = true;
+  manager.UpdateStreams();
+  EXPECT_EQ(manager.Primary().State(), STREAM_STOPPED);
+  EXPECT_EQ(reader.Find(film)->resume, 0);
+  manager.UpdateStreams();
+  EXPECT_EQ(meta.GetValue("media.selection.resume"), "");
+
+  // The request is for one play only, and music ignores it.
+  manager.ResumeNextFilm();
+  Select({{"song.mp3", MEDIA_AUDIO}}, 2);
+  manager.ReplacePlaylist(0);
+  ASSERT_TRUE(manager.Play("primary"));
+  EXPECT_FALSE(manager.TakeResumeRequest());
+  manager.SetInfoReader(nullptr);
 }
