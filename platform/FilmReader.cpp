@@ -116,7 +116,8 @@ bool GrabFilmFrame(const std::string& path, int maxWidth, int maxHeight, TKLDFil
     error = "cannot set the decoder up";
     return false;
   }
-  decoder->thread_count = 1;
+  // Two threads at most: the picture must not take the processors from the frame loop.
+  decoder->thread_count = 2;
   int result = avcodec_open2(decoder.get(), codec, nullptr);
   if (result < 0) {
     error = AvError(result);
@@ -138,11 +139,12 @@ bool GrabFilmFrame(const std::string& path, int maxWidth, int maxHeight, TKLDFil
   std::unique_ptr<AVPacket, TPacketFree> packet(av_packet_alloc());
   std::unique_ptr<AVFrame, TFrameFree> decoded(av_frame_alloc());
   std::unique_ptr<AVFrame, TFrameFree> kept;
-  // From the key frame before the target, decode on to the target, but not for ever: a picture
-  // near a tenth of the way is as good as one exactly there.
+  // From the key frame before the target, decode on towards the target, but only a dozen frames:
+  // a picture near a tenth of the way is as good as one exactly there, and a film with key
+  // frames ten seconds apart would otherwise cost hundreds of decoded frames.
   int decodedCount = 0;
   bool draining = false;
-  while (decodedCount < 250) {
+  while (decodedCount < 12) {
     if (!draining) {
       result = av_read_frame(input.get(), packet.get());
       if (result < 0) {
@@ -160,7 +162,7 @@ bool GrabFilmFrame(const std::string& path, int maxWidth, int maxHeight, TKLDFil
       av_frame_unref(kept.get());
       av_frame_move_ref(kept.get(), decoded.get());
       const int64_t pts = kept->best_effort_timestamp;
-      if (target == AV_NOPTS_VALUE || pts == AV_NOPTS_VALUE || pts >= target) {
+      if (target == AV_NOPTS_VALUE || pts == AV_NOPTS_VALUE || pts >= target || decodedCount >= 12) {
         ended = true;
         break;
       }
