@@ -13,6 +13,7 @@
 #include "metadata/MetaData.h"
 #include "support/TestSupport.h"
 #include "theme/Bitmaps.h"
+#include "media/MediaInfo.h"
 #include "theme/MediaGrids.h"
 #include "ui/InterfaceHarness.h"
 #include "ui/UIControls.h"
@@ -211,6 +212,7 @@ const char* kMediaInterface = R"(<?xml version="1.0" encoding="UTF-8"?>
       <MetaValue name="pics.selected" group="pics.folder" index="pics"/>
       <Actions>
         <Action name="onselect" function="setmeta" target="seen.select" parameter="yes"/>
+        <Action name="onresume" function="setmeta" target="seen.resume" parameter="yes"/>
         <Action name="onmoredown" function="setmeta" target="seen.down" parameter="more"/>
         <Action name="onnonedown" function="setmeta" target="seen.down" parameter="none"/>
         <Action name="onnoneup" function="setmeta" target="seen.up" parameter="none"/>
@@ -352,6 +354,46 @@ TEST_F(MediaGridTest, PressingAMediaItemSelectsItAndTellsTheTheme) {
   ASSERT_TRUE(Grid().Select(2, 2));
   EXPECT_EQ(meta.GetValue("media.selection.name"), "Trip/");
   EXPECT_EQ(meta.GetValue("media.selection.icon"), "");
+}
+
+// A film stopped part way asks the theme to offer resuming, unless resuming is off or the
+// grid's theme has no "onresume" (the "all" grid): then it is selected as ever.
+TEST_F(MediaGridTest, AFilmStoppedPartWayOffersToResumeWhenResumingIsOn) {
+  MakeTree();
+  dir_.Write("pics/film.mkv", "f");
+  dir_.Write("pics/other.mkv", "o");
+  TKLDMediaInfoReader reader(nullptr);
+  bool resuming = true;
+  TKLDGridServices services = GridServices();
+  services.mediaInfo = &reader;
+  services.resumeFilms = [&resuming] { return resuming; };
+  SetGridServices(services);
+  selection_.SetInfoReader(&reader);
+  Open();
+  const int film = Grid().Items.IndexOfName(dir_.File("pics") + "/film.mkv");
+  const int other = Grid().Items.IndexOfName(dir_.File("pics") + "/other.mkv");
+  ASSERT_GE(film, 0);
+  ASSERT_GE(other, 0);
+  reader.RememberStop(dir_.File("pics") + "/film.mkv", 30, 100);
+  auto press = [&](int index) {
+    meta.SetValue("seen.select", "");
+    meta.SetValue("seen.resume", "");
+    ASSERT_TRUE(Grid().Select(index / Grid().Columns, index % Grid().Columns));
+    Grid().Press();
+    RunQueue();
+  };
+  press(film);
+  EXPECT_EQ(meta.GetValue("seen.resume"), "yes");
+  EXPECT_EQ(meta.GetValue("seen.select"), "");
+  EXPECT_EQ(meta.GetValue("media.selection.resume"), "0:00:30");
+  press(other);
+  EXPECT_EQ(meta.GetValue("seen.resume"), "") << "never stopped part way";
+  EXPECT_EQ(meta.GetValue("seen.select"), "yes");
+  resuming = false;
+  press(film);
+  EXPECT_EQ(meta.GetValue("seen.resume"), "");
+  EXPECT_EQ(meta.GetValue("seen.select"), "yes");
+  selection_.SetInfoReader(nullptr);
 }
 
 TEST_F(MediaGridTest, CancelAtTheTopFiresThroughControlScreenAndGlobalActions) {
