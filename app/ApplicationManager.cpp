@@ -16,6 +16,7 @@
 #include "media/MediaFolders.h"
 #include "media/DirectShowHelper.h"
 #include "media/MediaLocations.h"
+#include "media/PictureFormats.h"
 #include "media/LibraryCache.h"
 #include "media/MediaInfo.h"
 #include "media/Thumbnails.h"
@@ -334,6 +335,7 @@ bool TKLDApplicationManager::ReadConfiguration() {
       for (const std::string& warning : upnpManager_->CheckLocations()) LogWarn(warning);
       LoadExtensionLists(prefs_->VideoExtensions(), prefs_->AudioExtensions(),
                          prefs_->PlaylistExtensions());
+      ReportPictureFormats(TKLDPixbufImage::DecodableFormats());
     }
     ApplyPreferences();
   } catch (const std::exception& e) {

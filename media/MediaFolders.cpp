@@ -65,6 +65,10 @@ void LoadExtensionLists(const std::string& video, const std::string& audio,
   SetExtensionLists(std::move(lists));
 }
 
+std::vector<std::string> PictureExtensions() {
+  return std::vector<std::string>(std::begin(kPictureExtensions), std::end(kPictureExtensions));
+}
+
 uint8_t DetectMediaType(const std::string& name) { return DetectMediaType(name, *ExtensionLists()); }
 
 uint8_t DetectMediaType(const std::string& name, const TKLDExtensionLists& lists) {

@@ -58,6 +58,10 @@ std::vector<std::string> SplitExtensionList(const std::string& list);
 uint8_t DetectMediaType(const std::string& name);
 uint8_t DetectMediaType(const std::string& name, const TKLDExtensionLists& lists);
 
+// The extensions typed as pictures (".JPG", ".WEBP", ...): what the picture renderer is meant
+// to decode, so they are not a preference.
+std::vector<std::string> PictureExtensions();
+
 // "%d Bytes", "%.2f KB", "%.2f MB" or "%.2f GB" by the size in bytes.
 std::string FileSizeText(int64_t size);
 

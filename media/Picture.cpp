@@ -227,7 +227,9 @@ void TKLDPictureRenderer::FinishLoad() {
 void TKLDPictureRenderer::Adopt(std::unique_ptr<TKLDPictureLoader::Result> result) {
   incoming_->Invalidate();
   if (!result->image) {
-    LogWarn("Failed to load image: " + result->url);
+    // A type no loader reads was told once at start.
+    if (TKLDPixbufImage::HasUndecodableExtension(result->url)) LogDebug("Failed to load image: " + result->url);
+    else LogWarn("Failed to load image: " + result->url);
     if (!result->error.empty()) LogDebug("Image decoder: " + result->error);
     incoming_->AdoptImage(nullptr, result->url);
     incomingURL_.clear();

@@ -160,7 +160,9 @@ int TKLDThumbnailCache::Collect() {
       graphic = std::make_shared<TKLDGraphic>();
       graphic->AdoptImage(std::move(result.result.image), result.job.path);
     } else {
-      LogWarn("Failed to load image: " + result.job.path);
+      // A type no loader reads was told once at start.
+      if (TKLDPixbufImage::HasUndecodableExtension(result.job.path)) LogDebug("Failed to load image: " + result.job.path);
+      else LogWarn("Failed to load image: " + result.job.path);
       if (!result.result.error.empty()) LogDebug("Image decoder: " + result.result.error);
     }
     if (!result.result.filmPicture.empty() && filmPictureMade_)

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace lorvane {
@@ -154,6 +156,55 @@ std::unique_ptr<TKLDPixbufImage> TKLDPixbufImage::Load(const std::string& path,
     image = std::move(scaled);
   }
   return image;
+}
+
+namespace {
+
+std::mutex g_undecodableMutex;
+std::vector<std::string> g_undecodable;  // upper case, with the dot
+
+std::string UpperExtension(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return std::string();
+  std::string extension = path.substr(dot);
+  for (char& c : extension)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return extension;
+}
+
+}  // namespace
+
+std::vector<TKLDPictureFormat> TKLDPixbufImage::DecodableFormats() {
+  std::vector<TKLDPictureFormat> formats;
+  GSList* list = gdk_pixbuf_get_formats();
+  for (GSList* item = list; item; item = item->next) {
+    auto* format = static_cast<GdkPixbufFormat*>(item->data);
+    if (gdk_pixbuf_format_is_disabled(format)) continue;
+    TKLDPictureFormat entry;
+    gchar* name = gdk_pixbuf_format_get_name(format);
+    entry.Name = name ? name : "";
+    g_free(name);
+    if (gchar** extensions = gdk_pixbuf_format_get_extensions(format)) {
+      for (gchar** e = extensions; *e; ++e) entry.Extensions.emplace_back(*e);
+      g_strfreev(extensions);
+    }
+    formats.push_back(std::move(entry));
+  }
+  g_slist_free(list);
+  return formats;
+}
+
+void TKLDPixbufImage::SetUndecodableExtensions(std::vector<std::string> extensions) {
+  for (std::string& extension : extensions) extension = UpperExtension(extension);
+  std::lock_guard<std::mutex> lock(g_undecodableMutex);
+  g_undecodable = std::move(extensions);
+}
+
+bool TKLDPixbufImage::HasUndecodableExtension(const std::string& path) {
+  const std::string extension = UpperExtension(path);
+  if (extension.empty()) return false;
+  std::lock_guard<std::mutex> lock(g_undecodableMutex);
+  return std::find(g_undecodable.begin(), g_undecodable.end(), extension) != g_undecodable.end();
 }
 
 std::unique_ptr<TKLDPixbufImage> TKLDPixbufImage::FromBGRA(int width, int height,

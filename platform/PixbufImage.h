@@ -3,10 +3,18 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 typedef struct _GdkPixbuf GdkPixbuf;
 
 namespace lorvane {
+
+// One picture format an installed image loader decodes: its name ("jpeg") and the extensions its
+// files carry, lower case without the dot ("jpg", "jpeg", "jpe").
+struct TKLDPictureFormat {
+  std::string Name;
+  std::vector<std::string> Extensions;
+};
 
 // A decoded picture held by gdk-pixbuf. Pictures are decoded at the size they will be shown
 // (JPEG decoding shrinks while it decodes), and photographs are turned upright by their EXIF
@@ -28,6 +36,14 @@ class TKLDPixbufImage {
   static bool ReadSize(const std::string& path, int& width, int& height, std::string& error);
   // The EXIF orientation (1 … 8) of a JPEG file, 1 when it has none or is not a JPEG.
   static int ReadOrientation(const std::string& path);
+
+  // The formats the installed loaders decode (a loader package such as webp-pixbuf-loader adds
+  // its own); formats the system has switched off are left out.
+  static std::vector<TKLDPictureFormat> DecodableFormats();
+  // Extensions (with their dot, any case) that no installed loader reads, set once at start; a
+  // file that carries one cannot be decoded, so its failure is no news. Safe from any thread.
+  static void SetUndecodableExtensions(std::vector<std::string> extensions);
+  static bool HasUndecodableExtension(const std::string& path);
 
   // A picture from 32-bit straight-alpha B, G, R, A rows.
   static std::unique_ptr<TKLDPixbufImage> FromBGRA(int width, int height, const uint8_t* bits,

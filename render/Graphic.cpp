@@ -107,7 +107,9 @@ bool TKLDGraphic::LoadFromFile(const std::string& name) {
       fileName_,
       [this](int nw, int nh, int& w, int& h) { ChooseSize(nw, nh, w, h); }, error);
   if (!image || image->Width() <= 0 || image->Height() <= 0) {
-    LogWarn(std::string(kMsgLoadFailed) + fileName_);
+    // A type no loader reads was told once at start.
+    if (TKLDPixbufImage::HasUndecodableExtension(fileName_)) LogDebug(std::string(kMsgLoadFailed) + fileName_);
+    else LogWarn(std::string(kMsgLoadFailed) + fileName_);
     if (!error.empty()) LogDebug("Image decoder: " + error);
     failedFileName_ = fileName_;
     actualWidth_ = actualHeight_ = 0;
