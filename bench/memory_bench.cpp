@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "base/Reaper.h"
 #include "base/Timing.h"
 #include "media/DirectShowHelper.h"
 #include "media/MediaManager.h"
@@ -79,6 +80,8 @@ class Bench {
     VisualisationPlayerSlot().Release();
     SetVideoPlayerFactory(nullptr);
     SetVisualisationPlayerFactory(nullptr);
+    // Released players close on the reaper thread; it ends before the display does.
+    DrainDisposals(10000);
     screen_.Close();
   }
 

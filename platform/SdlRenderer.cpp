@@ -244,8 +244,19 @@ void TKLDSdlRenderer::KeepSpare(SDL_Texture* texture, int width, int height) {
     spareBytes_ -= size_t(spares_.front().width) * spares_.front().height * 4;
     spares_.erase(spares_.begin());
   }
-  spares_.push_back({texture, width, height});
+  spares_.push_back({texture, width, height, SpareClock()});
   spareBytes_ += bytes;
+}
+
+uint64_t TKLDSdlRenderer::SpareClock() { return SDL_GetTicks64(); }
+
+void TKLDSdlRenderer::ExpireSpares(uint64_t now) {
+  // Oldest first: the expired ones are at the front.
+  while (!spares_.empty() && spares_.front().keptAt + kSpareLifetimeMs < now) {
+    SDL_DestroyTexture(spares_.front().texture);
+    spareBytes_ -= size_t(spares_.front().width) * spares_.front().height * 4;
+    spares_.erase(spares_.begin());
+  }
 }
 
 void TKLDSdlRenderer::DropSpares() {
@@ -394,6 +405,7 @@ bool TKLDSdlRenderer::SetTarget(TKLDSdlTexture* texture) {
 
 void TKLDSdlRenderer::BeginRecording() {
   Flush();
+  ExpireSpares(SpareClock());
   ops_.clear();
   executed_ = 0;
   flushedEarly_ = false;

@@ -96,8 +96,15 @@ class TKLDSdlRenderer {
   uint64_t TexturesReused() const { return texturesReused_; }
   size_t SpareBytes() const { return spareBytes_; }
   static constexpr size_t kMaxSpareBytes = size_t(48) << 20;
+  // A texture not asked for again within this long is let go, so that what a slideshow or a
+  // film leaves behind goes back to the system once it has ended.
+  static constexpr uint64_t kSpareLifetimeMs = 60000;
   // Lets every kept texture go (a device reset).
   void DropSpares();
+  // Lets go of the textures kept since before now - kSpareLifetimeMs; each recorded frame does
+  // this with the time of SpareClock.
+  void ExpireSpares(uint64_t now);
+  static uint64_t SpareClock();  // milliseconds
 
   bool Clear(uint32_t argb);
   // Replaces the pixels (no blending), within the clip.
@@ -152,6 +159,7 @@ class TKLDSdlRenderer {
   struct Spare {
     SDL_Texture* texture;
     int width, height;
+    uint64_t keptAt;  // SpareClock
   };
   SDL_Texture* TakeSpare(int width, int height);
   void KeepSpare(SDL_Texture* texture, int width, int height);

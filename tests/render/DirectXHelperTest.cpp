@@ -2,7 +2,9 @@
 
 #include <cairo.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "render/DisplayFixture.h"
 
@@ -472,6 +474,21 @@ TEST_F(SpriteManagerTest, SpareTexturesAreBoundedAndGoWithTheirRenderer) {
     for (size_t i = 0; i < fit + 3; ++i) sprites.push_back(SolidSprite(512, 512, 0xFFFFFFFF));
   }
   EXPECT_EQ(renderer.SpareBytes(), fit * each);
+  // Spares not asked for again go after a while, oldest first; a fresh one stays.
+  const uint64_t now = TKLDSdlRenderer::SpareClock();
+  renderer.ExpireSpares(now);
+  EXPECT_EQ(renderer.SpareBytes(), fit * each);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));  // kept a moment later
+  { auto fresh = SolidSprite(256, 256, 0xFFFFFFFF); }
+  renderer.ExpireSpares(now + TKLDSdlRenderer::kSpareLifetimeMs + 1);
+  EXPECT_EQ(renderer.SpareBytes(), size_t(256) * 256 * 4) << "only the texture kept last is left";
+  renderer.ExpireSpares(TKLDSdlRenderer::SpareClock() + TKLDSdlRenderer::kSpareLifetimeMs + 1);
+  EXPECT_EQ(renderer.SpareBytes(), 0u);
+  {
+    std::vector<std::unique_ptr<TKLDDXSprite>> sprites;
+    for (size_t i = 0; i < 3; ++i) sprites.push_back(SolidSprite(512, 512, 0xFFFFFFFF));
+  }
+  EXPECT_EQ(renderer.SpareBytes(), 3 * each);
   // A device reset lets them go, with the textures of live sprites.
   auto survivor = SolidSprite(512, 512, 0xFFFFFFFF);
   Dx().ForceDeviceLoss();
