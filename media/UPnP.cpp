@@ -44,8 +44,9 @@ struct TKLDUPnPManager::TRequest {
   // here keeps a folder of many sub-folders from a scan of the list per sub-folder.
   std::unordered_set<std::string> folders;
 
-  void AddFolder(const std::string& caption, const std::string& url) {
-    if (folders.insert(caption).second) playlist.AddItem(caption, MEDIA_FOLDER, std::string(), url);
+  // A merged folder keeps the date of the first location's: the one its address names.
+  void AddFolder(const std::string& caption, const std::string& url, std::time_t date = 0) {
+    if (folders.insert(caption).second) playlist.AddItem(caption, MEDIA_FOLDER, std::string(), url)->Date = date;
   }
 };
 
@@ -233,9 +234,12 @@ void TKLDUPnPManager::ListDirectory(TRequest& request, const std::string& root,
     if (!(request.mask & Bit(type))) continue;
     TKLDPlaylist& playlist = request.playlist;
     switch (type) {
-      case MEDIA_FOLDER:
-        request.AddFolder(name, folder + name);
+      case MEDIA_FOLDER: {
+        // Folders sort by date with the files: the last time something was put in or taken out.
+        TKLDFileStatus status;
+        request.AddFolder(name, folder + name, reader.Status(e.name, status) ? status.modified : 0);
         break;
+      }
       case MEDIA_PARENT:
         if (!relative.empty() && !request.parentAdded) {
           playlist.AddItem(ParentPath(relative), MEDIA_PARENT, std::string(), folder + "..");

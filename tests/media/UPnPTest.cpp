@@ -1,6 +1,7 @@
 #include "media/UPnP.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +105,23 @@ TEST_F(Browser, MergedTopLevelListsSharedFoldersOnceAndNoParent) {
   EXPECT_EQ(song->Size, 2);
   EXPECT_GT(song->Date, 1000000000);
   EXPECT_TRUE(song->ImagePath.empty());
+}
+
+TEST_F(Browser, FoldersSortByTheirDatesAmongTheFiles) {
+  auto stamp = [&](const std::string& name, std::time_t when) {
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir_.File(name).c_str(), times, 0), 0) << name;
+  };
+  stamp("a/Shared", 1500000000);
+  stamp("b/Shared", 1100000000);  // the merged folder's second location does not count
+  stamp("a/song.MP3", 1400000000);
+  stamp("a/mix.m3u", 1600000000);
+  stamp("b/Other", 1200000000);
+  stamp("b/clip.mkv", 1300000000);
+  list_.SetSortType(SORT_DATE);
+  ASSERT_TRUE(browser_.BrowseMusic("", &list_));
+  EXPECT_EQ(Listing(), "F:Other/ V:clip A:song F:Shared/ L:mix");
+  EXPECT_EQ(list_.FindByURL(dir_.File("a/Shared/"))->Date, 1500000000);
 }
 
 TEST_F(Browser, OneLevelDownAddsExactlyOneParentFirstEvenDescending) {
