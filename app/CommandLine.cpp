@@ -14,6 +14,7 @@
 #include "platform/HostLoop.h"
 #include "render/Screen.h"
 #include "theme/UIObjects.h"
+#include "ui/LayoutCheck.h"
 #include "ui/Screens.h"
 #include "ui/UIManager.h"
 
@@ -145,6 +146,13 @@ THostConnection::THostConnection(TKLDScreen& screen, TKLDApplicationManager& man
     // whose screen is gone names no current screen.
     return "screen=" + (current ? current->Name : std::string()) + " focus=" + focus;
   };
+  services_.overlapLines = [&manager] {
+    TKLDUIManager* ui = manager.UIManager();
+    // The screen saver hides the screens: nothing of them shows.
+    if (!ui || ui->ScreenSaver().IsActive()) return std::vector<std::string>();
+    TKLDScreenLayout* current = ui->CurrentScreen();
+    return current ? DescribeOverlaps(FindTextOverlaps(*current)) : std::vector<std::string>();
+  };
 }
 
 THostConnection::~THostConnection() {
@@ -182,6 +190,7 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
     hooks.remote = [&manager](int code) { manager.ProcessRemoteKey(code); };
     hooks.meta = services.metaValue;
     hooks.state = services.stateLine;
+    hooks.overlaps = services.overlapLines;
     hooks.clock = [] { return SystemMilliseconds(); };
     hooks.remoteClock = [] { return Timer() ? Timer()->Now() : SystemMilliseconds(); };
     script.SetHooks(hooks);

@@ -42,6 +42,7 @@ struct THostServices {
   std::function<bool(const std::string&)> saveScreenshot;
   std::function<std::string(const std::string&)> metaValue;
   std::function<std::string()> stateLine;
+  std::function<std::vector<std::string>()> overlapLines;
 };
 
 // Connects the screen with the application manager the way the host process runs them: theme

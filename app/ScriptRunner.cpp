@@ -130,6 +130,14 @@ bool TScriptRunner::Execute(const TScriptCommand& command) {
     if (out_) *out_ << (hooks_.state ? hooks_.state() : std::string("screen= focus=")) << "\n" << std::flush;
     return true;
   }
+  if (verb == "overlaps") {
+    if (!noArgument()) return false;
+    if (out_ && hooks_.overlaps) {
+      for (const std::string& line : hooks_.overlaps()) *out_ << line << "\n";
+      *out_ << std::flush;
+    }
+    return true;
+  }
   if (verb == "quit") {
     if (!noArgument()) return false;
     quit_ = true;

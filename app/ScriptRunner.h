@@ -23,6 +23,8 @@ class TScriptRunner {
     std::function<std::string(const std::string&)> meta;
     // "screen=NAME focus=NAME"
     std::function<std::string()> state;
+    // "overlap A B" lines of the current screen's text that other controls meet.
+    std::function<std::vector<std::string>()> overlaps;
     std::function<uint32_t()> clock;
     // The clock remote keys are timed on (the frame clock). A remote key 10 ms or less after the
     // one before is dropped there, so a script's "remote" waits until it would count.

@@ -315,17 +315,18 @@ void TKLDCanvas::TextOut(const TKLDRect& rect, const TKLDCanvasFont* font,
   TextOut(rect, font, text, TKLDTextAlign::Left, nullptr, false);
 }
 
-void TKLDCanvas::TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
-                         TKLDTextAlign alignment, const TKLDCanvasColour* tint) {
-  TextOut(rect, font, text, alignment, tint, false);
+TKLDRect TKLDCanvas::TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
+                             TKLDTextAlign alignment, const TKLDCanvasColour* tint) {
+  return TextOut(rect, font, text, alignment, tint, false);
 }
 
-void TKLDCanvas::TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
-                         TKLDTextAlign alignment, const TKLDCanvasColour* tint, bool wordWrap) {
-  if (!font || text.empty()) return;
+TKLDRect TKLDCanvas::TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
+                             TKLDTextAlign alignment, const TKLDCanvasColour* tint, bool wordWrap) {
+  if (!font || text.empty()) return {};
   TKLDDirectXHelper* helper = DirectXHelper();
-  if (!helper) return;
-  helper->RenderText(EdgeRect(rect), font->Style(), text, alignment, Tint(tint), wordWrap);
+  if (!helper) return {};
+  TKLDDXRect ink = helper->RenderText(EdgeRect(rect), font->Style(), text, alignment, Tint(tint), wordWrap);
+  return {ink.Left, ink.Top, ink.Width(), ink.Height()};
 }
 
 // ---- TKLDDrawBuffer ----

@@ -133,10 +133,11 @@ class TKLDCanvas {
   void DrawGraphicPart(const TKLDRect& source, const TKLDRect& rect, TKLDGraphic* graphic,
                        const TKLDCanvasColour* tint);
   void TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text);
-  void TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
-               TKLDTextAlign alignment, const TKLDCanvasColour* tint);
-  void TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
-               TKLDTextAlign alignment, const TKLDCanvasColour* tint, bool wordWrap);
+  TKLDRect TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
+                   TKLDTextAlign alignment, const TKLDCanvasColour* tint);
+  // Returns where the text's pixels lie, empty when nothing was drawn.
+  TKLDRect TextOut(const TKLDRect& rect, const TKLDCanvasFont* font, const std::string& text,
+                   TKLDTextAlign alignment, const TKLDCanvasColour* tint, bool wordWrap);
 
  private:
   friend class TKLDDrawBuffer;

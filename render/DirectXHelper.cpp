@@ -702,10 +702,10 @@ void TKLDDirectXHelper::RenderSprite(TKLDDXSprite* sprite, const TKLDDXRect& sou
     LogInfo("Failed to render sprite: " + TKLDSdlRenderer::LastError());
 }
 
-void TKLDDirectXHelper::RenderText(const TKLDDXRect& rect, const TKLDFontStyle* font, const std::string& text,
-                                   TKLDTextAlign align, std::optional<uint32_t> modifier, bool wordWrap) {
+TKLDDXRect TKLDDirectXHelper::RenderText(const TKLDDXRect& rect, const TKLDFontStyle* font, const std::string& text,
+                                         TKLDTextAlign align, std::optional<uint32_t> modifier, bool wordWrap) {
   TKLDDXFont* dxFont = fontManager_.GetFont(font);
-  if (!dxFont || text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
+  if (!dxFont || text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return {};
   std::string key = text;
   key += '\x1f';
   key += std::to_string(rect.Width());
@@ -737,7 +737,7 @@ void TKLDDirectXHelper::RenderText(const TKLDDXRect& rect, const TKLDFontStyle* 
   }
   TKLDDXFont::Text& entry = found->second;
   entry.LastUsed = frameNumber_;
-  if (!entry.Texture.Valid()) return;
+  if (!entry.Texture.Valid()) return {};
   TKLDSdlTexture& texture = entry.Texture;
   auto draw = [&](int dx, int dy, uint32_t colour) {
     if ((colour >> 24) == 0) return true;
@@ -749,6 +749,7 @@ void TKLDDirectXHelper::RenderText(const TKLDDXRect& rect, const TKLDFontStyle* 
   if (font->Shadow && !draw(font->ShadowOffsetX, font->ShadowOffsetY, CombineColour(font->ShadowColour, modifier)))
     LogInfo("Failed to render font shadow.");
   if (!draw(0, 0, CombineColour(font->Colour, modifier))) LogInfo("Failed to render font.");
+  return {rect.Left + entry.Ink.Left, rect.Top + entry.Ink.Top, rect.Left + entry.Ink.Right, rect.Top + entry.Ink.Bottom};
 }
 
 bool TKLDDirectXHelper::BeginSpriteTarget(TKLDDXSprite* sprite, bool opaque) {

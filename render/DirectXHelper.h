@@ -338,9 +338,10 @@ class TKLDDirectXHelper {
   // opaque colour, so that the sprite is copied rather than blended. False without a texture.
   bool BeginSpriteTarget(TKLDDXSprite* sprite, bool opaque);
   void EndSpriteTarget();
-  void RenderText(const TKLDDXRect& rect, const TKLDFontStyle* font, const std::string& text,
-                  TKLDTextAlign align = TKLDTextAlign::Left, std::optional<uint32_t> modifier = {},
-                  bool wordWrap = false);
+  // Returns where the text's pixels lie (its shadow aside); empty when nothing was drawn.
+  TKLDDXRect RenderText(const TKLDDXRect& rect, const TKLDFontStyle* font, const std::string& text,
+                        TKLDTextAlign align = TKLDTextAlign::Left, std::optional<uint32_t> modifier = {},
+                        bool wordWrap = false);
 
   // Player slots: the media subsystem fills them through these factories.
   using PlayerFactory = std::unique_ptr<TKLDDXPlayer> (*)(const std::string& fileName, bool video);

@@ -51,19 +51,19 @@ void TKLDCaption::SaveXMLBody(std::vector<std::string>& lines) {
 }
 
 void TKLDCaption::Render(TKLDRenderTarget& control) {
-  if (TKLDStyleTarget* target = StyleTargetOf(control)) DrawCaption(*target, nullptr);
+  if (TKLDStyleTarget* target = StyleTargetOf(control)) target->SetTextInk(DrawCaption(*target, nullptr));
 }
 
-void TKLDCaption::DrawCaption(TKLDStyleTarget& control, const TKLDFont* font) {
+TKLDRect TKLDCaption::DrawCaption(TKLDStyleTarget& control, const TKLDFont* font) {
   TKLDViewport* viewport = control.TargetViewport();
-  if (!viewport || !viewport->Canvas()) return;
+  if (!viewport || !viewport->Canvas()) return {};
   int x = control.TargetX(), y = control.TargetY();
   if (const TKLDUICaptionedDisplayObject* style = control.InteractiveStyle()) {
     x += style->ScaledCaptionX;
     y += style->ScaledCaptionY;
   }
   const TKLDFont* use = font ? font : Font;
-  if (!use) return;
+  if (!use) return {};
   int width, height;
   if (ScaledWidth && ScaledHeight) {
     width = ScaledWidth;
@@ -72,8 +72,8 @@ void TKLDCaption::DrawCaption(TKLDStyleTarget& control, const TKLDFont* font) {
     width = viewport->Width() - x;
     height = viewport->Height() - y;
   }
-  viewport->Canvas()->TextOut(viewport->ControlRect(x, y, width, height), &use->CanvasFont,
-                              control.TargetText(), TextAlign(Align), &control.TargetColour());
+  return viewport->Canvas()->TextOut(viewport->ControlRect(x, y, width, height), &use->CanvasFont,
+                                     control.TargetText(), TextAlign(Align), &control.TargetColour());
 }
 
 TKLDCaptionList::TKLDCaptionList() {

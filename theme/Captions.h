@@ -22,7 +22,8 @@ class TKLDCaption : public TKLDUIDisplayObject {
   // Draws every frame, without a render cache.
   void Render(TKLDRenderTarget& control) override;
   // The control's text in the caption's layout, in the given font or else the caption's own.
-  void DrawCaption(TKLDStyleTarget& control, const TKLDFont* font);
+  // Returns where its pixels lie on the screen, empty when nothing was drawn.
+  TKLDRect DrawCaption(TKLDStyleTarget& control, const TKLDFont* font);
 
   TKLDFont* Font = nullptr;
   int Align = caNone;

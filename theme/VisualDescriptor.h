@@ -66,8 +66,9 @@ class TKLDStyleTarget : public TKLDRenderTarget {
 
   // Interactive controls: their captioned style, whose caption offset moves the caption.
   virtual const TKLDUICaptionedDisplayObject* InteractiveStyle() const { return nullptr; }
-  // The text a caption shows.
+  // The text a caption shows, and where a caption style last drew it on the screen.
   virtual std::string TargetText() const { return std::string(); }
+  virtual void SetTextInk(const TKLDRect&) {}
   virtual int TargetState() const { return csIdle; }
   virtual bool TargetChecked() const { return false; }
   // Bars: the integer values of the position and total bindings (0 when not a number).

@@ -158,6 +158,7 @@ class TKLDControl : public TKLDAbstractControl {
   void SetVisible(bool visible);
 
   std::string TargetText() const override;
+  void SetTextInk(const TKLDRect& ink) override { TextInk = ink; }
 
   std::string Text;
   std::string MetaName, MetaGroup, MetaIndex;
@@ -165,6 +166,8 @@ class TKLDControl : public TKLDAbstractControl {
   bool Visible = true;
   TKLDUIDisplayObject* Style = nullptr;  // not owned
   int AbsoluteX = 0, AbsoluteY = 0;
+  // Screen pixels of the text a caption style drew last (a caption's own size may be none).
+  TKLDRect TextInk;
 
  protected:
   // A fresh control of this kind: what a control without "inherit" is compared with when written.

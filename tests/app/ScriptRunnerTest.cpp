@@ -115,6 +115,23 @@ TEST(ScriptRunner, ScreenshotAndQuit) {
   EXPECT_TRUE(rec.calls.empty()) << "nothing runs after quit";
 }
 
+TEST(ScriptRunner, OverlapsPrintsALineForEachPairAndNothingForAClearScreen) {
+  Recorder rec;
+  std::vector<std::string> pairs{"overlap grid empty", "overlap grid hint"};
+  TScriptRunner::Hooks hooks = rec.Hooks();
+  hooks.overlaps = [&] { return pairs; };
+  std::ostringstream out;
+  TScriptRunner runner;
+  runner.SetHooks(hooks);
+  runner.SetOutput(&out);
+  runner.LoadText("overlaps\noverlaps\nstate\n");
+  EXPECT_TRUE(runner.RunFrame());
+  pairs.clear();
+  EXPECT_TRUE(runner.RunFrame());
+  EXPECT_TRUE(runner.RunFrame());
+  EXPECT_EQ(out.str(), "overlap grid empty\noverlap grid hint\nscreen=Home focus=Music\n");
+}
+
 TEST(ScriptRunner, BadCommandsStopWithTheLineNumber) {
   struct Case { const char* script; const char* error; };
   const Case cases[] = {
@@ -125,6 +142,7 @@ TEST(ScriptRunner, BadCommandsStopWithTheLineNumber) {
       {"# c\nwait soon\n", "line 2: bad wait \"soon\" (milliseconds expected)"},
       {"screenshot\n", "line 1: \"screenshot\" needs a file name"},
       {"state now\n", "line 1: \"state\" takes no argument, got \"now\""},
+      {"overlaps all\n", "line 1: \"overlaps\" takes no argument, got \"all\""},
   };
   for (const auto& c : cases) {
     Recorder rec;
