@@ -5,7 +5,7 @@
 # Music: albums in folders (tagged MP3, FLAC, OGG, OPUS, each with a cover.jpg; one track carries
 # its cover inside) and loose tracks. Videos: a 1080p H.264 film with sound, a 16:9 PAL film stored
 # anamorphic (720 x 576, sample aspect 64:45), a portrait phone clip with rotation metadata, a film
-# with its .srt beside it, an MPEG-2 clip, a series folder. Pictures: landscape and portrait JPEGs,
+# with its .srt beside it, an MPEG-2 clip, a series folder whose last episode is a broken download. Pictures: landscape and portrait JPEGs,
 # one turned by EXIF orientation 6, a 6000 x 4000 JPEG, PNG and WebP wallpapers, nested folders.
 # Names use spaces, accents, Japanese and Greek; one folder is empty. It takes some seconds and a
 # few megabytes.
@@ -171,12 +171,14 @@ for name in "夏祭り" "Birthday cake" "Snow day" "Kite festival" "Garden timel
   film "$videos/$name.mp4" 640 360 3 \
     "gradients=s=320x180:r=25:c0=0x$colour:c1=0xf0f0a0:speed=0.05:seed=$i" "$name" $h264
 done
-mkdir -p "$videos/Series/Harbour Tales Season 1" "$videos/Recordings"
+series="$videos/Harbour Tales Season 1"
+mkdir -p "$series" "$videos/Recordings"
 for ep in 1 2 3; do
   # shellcheck disable=SC2086
-  film "$videos/Series/Harbour Tales Season 1/Harbour Tales S01E0$ep.mkv" 640 360 3 "testsrc2=s=640x360:r=25" \
-    "Episode $ep" $h264
+  film "$series/Harbour Tales S01E0$ep.mkv" 640 360 3 "testsrc2=s=640x360:r=25" "Episode $ep" $h264
 done
+# A download that never finished: no player can open it.
+head -c 65536 /dev/urandom > "$series/Harbour Tales S01E04.mkv"
 
 # Photographs. A camera's names, a person's folder names.
 photo_dir="$pictures/Holidays 2023/Κρήτη"
@@ -222,4 +224,37 @@ for shot in "Screenshot 2023-11-02" "Receipt" "Whiteboard" "Parking spot" "Cat" 
   picture "$pictures/$shot.jpg" 1024 768 "$(fractal -0.7$((i * 3)) 0.$((i * 5)) 0.$((i % 4 + 1)))" "$shot"
 done
 picture "$pictures/Logo draft.png" 800 800 "$(chart)" "Logo draft"
+
+# Dates as a camera and a person's copying leave them, oldest first, so that a browser sorting by
+# date shows the same order on every machine: the holiday first, the folder still to sort last.
+stamp() {
+  when=$1
+  shift
+  for file in "$@"; do touch -d "$when" "$file"; done
+}
+i=0
+for photo in "$photo_dir"/IMG_*.jpg; do
+  i=$((i + 1))
+  stamp "2023-08-$((10 + i)) 1$((i % 10)):2$((i % 6)):00" "$photo"
+done
+stamp "2023-08-26 11:00" "$pictures/Holidays 2023/Lisboa/"*.jpg
+stamp "2023-06-12 09:14" "$pictures/Family/IMG_20230612_phone.jpg"
+stamp "2022-07-20 16:40" "$pictures/Family/Été 2022/"*.jpg "$pictures/Family/Été 2022"
+stamp "2021-12-24 19:00" "$pictures/Family/Grandma.jpg"
+stamp "2023-04-05 12:00" "$pictures/写真/"*.jpg
+stamp "2023-08-25 20:00" "$photo_dir"
+stamp "2023-08-28 20:00" "$pictures/Holidays 2023/Lisboa"
+stamp "2023-08-30 21:00" "$pictures/Holidays 2023"
+stamp "2023-09-10 10:00" "$pictures/Family"
+stamp "2023-09-15 10:00" "$pictures/写真"
+stamp "2023-10-01 08:00" "$pictures/DSC_0001 full size.jpg"
+stamp "2023-10-20 15:00" "$pictures/Wallpapers/"* "$pictures/Wallpapers"
+stamp "2023-11-02 09:30" "$pictures/Screenshot 2023-11-02.jpg"
+stamp "2023-11-20 13:10" "$pictures/Receipt.jpg"
+stamp "2024-01-15 17:45" "$pictures/Whiteboard.jpg"
+stamp "2024-02-03 11:00" "$pictures/Logo draft.png"
+stamp "2024-03-03 08:05" "$pictures/Parking spot.jpg"
+stamp "2024-05-05 18:30" "$pictures/Cat.jpg"
+stamp "2024-06-21 05:12" "$pictures/Sunrise.jpg"
+stamp "2024-08-01 12:00" "$pictures/To sort"
 echo "made $root: $(find "$root" -type f | wc -l) files, $(du -sh "$root" | cut -f1)"
