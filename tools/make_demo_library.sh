@@ -191,7 +191,7 @@ for view in "Harbour" "Old town" "Beach" "Sunset" "Olive grove" "Market" "Lighth
   case $((i % 3)) in
     0) src=$(wash "0x$(echo "d04030 3060d0 40b060 b050d0 f09030" | cut -d' ' -f$((i / 3)))" 0xf0d090 0x102040 "$i") ;;
     1) src=$(fractal -0.74$((i * 7)) 0.1$((i * 3)) 0.0$((i + 1))) ;;
-    2) src=$(life $((i * 16 + 2)) "$i") ;;
+    2) src="testsrc2=s=480x320,hue=h=$((i * 25)),gblur=sigma=6" ;;
   esac
   picture "$photo_dir/IMG_$((4100 + i)).jpg" 1200 800 "$src" "$view"
 done
