@@ -452,7 +452,10 @@ bool TKLDDirectXHelper::Initialise() {
 
   if (screenForm_) {
     screenForm_->Window().MoveToDisplay(adapter_);
-    screenForm_->SetClientSize(displayWidth_, displayHeight_);
+    // Full screen, the window takes the mode's size itself: where no window manager makes it
+    // cover the display, a window of the designed size would run off a smaller one.
+    if (fullscreen_) screenForm_->SetClientSize(modeWidth, modeHeight);
+    else screenForm_->SetClientSize(displayWidth_, displayHeight_);
     screenForm_->SetFullScreen(fullscreen_);
     if (fullscreen_ && !screenForm_->Window().SetExclusiveFullScreen(true, modeWidth, modeHeight, error))
       Critical("Failed to create DirectX display device", error);

@@ -55,4 +55,4 @@ if [ -s "$work/faults.txt" ]; then
 fi
 grep -q 'video: overlap videowindow osdtitle' "$work/overlaps.txt" ||
   fail "the film's bar was not seen over the film: the check no longer sees what it should"
-echo "$check: $(wc -l < "$work/screens.txt" | tr -d ' ') screens walked, no text covered"
+echo "$check: $(wc -w < "$work/screens.txt" | tr -d ' ') screens walked, no text covered"
