@@ -6,7 +6,7 @@ libpango1.0-dev libgdk-pixbuf-2.0-dev libpugixml-dev libgtest-dev libbenchmark-d
 libtag1-dev libavformat-dev libavcodec-dev libswscale-dev libsqlite3-dev
 fonts-dejavu-core fonts-liberation2 libgl1-mesa-dri libegl-mesa0 webp-pixbuf-loader"
 if [ "$1" = "--test" ]; then
-  PKGS="$PKGS ffmpeg xvfb xauth dbus clang libclang-rt-14-dev locales"
+  PKGS="$PKGS ffmpeg xvfb xauth x11-utils dbus clang libclang-rt-14-dev locales"
 fi
 missing=""
 for p in $PKGS; do

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The default theme's layout over a library like a person's: the walk of docs/screenshots visits
 # every screen (home, each browser at its top, in a folder and on its second page, the music
-# playing, a film, the error, a slideshow, settings, the question before leaving, the screen
-# saver) and asks at each for the controls that meet a shown text. None may, except the bars
+# playing, a film, the error, a slideshow, settings and its pages, the questions before a restart
+# and before leaving, the screen saver) and asks at each for the controls that meet a shown text. None may, except the bars
 # drawn over a film and a slideshow on purpose.
 #   layout_check.sh LORVANE SOURCE_DIR
 set -eu
@@ -28,7 +28,7 @@ cat > "$work/base/conf/Media.xml" <<XML
 </MediaLocations></MediaManager>
 XML
 sed -i -e 's|<ScreenWidth>[^<]*<|<ScreenWidth>1920<|' -e 's|<ScreenHeight>[^<]*<|<ScreenHeight>1080<|' \
-  -e 's|<ScreenSaverDelay>[^<]*<|<ScreenSaverDelay>4<|' -e 's|<SlideshowDelay>[^<]*<|<SlideshowDelay>2<|' \
+  -e 's|<ScreenSaverDelay>[^<]*<|<ScreenSaverDelay>10<|' -e 's|<SlideshowDelay>[^<]*<|<SlideshowDelay>2<|' \
   "$work/base/conf/Preferences.xml"
 # Where the walk takes a picture, the check asks for overlaps.
 sed 's|^screenshot @OUT@/.*|overlaps|' "$source_dir/docs/screenshots/walk.txt" > "$work/walk.txt"
@@ -40,7 +40,7 @@ SDL_VIDEODRIVER=offscreen SDL_RENDER_DRIVER=software SDL_AUDIODRIVER=dummy \
 # saver draws over the home screen, where the walk leaves the focus on Exit.
 grep '^screen=' "$work/out.txt" | cut -d' ' -f1 | cut -d= -f2 | tr '\n' ' ' > "$work/screens.txt"
 expected="home music music playing music videos video videos error videos pictures pictures pictures \
-slideshow settings setdisplay exit home "
+slideshow settings setdisplay restart setaudio setgeneral setslideshow setremote exit home "
 [ "$(cat "$work/screens.txt")" = "$expected" ] ||
   fail "the walk went astray: it saw $(cat "$work/screens.txt"), not $expected"
 
