@@ -164,11 +164,13 @@ TEST_F(ScriptedRunTest, PicturesBrowsesFoldersAndShowsThumbnails) {
   fs::create_directories(base.File("photos/Trip"));
   for (int i = 0; i < 12; ++i) WriteRedPhoto(base.File("photos/p" + std::to_string(i) + ".jpg"));
   WriteRedPhoto(base.File("photos/Trip/beach.jpg"));
+  // The folder is older than every photo, so that sorting by date puts it first.
+  fs::last_write_time(base.File("photos/Trip"), fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
   base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Pictures><Directory>" + base.File("photos") +
                                    "</Directory></Pictures></MediaLocations></MediaManager>");
   std::string script = Key(kDown) + Key(kDown) + Key(kEnter) + "state\nwait 1500\nscreenshot " +
                        base.File("top.png") + "\nmeta pictures.itemcount\nmeta pictures.pagecount\n";
-  // The folder comes first (by date, folders carry none); into it and back out.
+  // The folder comes first (the oldest by date); into it and back out.
   // Folders are read off the frame: each listing is given a moment to arrive.
   script += Key(kEnter) + "wait 500\nmeta pictures.folder\nmeta pictures.itemcount\nwait 800\nscreenshot " +
             base.File("trip.png") + "\n";
