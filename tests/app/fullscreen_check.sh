@@ -42,18 +42,25 @@ look() {
   errors="$work/run.err"
   "$lorvane" --base "$work/base" --script "$work/wait.txt" 2>"$errors" &
   host=$!
+  # The window is read until two readings a second apart agree: it may be shown before it is
+  # made full screen.
   tries=0
   geometry=""
-  while [ -z "$geometry" ]; do
+  previous="none"
+  while [ "$geometry" != "$previous" ]; do
+    previous=$geometry
+    geometry=""
+    [ -z "$previous" ] || sleep 1
     tries=$((tries + 1))
     [ $tries -lt 100 ] || fail "no lorvane window was mapped on a ${size} display"
     kill -0 "$host" 2>/dev/null || fail "lorvane ended early"
     sleep 0.2
     # The top-level windows the server shows; SDL names its window after the program.
     id=$(xwininfo -root -children 2>/dev/null | awk '/"lorvane"/ { print $1; exit }')
-    [ -n "$id" ] || continue
-    info=$(xwininfo -id "$id")
-    echo "$info" | grep -q "Map State: IsViewable" || continue
+    [ -n "$id" ] || { previous="none"; continue; }
+    # SDL may make its window again (for a renderer): one gone meanwhile is looked for anew.
+    info=$(xwininfo -id "$id" 2>/dev/null) || { previous="none"; continue; }
+    echo "$info" | grep -q "Map State: IsViewable" || { previous="none"; continue; }
     geometry=$(echo "$info" | awk -F: '/Absolute upper-left X/ { x = $2 } /Absolute upper-left Y/ { y = $2 }
       /^ *Width/ { w = $2 } /^ *Height/ { h = $2 } END { print x + 0, y + 0, w + 0, h + 0 }')
   done
