@@ -26,7 +26,7 @@ look() {
   sed -i -e 's|<ScreenWidth>[^<]*<|<ScreenWidth>1920<|' -e 's|<ScreenHeight>[^<]*<|<ScreenHeight>1080<|' \
     -e 's|<FullScreen>[^<]*<|<FullScreen>yes<|' "$work/base/conf/Preferences.xml"
   # The run ends itself: the window is read while the script waits.
-  printf 'wait 8000\nquit\n' > "$work/wait.txt"
+  printf 'wait 30000\nquit\n' > "$work/wait.txt"
   exec 3>"$work/display"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 2>"$work/xvfb.err" &
   server=$!
