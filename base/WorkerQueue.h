@@ -110,6 +110,13 @@ class TKLDWorkerQueue {
     return false;
   }
 
+  // Whether the ticket's result is waiting to be taken.
+  bool Finished(uint64_t ticket) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const TDone& done : done_)
+      if (done.ticket == ticket) return true;
+    return false;
+  }
   // Jobs queued or running.
   size_t Outstanding() const {
     std::lock_guard<std::mutex> lock(mutex_);

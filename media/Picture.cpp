@@ -27,16 +27,11 @@ void FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int screen
 // ---------------------------------------------------------------------------------------------
 // Loader
 
-TKLDPictureLoader::TKLDPictureLoader() = default;
+// One waiting wish at most: a newer one replaces it.
+TKLDPictureLoader::TKLDPictureLoader()
+    : queue_(1, 1, [](Job& job) { return Decode(job.url, job.screenWidth, job.screenHeight); }) {}
 
-TKLDPictureLoader::~TKLDPictureLoader() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    quit_ = true;
-  }
-  wake_.notify_all();
-  if (worker_.joinable()) worker_.join();
-}
+TKLDPictureLoader::~TKLDPictureLoader() { queue_.Stop(); }
 
 std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Decode(const std::string& url, int screenWidth,
                                                                      int screenHeight) {
@@ -72,76 +67,55 @@ std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Decode(const std::
   return result;
 }
 
+TKLDPictureLoader::TAsked* TKLDPictureLoader::Asked(const std::string& url, int w, int h) {
+  for (TAsked& asked : asked_)
+    if (asked.job.Is(url, w, h)) return &asked;
+  return nullptr;
+}
+
 void TKLDPictureLoader::Request(const std::string& url, int screenWidth, int screenHeight) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (Decoding(url, screenWidth, screenHeight)) return;
-    for (const Job& job : jobs_)
-      if (Same(job, url, screenWidth, screenHeight)) return;
-    for (const auto& result : results_)
-      if (result->url == url && result->screenWidth == screenWidth && result->screenHeight == screenHeight)
-        return;
-    // Only the newest wish counts: an older one still waiting is no longer wanted, and results
-    // nobody took are dropped, so at most two decoded pictures wait at any time.
-    jobs_.clear();
-    while (results_.size() > 1) results_.pop_front();
-    jobs_.push_back({url, screenWidth, screenHeight});
-    if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+  if (Asked(url, screenWidth, screenHeight)) return;
+  // Only the newest wish counts: an older one still waiting gives way, and of the results
+  // nobody took only the newest stays, so at most two decoded pictures wait at any time.
+  std::vector<Job> dropped;
+  const uint64_t ticket = queue_.Push(Job{url, screenWidth, screenHeight}, true, &dropped);
+  for (const Job& job : dropped)
+    std::erase_if(asked_, [&](const TAsked& asked) { return asked.job.Is(job.url, job.screenWidth, job.screenHeight); });
+  int finished = 0;
+  for (const TAsked& asked : asked_) finished += queue_.Finished(asked.ticket);
+  for (auto it = asked_.begin(); finished > 1 && it != asked_.end();) {
+    if (queue_.Finished(it->ticket)) {
+      queue_.Cancel(it->ticket);
+      it = asked_.erase(it);
+      --finished;
+    } else {
+      ++it;
+    }
   }
-  wake_.notify_one();
+  if (ticket) asked_.push_back(TAsked{Job{url, screenWidth, screenHeight}, ticket});
 }
 
 std::unique_ptr<TKLDPictureLoader::Result> TKLDPictureLoader::Take(const std::string& url, int screenWidth,
                                                                    int screenHeight) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (auto it = results_.begin(); it != results_.end(); ++it)
-    if ((*it)->url == url && (*it)->screenWidth == screenWidth && (*it)->screenHeight == screenHeight) {
-      std::unique_ptr<Result> result = std::move(*it);
-      results_.erase(it);
-      return result;
-    }
-  return nullptr;
+  TAsked* asked = Asked(url, screenWidth, screenHeight);
+  TKLDWorkerQueue<Job, std::unique_ptr<Result>>::TDone done;
+  if (!asked || !queue_.Take(asked->ticket, done)) return nullptr;
+  const uint64_t ticket = asked->ticket;
+  std::erase_if(asked_, [ticket](const TAsked& a) { return a.ticket == ticket; });
+  return std::move(done.result);
 }
 
 bool TKLDPictureLoader::Pending(const std::string& url, int screenWidth, int screenHeight) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (Decoding(url, screenWidth, screenHeight)) return true;
-  for (const Job& job : jobs_)
-    if (Same(job, url, screenWidth, screenHeight)) return true;
-  return false;
+  const TAsked* asked = Asked(url, screenWidth, screenHeight);
+  return asked && !queue_.Finished(asked->ticket);
 }
 
 void TKLDPictureLoader::Drop() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  jobs_.clear();
-  results_.clear();
-  ++generation_;
-  if (!busy_) idle_.notify_all();
+  for (const TAsked& asked : asked_) queue_.Cancel(asked.ticket);
+  asked_.clear();
 }
 
-void TKLDPictureLoader::WaitIdle() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [this] { return !busy_ && jobs_.empty(); });
-}
-
-void TKLDPictureLoader::Run() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return quit_ || !jobs_.empty(); });
-    if (quit_) return;
-    current_ = jobs_.front();
-    currentGeneration_ = generation_;
-    jobs_.pop_front();
-    busy_ = true;
-    const Job job = current_;
-    lock.unlock();
-    std::unique_ptr<Result> result = Decode(job.url, job.screenWidth, job.screenHeight);
-    lock.lock();
-    if (currentGeneration_ == generation_) results_.push_back(std::move(result));
-    busy_ = false;
-    if (jobs_.empty()) idle_.notify_all();
-  }
-}
+void TKLDPictureLoader::WaitIdle() { queue_.WaitIdle(); }
 
 // ---------------------------------------------------------------------------------------------
 // Renderer

@@ -6,7 +6,6 @@
 // on a worker thread (TKLDPictureLoader). While a picture shows, the one after it is decoded in
 // advance; the slide's timing and its random pan and zoom draws stay on the main thread, so a
 // prepared picture changes nothing but when the pixels are ready.
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -14,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "base/WorkerQueue.h"
 #include "media/AVRenderer.h"
 #include "render/Canvas.h"
 
@@ -27,9 +27,9 @@ class TKLDPixbufImage;
 void FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int screenHeight,
                 double& fittedWidth, double& fittedHeight);
 
-// Decodes pictures at a fitted size on a worker thread. Requests and results pass through a
-// small locked queue; the worker never logs (the logger belongs to the main thread), it hands
-// its error text back with the result.
+// Decodes pictures at a fitted size on a worker thread (a worker queue of one); its methods
+// belong to the main thread. The worker never logs (the logger belongs to the main thread), it
+// hands its error text back with the result.
 class TKLDPictureLoader {
  public:
   struct Result {
@@ -62,29 +62,19 @@ class TKLDPictureLoader {
  private:
   struct Job {
     std::string url;
-    int screenWidth, screenHeight;
+    int screenWidth = 0, screenHeight = 0;
+    bool Is(const std::string& u, int w, int h) const { return url == u && screenWidth == w && screenHeight == h; }
   };
-  void Run();
-  static bool Same(const Job& job, const std::string& url, int w, int h) {
-    return job.url == url && job.screenWidth == w && job.screenHeight == h;
-  }
-  // Under the lock: that picture is being decoded, for a wish not dropped since.
-  bool Decoding(const std::string& url, int w, int h) const {
-    return busy_ && currentGeneration_ == generation_ && Same(current_, url, w, h);
-  }
+  struct TAsked {
+    Job job;
+    uint64_t ticket;
+  };
+  // The wish for that picture not yet taken, or none.
+  TAsked* Asked(const std::string& url, int w, int h);
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable idle_;
-  std::deque<Job> jobs_;
-  bool busy_ = false;
-  Job current_{};
-  // Counts Drop calls: a decode started before the last one is not kept.
-  int generation_ = 0;
-  int currentGeneration_ = 0;
-  std::deque<std::unique_ptr<Result>> results_;
-  bool quit_ = false;
-  std::thread worker_;
+  // Tickets asked for and not yet taken, oldest first.
+  std::deque<TAsked> asked_;
+  TKLDWorkerQueue<Job, std::unique_ptr<Result>> queue_;
 };
 
 enum TKLDPicturePhase : uint8_t { PHASE_LOAD = 0, PHASE_FADING_IN = 1, PHASE_SHOWING = 2, PHASE_STOPPED = 3 };

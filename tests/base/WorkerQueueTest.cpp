@@ -82,9 +82,12 @@ TEST(WorkerQueue, CancelledJobsNeverRunOrNeverHandTheirResultOut) {
   const uint64_t kept = f.queue.Push("kept");
   EXPECT_TRUE(f.queue.Cancel(waiting));
   EXPECT_TRUE(f.queue.Cancel(running)) << "a running job can be cancelled";
+  EXPECT_FALSE(f.queue.Finished(kept));
   f.gate.Open();
   f.queue.WaitIdle();
   EXPECT_EQ(f.order, (std::vector<std::string>{"block", "kept"}));
+  EXPECT_TRUE(f.queue.Finished(kept));
+  EXPECT_FALSE(f.queue.Finished(running));
   TKLDWorkerQueue<std::string, std::string>::TDone done;
   EXPECT_FALSE(f.queue.Take(running, done)) << "the running job's result was dropped";
   ASSERT_TRUE(f.queue.Take(kept, done));
