@@ -115,6 +115,14 @@ int TKLDMediaInfoReader::Collect() {
   for (auto& done : queue_.Take()) {
     if (done.job.storeResume || !done.result) continue;
     asked_.erase(done.job.path);
+    // Known already: a stop position (or a film picture) noted while the file was being read
+    // is newer than what the read found.
+    if (auto known = Find(done.job.path)) {
+      auto merged = std::make_shared<TKLDMediaInfo>(*done.result);
+      merged->resume = known->resume;
+      if (!known->art.empty()) merged->art = known->art;
+      done.result = std::move(merged);
+    }
     Publish(done.job.path, std::move(done.result));
     ++arrived;
   }
