@@ -254,9 +254,11 @@ void TKLDTimer::UpdateTexts() {
 void TKLDTimer::VideoStarted() {
   std::lock_guard<std::mutex> guard(videoLock_);
   videoActive_ = true;
-  videoSync_ = true;
+  // The loop follows the film from its first presented frame on: until a resumed or newly
+  // opened film shows one, every frame would otherwise wait its full timeout.
+  videoSync_ = false;
   timeoutsInARow_ = 0;
-  renderAllowed_.Reset();
+  renderAllowed_.Set();
 }
 
 void TKLDTimer::VideoStopped() {
@@ -282,6 +284,11 @@ bool TKLDTimer::VideoFramePresented() {
   std::lock_guard<std::mutex> guard(videoLock_);
   if (videoActive_) renderAllowed_.Reset();
   return false;
+}
+
+bool TKLDTimer::VideoActive() {
+  std::lock_guard<std::mutex> guard(videoLock_);
+  return videoActive_;
 }
 
 TKLDTimer* Timer() { return g_timer; }

@@ -67,6 +67,8 @@ class TKLDTimer {
   int AverageFrameDuration() const { return averageFrameDuration_; }
   int CurrentFrameDuration() const { return currentFrameDuration_; }
   bool VideoSync() const { return videoSync_; }
+  // A film plays (started and not stopped), whether or not its frames pace the loop yet.
+  bool VideoActive();
   int TimeoutsInARow() const { return timeoutsInARow_; }
 
   void SetDateFormat(const std::string& f) { dateFormat_ = f; }

@@ -141,6 +141,8 @@ TEST(Timer, VideoPacingRunsFreeAfterTwentySevenTimeouts) {
   TKLDTimer timer;
   timer.SetFrameWait(1);
   timer.VideoStarted();
+  // A frame nobody answers within its 2 ms puts the loop under the film's pace.
+  EXPECT_FALSE(timer.VideoFramePresented());
   EXPECT_TRUE(timer.VideoSync());
   for (int i = 0; i < 26; ++i) timer.FrameTick();
   EXPECT_TRUE(timer.VideoSync());
@@ -166,7 +168,39 @@ TEST(Timer, FramesPresentedAfterTheFilmStoppedDoNotPaceTheLoop) {
   for (int i = 0; i < 3; ++i) timer.FrameTick();
   EXPECT_EQ(timer.TimeoutsInARow(), 0) << "no frame waited for frames that will not come";
   timer.VideoStarted();
-  EXPECT_TRUE(timer.VideoSync()) << "a film that plays again paces it";
+  EXPECT_TRUE(timer.VideoActive());
+  timer.VideoFramePresented();
+  EXPECT_TRUE(timer.VideoSync()) << "a film that plays again paces it from its first frame";
+}
+
+TEST(Timer, AResumedOrNextFilmPacesTheLoopOnlyFromItsFirstFrame) {
+  FakeClock clock;
+  TKLDTimer timer(clock.Source());
+  timer.SetFrameWait(1);
+  timer.VideoStarted();
+  timer.VideoFramePresented();
+  ASSERT_TRUE(timer.VideoSync());
+  timer.VideoStopped();
+
+  // Resumed: the film takes a while to show a frame again.
+  timer.VideoStarted();
+  EXPECT_TRUE(timer.VideoActive());
+  EXPECT_FALSE(timer.VideoSync());
+  for (int i = 0; i < 5; ++i) timer.FrameTick();
+  EXPECT_EQ(timer.TimeoutsInARow(), 0) << "no frame waited for a film that has shown nothing yet";
+  EXPECT_FALSE(timer.VideoSync());
+
+  timer.VideoFramePresented();
+  EXPECT_TRUE(timer.VideoSync()) << "its first frame puts the loop under its pace";
+  timer.FrameTick();
+  EXPECT_EQ(timer.TimeoutsInARow(), 1) << "the next frame waits for the film's next one";
+
+  // Next: the player starts over while the loop follows the film.
+  timer.VideoStarted();
+  EXPECT_FALSE(timer.VideoSync());
+  EXPECT_EQ(timer.TimeoutsInARow(), 0);
+  for (int i = 0; i < 5; ++i) timer.FrameTick();
+  EXPECT_EQ(timer.TimeoutsInARow(), 0) << "the next film's opening leaves the loop free";
 }
 
 TEST(Timer, PresenterHandshakeAcrossThreads) {

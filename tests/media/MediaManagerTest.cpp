@@ -232,7 +232,7 @@ TEST_F(MediaManagerTest, VideoSkipsAreLimitedAndStopAtTheEnds) {
   EXPECT_TRUE(manager.SkipBack("primary"));
   EXPECT_EQ(last->position, 0);
   EXPECT_TRUE(manager.IsVideoStarting());
-  EXPECT_TRUE(timer.VideoSync());
+  EXPECT_TRUE(timer.VideoActive());
   EXPECT_EQ(manager.GetDuration(), 100);
   // A stream that does not know its length skips forward all the same.
   last->duration = 0;
