@@ -530,10 +530,16 @@ void TKLDApplicationManager::Deactivate() {
   }
 }
 
-void TKLDApplicationManager::ProcessRemoteKey(int keyCode) {
+void TKLDApplicationManager::ProcessRemoteKey(int keyCode, std::optional<uint32_t> arrived) {
   TKLDTimer* timer = Timer();
-  if (timer && lastRemoteKeyTime_ != 0 && !timer->Elapsed(lastRemoteKeyTime_, 10)) return;
-  lastRemoteKeyTime_ = timer ? timer->Now() : 0;
+  if (!arrived && timer) arrived = timer->Now();
+  if (arrived && lastRemoteKeyTime_ != 0) {
+    // Wrap-safe, as the timer's Elapsed: a time before the last one counts as long after it.
+    const uint32_t last = lastRemoteKeyTime_;
+    const bool elapsed = *arrived < last || static_cast<uint64_t>(last) + 10 < *arrived;
+    if (!elapsed) return;
+  }
+  lastRemoteKeyTime_ = arrived.value_or(0);
   switch (state_) {
     case STATE_STOPPED:
       if (Initialise()) StartInterface();

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,10 @@ class TKLDApplicationManager {
   void Resume();
   void Activate();
   void Deactivate();
-  void ProcessRemoteKey(int keyCode);
+  // `arrived` is when the key reached lorvane (SystemMilliseconds); keys 10 ms or less after the
+  // one before are dropped by that time, not by when the queue got round to them. Without it the
+  // key arrives now.
+  void ProcessRemoteKey(int keyCode, std::optional<uint32_t> arrived = std::nullopt);
   bool ProcessKey(int keyCode);
 
   // The host's unhandled-error procedure: log, abort the interface, then ask the user.

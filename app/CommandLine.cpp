@@ -233,6 +233,7 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
 
   while (true) {
     if (!THostLoop::PumpEvents(handler)) {
+      if (host) host->Perform(TKLDMenuItem::Exit);
       guarded([&] { manager.CloseInterface(); });
       break;
     }

@@ -68,7 +68,7 @@ TKLDMainForm::TKLDMainForm(TKLDApplicationManager& manager, TKLDMessenger& messe
     return chosen == 1;
   };
   openAddress_ = [](const std::string& address) { OpenWebAddress(address); };
-  remoteKey_ = [this](int key) { manager_.ProcessRemoteKey(key); };
+  remoteKey_ = [this](int key, std::optional<uint32_t> arrived) { manager_.ProcessRemoteKey(key, arrived); };
   manager_.SetTerminateApplication([this] { Perform(TKLDMenuItem::Exit); });
 }
 
@@ -112,7 +112,9 @@ void TKLDMainForm::StartRemoteInputs(const std::string& lircSocketPath) {
   remoteInputs_.reset();
   // Keys join the queue of remote-control messages, so they are paced as those are.
   remoteInputs_ = std::make_unique<TRemoteInputs>(
-      [this](int key) { messenger_.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key)}); },
+      [this](int key, uint32_t arrived) {
+        messenger_.Post({MSG_REMOTE_CONTROL, static_cast<uint64_t>(key), arrived});
+      },
       [] { THostLoop::PostWake(); });
   remoteInputs_->SetBacklog([this] { return messenger_.Waiting() > 0; });
   remoteInputs_->StartLirc(manager_.ConfigurationFolder(), lircSocketPath);
@@ -157,6 +159,7 @@ void TKLDMainForm::Perform(TKLDMenuItem item) {
       break;
     case TKLDMenuItem::Exit:
       terminated_ = true;
+      messenger_.BeginExit();
       break;
   }
 }
@@ -170,7 +173,7 @@ void TKLDMainForm::HandleMessage(const TKLDMessage& message) {
       Perform(TKLDMenuItem::Launch);
       break;
     case MSG_REMOTE_CONTROL:
-      remoteKey_(static_cast<int>(message.parameter & 0xFFFF));
+      remoteKey_(static_cast<int>(message.parameter & 0xFFFF), message.arrived);
       break;
     case MSG_CLIENT_CLOSE:
       Perform(TKLDMenuItem::Close);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,8 @@ class TKLDMainForm {
   using AboutDialog = std::function<bool(const std::string& text)>;  // true: visit the website
   void SetAboutDialog(AboutDialog dialog) { aboutDialog_ = std::move(dialog); }
   void SetOpenAddress(std::function<void(const std::string&)> open) { openAddress_ = std::move(open); }
-  void SetRemoteKeyTarget(std::function<void(int)> target) { remoteKey_ = std::move(target); }
+  using RemoteKeyTarget = std::function<void(int key, std::optional<uint32_t> arrived)>;
+  void SetRemoteKeyTarget(RemoteKeyTarget target) { remoteKey_ = std::move(target); }
 
  private:
   TKLDApplicationManager& manager_;
@@ -86,7 +88,7 @@ class TKLDMainForm {
   uint64_t framesAtLastMessage_ = 0;
   AboutDialog aboutDialog_;
   std::function<void(const std::string&)> openAddress_;
-  std::function<void(int)> remoteKey_;
+  RemoteKeyTarget remoteKey_;
   std::mutex menuMutex_;
   std::vector<TKLDMenuItem> menuChoices_;
   std::vector<std::string> trayNews_;

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "base/Logging.h"
+#include "base/Timing.h"
 
 namespace lorvane {
 
@@ -106,8 +107,19 @@ std::string TKLDMessenger::Receive(const std::string& line) {
     Warn("Dropped a control message: " + problem);
     return "error " + problem;
   }
-  if (!Post(message)) return "error busy";
+  if (Exiting()) return "error exiting";
+  if (!Post(message)) return Exiting() ? "error exiting" : "error busy";
   return "ok";
+}
+
+void TKLDMessenger::BeginExit() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  exiting_ = true;
+}
+
+bool TKLDMessenger::Exiting() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return exiting_;
 }
 
 void TKLDMessenger::Warn(const std::string& problem) {
@@ -119,10 +131,12 @@ void TKLDMessenger::Warn(const std::string& problem) {
   if (wake_) wake_();
 }
 
-bool TKLDMessenger::Post(const TKLDMessage& message) {
+bool TKLDMessenger::Post(TKLDMessage message) {
+  if (!message.arrived) message.arrived = SystemMilliseconds();
   bool queued = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (exiting_) return false;
     if (queue_.size() < kMaxQueued) {
       queue_.push_back(message);
       queued = true;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,14 @@ enum TKLDMessageCode : int {
 };
 
 struct TKLDMessage {
+  TKLDMessage(int code = MSG_NONE, uint64_t parameter = 0, std::optional<uint32_t> arrived = std::nullopt)
+      : code(code), parameter(parameter), arrived(arrived) {}
   int code = MSG_NONE;
   uint64_t parameter = 0;
-  bool operator==(const TKLDMessage&) const = default;
+  // When it reached lorvane (SystemMilliseconds); Post stamps a message that has no time yet.
+  std::optional<uint32_t> arrived;
+  // When a message arrived does not make it another message.
+  bool operator==(const TKLDMessage& other) const { return code == other.code && parameter == other.parameter; }
 };
 
 class TKLDMessenger {
@@ -57,8 +63,13 @@ class TKLDMessenger {
   bool Listening() const { return socket_.IsOpen(); }
   TControlSocketServer& Socket() { return socket_; }
 
+  // The host is ending: from now on senders are told "error exiting" and nothing more is queued,
+  // so a message is never answered "ok" and then left unread.
+  void BeginExit();
+  bool Exiting() const;
+
   // Queues a message for the frame loop; any thread.
-  bool Post(const TKLDMessage& message);
+  bool Post(TKLDMessage message);
   // Main thread: up to `most` of the messages that arrived, oldest first. Problems the
   // socket met meanwhile are logged here at WARN, where the logger lives.
   std::vector<TKLDMessage> TakeMessages(size_t most = SIZE_MAX);
@@ -73,7 +84,8 @@ class TKLDMessenger {
   std::string Receive(const std::string& line);
   void Warn(const std::string& problem);
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  bool exiting_ = false;
   std::deque<TKLDMessage> queue_;
   std::vector<std::string> warnings_;
   size_t droppedWarnings_ = 0;

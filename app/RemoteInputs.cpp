@@ -30,7 +30,7 @@ int Percent(const TRemoteKeyMap& map, const char* setting, int fallback, std::ve
 
 }  // namespace
 
-TRemoteInputs::TRemoteInputs(std::function<void(int)> key, std::function<void()> wake)
+TRemoteInputs::TRemoteInputs(KeyTarget key, std::function<void()> wake)
     : key_(std::move(key)), wake_(std::move(wake)), clock_([] { return SystemMilliseconds(); }) {}
 
 TRemoteInputs::~TRemoteInputs() { Stop(); }
@@ -51,9 +51,9 @@ void TRemoteInputs::SetRepeatTiming(TRepeatTiming timing) {
   for (auto& [control, held] : gamepadHeld_) held.repeat.SetTiming(timing);
 }
 
-void TRemoteInputs::Give(int keyCode, bool repeat) {
+void TRemoteInputs::Give(int keyCode, bool repeat, uint32_t arrived) {
   if (repeat && backlog_ && backlog_()) return;
-  key_(keyCode);
+  key_(keyCode, arrived);
 }
 
 void TRemoteInputs::Unknown(const std::string& button, const char* file) {
@@ -119,7 +119,7 @@ void TRemoteInputs::HandleGamepad(const TGamepadEvent& event) {
   held.keyCode = key->keyCode;
   held.repeat.SetTiming(timing_);
   held.repeat.Press(key->repeats, clock_());
-  key_(key->keyCode);
+  key_(key->keyCode, clock_());
 }
 
 void TRemoteInputs::StartCec(const std::string& configFolder) {
@@ -150,7 +150,7 @@ void TRemoteInputs::HandleCec(const TCecEvent& event) {
   cecRepeat_ = event.code == cecHeld_ ? cecRepeat_ + 1 : 0;
   cecHeld_ = event.code;
   const TRemoteKey* key = cecMap_.FindCode(event.code);
-  if (key && cecRepeats_.Report(cecRepeat_, key->repeats, clock_())) Give(key->keyCode, cecRepeat_ > 0);
+  if (key && cecRepeats_.Report(cecRepeat_, key->repeats, clock_())) Give(key->keyCode, cecRepeat_ > 0, clock_());
 }
 
 bool TRemoteInputs::LircRunning() const { return lirc_ && lirc_->Running(); }
@@ -187,7 +187,7 @@ void TRemoteInputs::HandleLirc(const TLircEvent& event) {
     Unknown("LIRC button " + event.button + " of " + event.remote, TRemoteKeyMap::kLircFile);
     return;
   }
-  if (lircRepeats_.Report(event.repeat, key->repeats, clock_())) Give(key->keyCode, event.repeat > 0);
+  if (lircRepeats_.Report(event.repeat, key->repeats, clock_())) Give(key->keyCode, event.repeat > 0, event.arrived);
 }
 
 void TRemoteInputs::Poll() {
@@ -218,7 +218,7 @@ void TRemoteInputs::Poll() {
     std::vector<int> due;
     for (auto& [control, held] : gamepadHeld_)
       if (held.repeat.Due(now)) due.push_back(held.keyCode);
-    for (int key : due) Give(key, true);
+    for (int key : due) Give(key, true, now);
   }
 }
 

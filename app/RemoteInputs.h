@@ -28,9 +28,10 @@ struct TLircEvent;
 
 class TRemoteInputs {
  public:
-  // `key` receives each key code (main thread); `wake` is called from any thread when something
-  // waits for Poll.
-  TRemoteInputs(std::function<void(int)> key, std::function<void()> wake);
+  // `key` receives each key code with the time its press arrived (main thread); `wake` is called
+  // from any thread when something waits for Poll.
+  using KeyTarget = std::function<void(int key, uint32_t arrived)>;
+  TRemoteInputs(KeyTarget key, std::function<void()> wake);
   ~TRemoteInputs();
   TRemoteInputs(const TRemoteInputs&) = delete;
   TRemoteInputs& operator=(const TRemoteInputs&) = delete;
@@ -73,9 +74,9 @@ class TRemoteInputs {
   void HandleLirc(const TLircEvent& event);
   void Unknown(const std::string& button, const char* file);
   // Hands on the key of a press (`repeat` false) or, unless keys still wait, of a repeat.
-  void Give(int keyCode, bool repeat);
+  void Give(int keyCode, bool repeat, uint32_t arrived);
 
-  std::function<void(int)> key_;
+  KeyTarget key_;
   std::function<void()> wake_;
   TRemoteKeyMap lircMap_;
   std::unique_ptr<TLircClient> lirc_;

@@ -31,6 +31,9 @@ class TKLDSingleInstance {
   // A note for the log when the runtime folder was not the usual one (empty otherwise).
   const std::string& FolderNote() const { return note_; }
 
+  // Where the runtime folder is looked for (tests use folders of their own).
+  void SetRuntimeRoots(TRuntimeFolderRoots roots) { roots_ = std::move(roots); }
+
   // The executable's file name without its extension.
   static std::string TitleOfExecutable(const std::string& path);
 
@@ -38,6 +41,7 @@ class TKLDSingleInstance {
   std::string title_;
   std::string socketPath_;
   mutable std::string note_;
+  TRuntimeFolderRoots roots_;
   TInstanceLock lock_;
 };
 

@@ -295,6 +295,8 @@ TControlSendResult SendControlLine(const std::string& path, const std::string& l
   return answer == "ok" ? TControlSendResult::Delivered : TControlSendResult::Refused;
 }
 
+size_t LongestSocketPath() { return sizeof(sockaddr_un{}.sun_path) - 1; }
+
 uint32_t CurrentUserId() { return static_cast<uint32_t>(::getuid()); }
 
 }  // namespace lorvane

@@ -57,6 +57,9 @@ enum class TControlSendResult {
 TControlSendResult SendControlLine(const std::string& path, const std::string& line, std::string& answer,
                                    uint32_t timeoutMs);
 
+// The longest path a control socket may have (the address field of a Unix socket, less its end).
+size_t LongestSocketPath();
+
 // The user this process runs as.
 uint32_t CurrentUserId();
 

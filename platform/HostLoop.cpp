@@ -19,6 +19,9 @@ namespace {
 bool g_headless = false;
 // Read by the threads that wake the loop.
 std::atomic<Uint32> g_wakeEvent {0};
+// One wake event in SDL's queue is enough to wake the loop, which then takes everything waiting;
+// one per message would let a flood fill the queue and push real keys out.
+std::atomic<bool> g_wakeQueued {false};
 }  // namespace
 
 void THostLoop::ConfigureHeadless() {
@@ -45,13 +48,19 @@ bool THostLoop::Initialise() {
   return true;
 }
 
-void THostLoop::Finalise() { SDL_Quit(); }
+void THostLoop::Finalise() {
+  SDL_Quit();
+  g_wakeQueued = false;  // the queue went with SDL
+}
 
 bool THostLoop::PumpEvents(const EventHandler& handler) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (event.type == SDL_QUIT) return false;
-    if (event.type == g_wakeEvent) continue;
+    if (event.type == g_wakeEvent) {
+      g_wakeQueued = false;
+      continue;
+    }
     handler(event);
   }
   return true;
@@ -61,7 +70,8 @@ bool THostLoop::WaitEvent(const EventHandler& handler, uint32_t timeoutMs) {
   SDL_Event event;
   if (SDL_WaitEventTimeout(&event, static_cast<int>(timeoutMs))) {
     if (event.type == SDL_QUIT) return false;
-    if (event.type != g_wakeEvent) handler(event);
+    if (event.type == g_wakeEvent) g_wakeQueued = false;
+    else handler(event);
   }
   return true;
 }
@@ -74,9 +84,10 @@ void THostLoop::WaitForEvent(uint32_t timeoutMs) {
 void THostLoop::PostWake() {
   Uint32 type = g_wakeEvent.load();
   if (type == 0 || type == static_cast<Uint32>(-1)) return;
+  if (g_wakeQueued.exchange(true)) return;
   SDL_Event event {};
   event.type = type;
-  SDL_PushEvent(&event);
+  if (SDL_PushEvent(&event) != 1) g_wakeQueued = false;
 }
 
 void THostLoop::SleepMs(uint32_t ms) { SDL_Delay(ms); }

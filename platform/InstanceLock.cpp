@@ -63,25 +63,49 @@ void TInstanceLock::Release() {
   fd_ = -1;
 }
 
-bool PrivateRuntimeFolder(std::string& folder, std::string& problem, std::string& note) {
+bool PrivateRuntimeFolder(std::string& folder, std::string& problem, std::string& note, size_t longestFolder,
+                          const TRuntimeFolderRoots& roots) {
   note.clear();
+  auto passOver = [&note](const std::string& why) { note += (note.empty() ? "" : "; ") + why; };
+  auto usable = [&](const std::string& path, std::string& why) {
+    if (!IsPrivateFolder(path, why)) return false;
+    if (longestFolder != 0 && path.size() + 1 > longestFolder) {
+      why = path + " is too long a path for the control socket";
+      return false;
+    }
+    return true;
+  };
+  const std::string uid = std::to_string(::getuid());
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime) {
     std::string path = runtime;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     std::string why;
-    if (IsPrivateFolder(path, why)) {
-      folder = path.back() == '/' ? path : path + "/";
+    if (usable(path, why)) {
+      folder = path + "/";
       return true;
     }
-    note = "XDG_RUNTIME_DIR is not usable (" + why + ")";
+    passOver("XDG_RUNTIME_DIR is not usable (" + why + ")");
   }
-  std::string path = "/tmp/lorvane-" + std::to_string(::getuid());
+  // The session folder is where a desktop host sits even when a sender's environment (cron, ssh,
+  // sudo -u) lacks XDG_RUNTIME_DIR; it is never made here, only used when it exists.
+  std::string session = roots.session + uid;
+  struct stat info {};
+  if (::lstat(session.c_str(), &info) == 0) {
+    std::string why;
+    if (usable(session, why)) {
+      folder = session + "/";
+      return true;
+    }
+    passOver(why);
+  }
+  std::string path = roots.fallback + "lorvane-" + uid;
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     problem = "cannot make " + path + ": " + std::strerror(errno);
     return false;
   }
   std::string why;
-  if (!IsPrivateFolder(path, why)) {
+  if (!usable(path, why)) {
     problem = why;
     return false;
   }

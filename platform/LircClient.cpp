@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/Timing.h"
+
 namespace lorvane {
 
 namespace {
@@ -135,6 +137,7 @@ struct TLircClient::Worker {
         ++dropped;
         return;
       }
+      event.arrived = SystemMilliseconds();
       events.push_back(std::move(event));
     }
     if (wake) wake();

@@ -15,7 +15,11 @@ struct TLircEvent {
   std::string button;  // "KEY_UP"
   unsigned repeat = 0; // 0 for a new press, counting up while the button is held
   std::string remote;  // the remote's name in lircd's configuration ("devinput")
-  bool operator==(const TLircEvent&) const = default;
+  uint32_t arrived = 0;  // when it was read (SystemMilliseconds), not when it is handled
+  // When a press arrived does not make it another press.
+  bool operator==(const TLircEvent& other) const {
+    return button == other.button && repeat == other.repeat && remote == other.remote;
+  }
 };
 
 // Something the reading thread has to say, for the owner to log where the logger lives.

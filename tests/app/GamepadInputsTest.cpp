@@ -94,7 +94,7 @@ class GamepadInputsTest : public ::testing::Test {
   TKLDLogger logger_;
   uint32_t now_ = 1000;
   std::vector<int> keys_;
-  TRemoteInputs inputs_{[this](int key) { keys_.push_back(key); }, nullptr};
+  TRemoteInputs inputs_{[this](int key, uint32_t) { keys_.push_back(key); }, nullptr};
   test::VirtualPad pad_;
 };
 

@@ -2,6 +2,7 @@
 // stays responsive whatever its clients send.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -87,6 +88,80 @@ TEST(SingleInstanceTest, FilesAreNamedAfterTheInstance) {
   EXPECT_EQ(instance.InstanceName(), "Tarnwick limited - lorvane");
 }
 
+// A desktop host has XDG_RUNTIME_DIR; a sender from cron or ssh often has not. Both must settle
+// on the session folder, and both must pass over a folder too long for the socket alike.
+TEST(SingleInstanceTest, HostAndSenderMeetWhateverTheirEnvironment) {
+  test::TempDir roots;
+  const std::string uid = std::to_string(CurrentUserId());
+  const std::string session = roots.File("session/") + uid;
+  ASSERT_EQ(::mkdir(roots.File("session").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(roots.File("tmp").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(session.c_str(), 0700), 0);
+  TRuntimeFolderRoots places{roots.File("session/"), roots.File("tmp/")};
+  std::string hostLock, hostSocket, senderLock, senderSocket, problem;
+  {
+    TKLDSingleInstance host("lorvane");
+    host.SetRuntimeRoots(places);
+    test::ScopedEnv env("XDG_RUNTIME_DIR", session.c_str());
+    ASSERT_TRUE(host.Paths(hostLock, hostSocket, problem)) << problem;
+  }
+  {
+    TKLDSingleInstance sender("lorvane");
+    sender.SetRuntimeRoots(places);
+    test::ScopedEnv env("XDG_RUNTIME_DIR", nullptr);
+    ASSERT_TRUE(sender.Paths(senderLock, senderSocket, problem)) << problem;
+    EXPECT_EQ(sender.FolderNote(), "");
+  }
+  EXPECT_EQ(senderSocket, hostSocket);
+  EXPECT_EQ(senderLock, hostLock);
+  EXPECT_EQ(hostSocket, session + "/Tarnwick limited - lorvane.socket");
+
+  // A runtime folder whose socket path would not fit: the host does not take it and fail to
+  // listen; it goes where the sender without the variable looks.
+  std::string deep = roots.File(std::string(LongestSocketPath(), 'd'));
+  deep.resize(LongestSocketPath() - 10);
+  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0) << deep;
+  {
+    TKLDSingleInstance host("lorvane");
+    host.SetRuntimeRoots(places);
+    test::ScopedEnv env("XDG_RUNTIME_DIR", deep.c_str());
+    ASSERT_TRUE(host.Paths(hostLock, hostSocket, problem)) << problem;
+    EXPECT_NE(host.FolderNote().find("too long"), std::string::npos) << host.FolderNote();
+  }
+  EXPECT_EQ(hostSocket, senderSocket);
+  EXPECT_LE(hostSocket.size(), LongestSocketPath());
+}
+
+// A host on its way out refuses what it would not read; a start meanwhile waits for its lock
+// instead of handing the launch to a host that is going, and then becomes the host itself.
+TEST(SingleInstanceTest, AStartWhileTheHostEndsWaitsAndBecomesTheHost) {
+  test::TempDir runtime;
+  ::chmod(runtime.Path().c_str(), 0700);
+  test::ScopedEnv env("XDG_RUNTIME_DIR", runtime.Path().c_str());
+  std::string problem, answer;
+  auto host = std::make_unique<TKLDSingleInstance>("lorvane");
+  ASSERT_EQ(host->Claim(problem), TKLDSingleInstance::Outcome::First) << problem;
+  TKLDMessenger messenger;
+  ASSERT_TRUE(messenger.Listen(host->SocketPath(), problem)) << problem;
+  EXPECT_EQ(TKLDMessenger::Send(host->SocketPath(), {MSG_REMOTE_CONTROL, 38}, answer), TControlSendResult::Delivered);
+  messenger.BeginExit();
+  EXPECT_EQ(TKLDMessenger::Send(host->SocketPath(), {MSG_REMOTE_CONTROL, 40}, answer), TControlSendResult::Refused);
+  EXPECT_EQ(answer, "error exiting");
+  EXPECT_FALSE(messenger.Post({MSG_CLIENT_LAUNCH, 0}));
+  std::vector<TKLDMessage> taken = messenger.TakeMessages();
+  EXPECT_EQ(taken, (std::vector<TKLDMessage>{{MSG_REMOTE_CONTROL, 38}})) << "only what was answered ok waits";
+
+  std::thread ending([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    messenger.StopListening();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    host.reset();
+  });
+  TKLDSingleInstance second("lorvane");
+  EXPECT_EQ(second.Claim(problem), TKLDSingleInstance::Outcome::First) << problem;
+  ending.join();
+}
+
 // A host's pieces in one process: a manager on the minimal theme, the messenger listening on a
 // socket in a private folder, and the form that handles what arrives.
 class HostFixture : public ::testing::Test {
@@ -102,7 +177,7 @@ class HostFixture : public ::testing::Test {
       return true;
     });
     form = std::make_unique<TKLDMainForm>(*manager, messenger);
-    form->SetRemoteKeyTarget([this](int key) { keys.push_back(key); });
+    form->SetRemoteKeyTarget([this](int key, std::optional<uint32_t>) { keys.push_back(key); });
     form->SetOpenAddress([this](const std::string& address) { opened.push_back(address); });
     socketPath = base.File("host.socket");
   }

@@ -12,6 +12,7 @@
 #include "app/RemoteKeyMap.h"
 #include "base/Logging.h"
 #include "platform/CecClient.h"
+#include "platform/LircClient.h"
 #include "support/FakeLircd.h"
 #include "support/TestSupport.h"
 
@@ -200,7 +201,7 @@ TEST(KeyRepeatTest, AButtonThatOnlySaysPressedRepeatsByTheClock) {
 TEST(RemoteInputsTest, WithoutLircdThereIsOneInfoLineAndNothingElse) {
   CapturedLog log;
   test::TempDir dir;
-  TRemoteInputs inputs([](int) { ADD_FAILURE() << "no key can come"; }, nullptr);
+  TRemoteInputs inputs([](int, uint32_t) { ADD_FAILURE() << "no key can come"; }, nullptr);
   inputs.StartLirc(kSourceConf, dir.File("no-lircd"));
   inputs.Poll();
   EXPECT_FALSE(inputs.LircRunning());
@@ -213,7 +214,7 @@ TEST(RemoteInputsTest, LircButtonsBecomeKeysThroughTheMapping) {
   test::TempDir dir;
   test::FakeLircd lircd(dir.File("lircd"));
   std::vector<int> keys;
-  TRemoteInputs inputs([&](int key) { keys.push_back(key); }, nullptr);
+  TRemoteInputs inputs([&](int key, uint32_t) { keys.push_back(key); }, nullptr);
   inputs.StartLirc(kSourceConf, dir.File("lircd"));
   ASSERT_TRUE(inputs.LircRunning()) << log.All();
   ASSERT_TRUE(lircd.Accept());
@@ -237,11 +238,71 @@ TEST(RemoteInputsTest, LircButtonsBecomeKeysThroughTheMapping) {
   EXPECT_EQ(log.Count("DEBUG: Ignoring the LIRC button KEY_POWER of devinput"), 1) << log.All();
 }
 
+TEST(RemoteInputsTest, LircKeysCarryTheTimeTheyWereReadNotWhenTheyWereTaken) {
+  CapturedLog log;
+  test::TempDir dir;
+  test::FakeLircd lircd(dir.File("lircd"));
+  std::vector<uint32_t> arrivals;
+  TRemoteInputs inputs([&](int, uint32_t arrived) { arrivals.push_back(arrived); }, nullptr);
+  inputs.StartLirc(kSourceConf, dir.File("lircd"));
+  ASSERT_TRUE(inputs.LircRunning()) << log.All();
+  ASSERT_TRUE(lircd.Accept());
+  ASSERT_TRUE(lircd.Send("0000000000000067 00 KEY_UP devinput\n"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  ASSERT_TRUE(lircd.Send("0000000000000067 00 KEY_UP devinput\n"));
+  // The loop was busy: both presses are taken in one pass.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (arrivals.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    inputs.Poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(arrivals.size(), 2u);
+  EXPECT_GE(arrivals[1] - arrivals[0], 50u);
+}
+
+// lircd restarts while a button is held, cutting a line in two: the half line is no key, the held
+// button's repeats before stay the keys they were, and presses after the restart come through.
+TEST(RemoteInputsTest, LircdGoingAwayAndComingBackWhileAButtonIsHeldLosesNothing) {
+  CapturedLog log;
+  test::TempDir dir;
+  std::vector<int> keys;
+  TRemoteInputs inputs([&](int key, uint32_t) { keys.push_back(key); }, nullptr);
+  auto pollUntil = [&](size_t count, int seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (keys.size() < count && std::chrono::steady_clock::now() < deadline) {
+      inputs.Poll();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  {
+    test::FakeLircd lircd(dir.File("lircd"));
+    inputs.StartLirc(kSourceConf, dir.File("lircd"));
+    ASSERT_TRUE(inputs.LircRunning()) << log.All();
+    ASSERT_TRUE(lircd.Accept());
+    ASSERT_TRUE(lircd.Send("0000000000000067 00 KEY_UP devinput\n"
+                           "0000000000000067 01 KEY_UP devinput\n"
+                           "0000000000000067 02 KEY_UP devinput\n"
+                           "0000000000000067 03 KEY_"));
+    pollUntil(2, 10);
+  }
+  EXPECT_EQ(keys, (std::vector<int>{0x26, 0x26}));
+  test::FakeLircd again(dir.File("lircd"));
+  ASSERT_TRUE(again.Accept(static_cast<int>(TLircClient::kReconnectMs) + 5000));
+  ASSERT_TRUE(again.Send("0000000000000067 07 KEY_UP devinput\n"
+                         "000000000000001c 00 KEY_OK devinput\n"));
+  pollUntil(4, 10);
+  EXPECT_EQ(keys, (std::vector<int>{0x26, 0x26, 0x26, 0x0D}));
+  EXPECT_EQ(log.Count("malformed"), 0) << log.All();
+  EXPECT_EQ(log.Count("WARN: Lost the connection to lircd"), 1) << log.All();
+  EXPECT_EQ(log.Count("INFO: Connected to lircd again"), 1) << log.All();
+}
+
 TEST(RemoteInputsTest, LircdWithoutAMappingFileIsToldAndReadsNothing) {
   CapturedLog log;
   test::TempDir dir;
   test::FakeLircd lircd(dir.File("lircd"));
-  TRemoteInputs inputs([](int) {}, nullptr);
+  TRemoteInputs inputs([](int, uint32_t) {}, nullptr);
   inputs.StartLirc(dir.Path(), dir.File("lircd"));
   EXPECT_FALSE(inputs.LircRunning());
   EXPECT_EQ(log.Count(" WARN: LIRC remote controls are off: "), 1) << log.All();
@@ -251,7 +312,7 @@ TEST(RemoteInputsTest, TheTvsKeysMapThroughTheirFileWithoutAnAdapter) {
   CapturedLog log;
   std::vector<int> keys;
   int standbys = 0;
-  TRemoteInputs inputs([&](int key) { keys.push_back(key); }, nullptr);
+  TRemoteInputs inputs([&](int key, uint32_t) { keys.push_back(key); }, nullptr);
   inputs.SetStandbyHandler([&] { ++standbys; });
   TRemoteKeyMap map;
   std::vector<std::string> warnings;
@@ -290,7 +351,7 @@ TEST(RemoteInputsTest, TheChosenPaceTimesTheTvsRepeatsAndAReleaseEndsThem) {
   CapturedLog log;
   std::vector<int> keys;
   uint32_t now = 5000;
-  TRemoteInputs inputs([&](int key) { keys.push_back(key); }, nullptr);
+  TRemoteInputs inputs([&](int key, uint32_t) { keys.push_back(key); }, nullptr);
   inputs.SetClock([&] { return now; });
   inputs.StartCec(kSourceConf);
   inputs.SetRepeatTiming({300, 5});

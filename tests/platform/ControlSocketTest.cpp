@@ -253,5 +253,38 @@ TEST(InstanceLockTest, TheRuntimeFolderMustBePrivate) {
   }
 }
 
+TEST(InstanceLockTest, TheSessionFolderComesBeforeTmpWhenItIsOurs) {
+  test::TempDir roots;
+  const std::string uid = std::to_string(CurrentUserId());
+  ASSERT_EQ(::mkdir(roots.File("run").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(roots.File("tmp").c_str(), 0755), 0);
+  TRuntimeFolderRoots places{roots.File("run/"), roots.File("tmp/")};
+  const std::string session = roots.File("run/") + uid;
+  const std::string fallback = roots.File("tmp/lorvane-") + uid + "/";
+  ScopedEnv env("XDG_RUNTIME_DIR", nullptr);
+  std::string folder, problem, note;
+  // No session folder: it is not made, /tmp is.
+  ASSERT_TRUE(PrivateRuntimeFolder(folder, problem, note, 0, places)) << problem;
+  EXPECT_EQ(folder, fallback);
+  EXPECT_NE(::access(session.c_str(), F_OK), 0);
+  ASSERT_EQ(::mkdir(session.c_str(), 0700), 0);
+  ASSERT_TRUE(PrivateRuntimeFolder(folder, problem, note, 0, places)) << problem;
+  EXPECT_EQ(folder, session + "/");
+  EXPECT_EQ(note, "");
+  ::chmod(session.c_str(), 0750);
+  ASSERT_TRUE(PrivateRuntimeFolder(folder, problem, note, 0, places)) << problem;
+  EXPECT_EQ(folder, fallback) << "a session folder others may enter is passed over";
+  EXPECT_NE(note.find("may be entered by other users"), std::string::npos) << note;
+  ::chmod(session.c_str(), 0700);
+  // The limit counts the folder with its "/"; a folder over it is passed over, and when nothing
+  // fits that is the problem reported.
+  ASSERT_TRUE(PrivateRuntimeFolder(folder, problem, note, session.size() + 1, places)) << problem;
+  EXPECT_EQ(folder, session + "/");
+  ASSERT_LT(session.size(), fallback.size());
+  EXPECT_FALSE(PrivateRuntimeFolder(folder, problem, note, session.size(), places));
+  EXPECT_NE(problem.find("too long"), std::string::npos) << problem;
+  EXPECT_NE(note.find("too long"), std::string::npos) << note;
+}
+
 }  // namespace
 }  // namespace lorvane

@@ -2,6 +2,11 @@
 #include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/HostLoop.h"
 #include "platform/PangoText.h"
 #include "platform/PngWriter.h"
 #include "platform/SdlMemory.h"
@@ -184,6 +189,37 @@ TEST(SdlMemoryTest, LargeAndSmallBlocksKeepTheirContentsAcrossGrowingAndShrinkin
   EXPECT_EQ(SDL_calloc(SIZE_MAX / 2, 4), nullptr);
   SDL_free(older);
   SDL_free(nullptr);
+}
+
+
+// Threads that wake the loop many times before it runs leave one wake in SDL's queue, so a
+// flood of control messages cannot fill it and push out the keys that follow.
+TEST(HostLoopTest, AFloodOfWakesKeepsOneInTheQueueAndLosesNoKey) {
+  THostLoop::ConfigureHeadless();
+  ASSERT_TRUE(THostLoop::Initialise());
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  for (int i = 0; i < 70000; ++i) THostLoop::PostWake();
+  SDL_Event key {};
+  key.type = SDL_KEYDOWN;
+  key.key.keysym.sym = SDLK_UP;
+  ASSERT_EQ(SDL_PushEvent(&key), 1) << SDL_GetError();
+  SDL_PumpEvents();
+  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1);
+  std::vector<SDL_Keycode> keys;
+  auto handle = [&](const SDL_Event& event) {
+    if (event.type == SDL_KEYDOWN) keys.push_back(event.key.keysym.sym);
+  };
+  EXPECT_TRUE(THostLoop::PumpEvents(handle));
+  EXPECT_EQ(keys, std::vector<SDL_Keycode>{SDLK_UP});
+  // Once taken, the next wake is queued again: the loop must not sleep through new messages.
+  THostLoop::PostWake();
+  SDL_PumpEvents();
+  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1);
+  EXPECT_TRUE(THostLoop::WaitEvent(handle, 1000));
+  THostLoop::PostWake();
+  SDL_PumpEvents();
+  EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1);
+  THostLoop::Finalise();
 }
 
 }  // namespace
