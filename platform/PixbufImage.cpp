@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -105,11 +106,19 @@ bool TKLDPixbufImage::ReadSize(const std::string& path, int& width, int& height,
   return true;
 }
 
+namespace {
+std::atomic<int64_t> g_decodeBudget{TKLDPixbufImage::kDefaultDecodeBudget};
+}  // namespace
+
+void TKLDPixbufImage::SetDecodeBudget(int64_t pixels) { g_decodeBudget = pixels; }
+int64_t TKLDPixbufImage::DecodeBudget() { return g_decodeBudget; }
+
 std::unique_ptr<TKLDPixbufImage> TKLDPixbufImage::Load(const std::string& path,
                                                        const SizeChooser& size,
                                                        std::string& error) {
   int naturalWidth = 0, naturalHeight = 0;
-  if (!gdk_pixbuf_get_file_info(path.c_str(), &naturalWidth, &naturalHeight)) {
+  GdkPixbufFormat* format = gdk_pixbuf_get_file_info(path.c_str(), &naturalWidth, &naturalHeight);
+  if (!format) {
     error = "unrecognised or unreadable picture file";
     return nullptr;
   }
@@ -124,6 +133,24 @@ std::unique_ptr<TKLDPixbufImage> TKLDPixbufImage::Load(const std::string& path,
   if (size) size(uprightWidth, uprightHeight, width, height);
   if (width <= 0 || height <= 0) {
     error = "picture has no pixels at the size asked for";
+    return nullptr;
+  }
+  // What the decoder holds at its largest: JPEG's loader shrinks by up to 8 on each side while it
+  // decodes, every other loader holds the whole picture before it is scaled.
+  gchar* formatName = gdk_pixbuf_format_get_name(format);
+  const bool shrinks = formatName && std::strcmp(formatName, "jpeg") == 0;
+  g_free(formatName);
+  int64_t held = int64_t(naturalWidth) * naturalHeight;
+  if (shrinks) {
+    const int64_t w = std::max<int64_t>(width, (int64_t(uprightWidth) + 7) / 8);
+    const int64_t h = std::max<int64_t>(height, (int64_t(uprightHeight) + 7) / 8);
+    held = w * h;
+  }
+  held = std::max(held, int64_t(width) * height);
+  if (held > DecodeBudget()) {
+    error = "picture is too large to decode (" + std::to_string(naturalWidth) + " x " +
+            std::to_string(naturalHeight) + " pixels; at most " + std::to_string(DecodeBudget() / 1000000) +
+            " million are decoded)";
     return nullptr;
   }
   GError* gerror = nullptr;

@@ -29,7 +29,16 @@ class TKLDPixbufImage {
   using SizeChooser = std::function<void(int naturalWidth, int naturalHeight, int& width,
                                          int& height)>;
 
-  // Decodes a file; null with a reason in error when it cannot be read or decoded.
+  // The most pixels a decode may hold at once. Formats that cannot shrink while they decode
+  // (everything but JPEG, which decodes at down to an eighth of each side) hold the whole
+  // picture first: a 16000 x 16000 PNG would take a gigabyte for one thumbnail. Such pictures
+  // are refused with a reason instead. Tests lower it.
+  static constexpr int64_t kDefaultDecodeBudget = 40'000'000;
+  static void SetDecodeBudget(int64_t pixels);
+  static int64_t DecodeBudget();
+
+  // Decodes a file; null with a reason in error when it cannot be read or decoded, or would
+  // take more than the decode budget.
   static std::unique_ptr<TKLDPixbufImage> Load(const std::string& path, const SizeChooser& size,
                                                std::string& error);
   // Reads only what is needed for the upright natural size; false when the file is unreadable.

@@ -8,6 +8,7 @@
 
 #include "platform/HostLoop.h"
 #include "platform/PangoText.h"
+#include "platform/PixbufImage.h"
 #include "platform/PngWriter.h"
 #include "platform/SdlMemory.h"
 #include "platform/SdlRenderer.h"
@@ -220,6 +221,62 @@ TEST(HostLoopTest, AFloodOfWakesKeepsOneInTheQueueAndLosesNoKey) {
   SDL_PumpEvents();
   EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_LASTEVENT), 1);
   THostLoop::Finalise();
+}
+
+// A PNG that says how big it is and holds no picture: the size can be read, nothing more.
+std::string PngThatSays(uint32_t width, uint32_t height) {
+  auto crc32 = [](const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  };
+  auto big = [](uint32_t value) {
+    return std::string{char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+  };
+  auto chunk = [&](const std::string& kind, const std::string& data) {
+    return big(static_cast<uint32_t>(data.size())) + kind + data + big(crc32(kind + data));
+  };
+  // The size is known once the first (here empty) picture data chunk is reached.
+  return std::string("\x89PNG\r\n\x1a\n", 8) +
+         chunk("IHDR", big(width) + big(height) + std::string("\x08\x06\x00\x00\x00", 5)) + chunk("IDAT", "") +
+         chunk("IEND", "");
+}
+
+TEST(PixbufImageTest, PicturesThatCannotShrinkWhileDecodingAreRefusedOverTheBudget) {
+  test::TempDir dir;
+  dir.Write("huge.png", PngThatSays(16000, 16000));
+  auto fit = [](int box) {
+    return [box](int w, int h, int& rw, int& rh) {
+      const double f = std::min(1.0, double(box) / std::max(w, h));
+      rw = std::max(1, int(w * f)), rh = std::max(1, int(h * f));
+    };
+  };
+  std::string error;
+  EXPECT_EQ(TKLDPixbufImage::Load(dir.File("huge.png"), fit(200), error), nullptr);
+  EXPECT_NE(error.find("too large to decode (16000 x 16000 pixels"), std::string::npos) << error;
+
+  // With a budget of a million pixels: a 1200 x 1200 PNG would be held whole and is refused; a
+  // JPEG of that size shrinks by 8 while it decodes and is read, unless it is wanted whole.
+  TKLDPixbufImage::SetDecodeBudget(1'000'000);
+  std::vector<uint8_t> bits(1200 * 1200 * 4, 128);
+  auto picture = TKLDPixbufImage::FromBGRA(1200, 1200, bits.data(), 1200 * 4);
+  ASSERT_TRUE(picture);
+  ASSERT_TRUE(picture->SavePng(dir.File("big.png"), error)) << error;
+  ASSERT_TRUE(picture->SaveJpeg(dir.File("big.jpg"), 80, error)) << error;
+  error.clear();
+  EXPECT_EQ(TKLDPixbufImage::Load(dir.File("big.png"), fit(150), error), nullptr);
+  EXPECT_NE(error.find("too large to decode"), std::string::npos) << error;
+  error.clear();
+  auto small = TKLDPixbufImage::Load(dir.File("big.jpg"), fit(150), error);
+  ASSERT_NE(small, nullptr) << error;
+  EXPECT_EQ(small->Width(), 150);
+  EXPECT_EQ(TKLDPixbufImage::Load(dir.File("big.jpg"), nullptr, error), nullptr);
+  TKLDPixbufImage::SetDecodeBudget(TKLDPixbufImage::kDefaultDecodeBudget);
+  error.clear();
+  EXPECT_NE(TKLDPixbufImage::Load(dir.File("big.png"), fit(150), error), nullptr) << error;
 }
 
 }  // namespace
