@@ -1,6 +1,13 @@
 #include "media/UPnP.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <memory>
+#include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/Logging.h"
@@ -126,13 +133,13 @@ void TKLDUPnPManager::Finish(const std::string& path, TKLDPlaylist* playlist) {
 }
 
 bool TKLDUPnPManager::FirstReport(const std::string& root) const {
-  std::lock_guard<std::mutex> lock(reportedMutex_);
-  return reported_.insert(root).second;
+  std::lock_guard<std::mutex> lock(reports_->mutex);
+  return reports_->roots.insert(root).second;
 }
 
 bool TKLDUPnPManager::Reported(const std::string& root) const {
-  std::lock_guard<std::mutex> lock(reportedMutex_);
-  return reported_.count(root) != 0;
+  std::lock_guard<std::mutex> lock(reports_->mutex);
+  return reports_->roots.count(root) != 0;
 }
 
 std::vector<std::string> TKLDUPnPManager::CheckLocations() const {
@@ -176,7 +183,27 @@ void TKLDUPnPManager::BrowseLocation(TRequest& request, const TKLDMediaFolder& l
 void TKLDUPnPManager::ListDirectory(TRequest& request, const std::string& root,
                                     const std::string& relative) const {
   const std::string folder = root + relative;
+  // The real folders on the way down from the location. Two folders that link to each other
+  // (A/toB -> B, B/toA -> A) would otherwise make a path without end, one level per key.
+  std::vector<std::string> onPath;
+  std::string level = root;
+  onPath.push_back(RealPath(level));
+  for (size_t start = 0; start < relative.size();) {
+    size_t slash = relative.find('/', start);
+    if (slash == std::string::npos) slash = relative.size() - 1;
+    level = root + relative.substr(0, slash + 1);
+    start = slash + 1;
+    std::string real = RealPath(level);
+    if (real.empty()) break;  // not there: the listing below says so, or the folder is empty
+    if (std::find(onPath.begin(), onPath.end(), real) != onPath.end()) {
+      Warn(request.warnings, "Stopped at media folder " + level + ": it leads back to " + real +
+                                 ", a folder already on its path");
+      return;
+    }
+    onPath.push_back(std::move(real));
+  }
   TKLDDirectoryReader reader(folder);
+  reader.SetFoldersOnPath(std::move(onPath));
   if (!reader.IsOpen()) {
     // A location that cannot be read is told once; so is everything beneath it.
     const bool told = relative.empty() ? !FirstReport(root) : Reported(root);
@@ -268,80 +295,158 @@ void TKLDUPnPManager::ListDirectory(TRequest& request, const std::string& root,
 
 // ---------------------------------------------------------------- TKLDBrowseWorker
 
-TKLDBrowseWorker::TKLDBrowseWorker(const TKLDUPnPManager& browser) : browser_(browser) {
-  thread_ = std::thread([this] { Work(); });
+namespace {
+
+std::shared_ptr<const TKLDMediaLocationParser> CopyOfLocations(const TKLDMediaLocationParser* from) {
+  auto copy = std::make_shared<TKLDMediaLocationParser>();
+  if (!from) return copy;
+  auto lists = [](const TKLDMediaFolderList& source, TKLDMediaFolderList& target) {
+    for (int i = 0; i < source.Count(); ++i) {
+      const TKLDMediaFolder* folder = source.Item(i);
+      target.Add(folder->Name, folder->Path, folder->Virtual);
+    }
+  };
+  lists(from->PictureFolders(), copy->PictureFolders());
+  lists(from->VideoFolders(), copy->VideoFolders());
+  lists(from->MusicFolders(), copy->MusicFolders());
+  return copy;
 }
 
-TKLDBrowseWorker::~TKLDBrowseWorker() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    queue_.clear();
+}  // namespace
+
+struct TKLDBrowseWorker::TShared {
+  struct TJob {
+    uint64_t ticket = 0;
+    TKLDMediaCategory category = TKLDMediaCategory::All;
+    std::string path;
+    std::shared_ptr<const TKLDMediaLocationParser> locations;
+    std::shared_ptr<TKLDUPnPManager::TReports> reports;  // told once across every browse
+  };
+  using Clock = std::chrono::steady_clock;
+
+  std::mutex mutex;
+  std::condition_variable idle;
+  std::deque<TJob> queue;
+  std::vector<std::unique_ptr<TResult>> done;
+  std::unordered_map<uint64_t, Clock::time_point> running;  // ticket → when it started
+  std::unordered_set<uint64_t> cancelled;                   // running tickets given up
+  uint64_t nextTicket = 1;
+  int threads = 0;
+  bool stopping = false;
+
+  // Under the mutex.
+  int Unstuck() const {
+    const auto now = Clock::now();
+    int count = 0;
+    for (const auto& [ticket, started] : running)
+      if (now - started < std::chrono::milliseconds(kStuckMs)) ++count;
+    return count;
   }
-  wake_.notify_all();
-  thread_.join();
+
+  // A thread's life: browses until nothing waits, then ends.
+  static void Serve(std::shared_ptr<TShared> shared) {
+    // The frame loop comes first when the processor is short.
+    LowerCurrentThreadPriority(10);
+    for (;;) {
+      TJob job;
+      {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        if (shared->stopping || shared->queue.empty()) {
+          --shared->threads;
+          shared->idle.notify_all();
+          return;
+        }
+        job = std::move(shared->queue.front());
+        shared->queue.pop_front();
+        shared->running.emplace(job.ticket, Clock::now());
+      }
+      auto result = std::make_unique<TResult>();
+      result->ticket = job.ticket;
+      result->category = job.category;
+      result->path = job.path;
+      TKLDUPnPManager browser(job.locations.get());
+      browser.reports_ = job.reports;
+      browser.Collect(job.category, job.path, &result->playlist, &result->warnings);
+      {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->running.erase(job.ticket);
+        const bool given = shared->cancelled.erase(job.ticket) > 0;
+        if (!given && !shared->stopping) shared->done.push_back(std::move(result));
+      }
+      shared->idle.notify_all();
+    }
+  }
+};
+
+TKLDBrowseWorker::TKLDBrowseWorker(const TKLDUPnPManager& browser)
+    : browser_(browser), shared_(std::make_shared<TShared>()) {}
+
+TKLDBrowseWorker::~TKLDBrowseWorker() {
+  // Never joined: a thread stuck on a mount that does not answer would hold the interface's
+  // close (and the program's end) for as long as the mount hangs. It finds the worker gone when
+  // it wakes, and its result goes with it.
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->stopping = true;
+  shared_->queue.clear();
+  shared_->done.clear();
+}
+
+void TKLDBrowseWorker::StartThreads() {
+  // Under shared_->mutex.
+  TShared& shared = *shared_;
+  int waiting = static_cast<int>(shared.queue.size());
+  const int idleThreads = shared.threads - static_cast<int>(shared.running.size());
+  waiting -= std::max(0, idleThreads);
+  int unstuck = shared.Unstuck();
+  while (waiting > 0 && unstuck < kMaxRunning && shared.threads < kMaxThreads) {
+    ++shared.threads;
+    ++unstuck;
+    --waiting;
+    std::thread(TShared::Serve, shared_).detach();
+  }
 }
 
 uint64_t TKLDBrowseWorker::Request(TKLDMediaCategory category, const std::string& path) {
-  uint64_t ticket;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ticket = nextTicket_++;
-    queue_.push_back(TJob{ticket, category, path});
-  }
-  wake_.notify_one();
+  auto locations = CopyOfLocations(browser_.Locations());
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  const uint64_t ticket = shared_->nextTicket++;
+  shared_->queue.push_back(TShared::TJob{ticket, category, path, std::move(locations), browser_.reports_});
+  StartThreads();
   return ticket;
 }
 
 std::unique_ptr<TKLDBrowseWorker::TResult> TKLDBrowseWorker::Take(uint64_t ticket) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (auto it = done_.begin(); it != done_.end(); ++it)
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  // Browses that have waited while the ones before them got stuck get threads now.
+  if (!shared_->queue.empty()) StartThreads();
+  auto& done = shared_->done;
+  for (auto it = done.begin(); it != done.end(); ++it)
     if ((*it)->ticket == ticket) {
       std::unique_ptr<TResult> result = std::move(*it);
-      done_.erase(it);
+      done.erase(it);
       return result;
     }
   return nullptr;
 }
 
 void TKLDBrowseWorker::Cancel(uint64_t ticket) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::erase_if(queue_, [ticket](const TJob& job) { return job.ticket == ticket; });
-  std::erase_if(done_, [ticket](const std::unique_ptr<TResult>& r) { return r->ticket == ticket; });
-  if (running_ == ticket) runningCancelled_ = true;
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  std::erase_if(shared_->queue, [ticket](const TShared::TJob& job) { return job.ticket == ticket; });
+  std::erase_if(shared_->done, [ticket](const std::unique_ptr<TResult>& r) { return r->ticket == ticket; });
+  if (shared_->running.count(ticket)) shared_->cancelled.insert(ticket);
 }
 
 void TKLDBrowseWorker::WaitIdle() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [this] { return queue_.empty() && running_ == 0; });
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  shared_->idle.wait(lock, [this] {
+    if (!shared_->queue.empty()) StartThreads();
+    return shared_->queue.empty() && shared_->running.empty();
+  });
 }
 
-void TKLDBrowseWorker::Work() {
-  // The frame loop comes first when the processor is short.
-  LowerCurrentThreadPriority(10);
-  for (;;) {
-    TJob job;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
-      running_ = job.ticket;
-      runningCancelled_ = false;
-    }
-    auto result = std::make_unique<TResult>();
-    result->ticket = job.ticket;
-    result->category = job.category;
-    result->path = job.path;
-    browser_.Collect(job.category, job.path, &result->playlist, &result->warnings);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!runningCancelled_) done_.push_back(std::move(result));
-      running_ = 0;
-    }
-    idle_.notify_all();
-  }
+int TKLDBrowseWorker::Threads() const {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->threads;
 }
 
 }  // namespace lorvane

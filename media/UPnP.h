@@ -18,14 +18,11 @@
 // leads back into its own folder or above it, a broken link and a folder that cannot be read
 // give a warning each and the rest is listed (a location itself only once). A folder that does
 // not exist is simply empty (a merged sub-folder usually exists in only some of the locations).
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "media/Playlist.h"
@@ -83,15 +80,26 @@ class TKLDUPnPManager {
   bool Reported(const std::string& root) const;
 
   const TKLDMediaLocationParser* locations_ = nullptr;
-  mutable std::mutex reportedMutex_;
-  mutable std::set<std::string> reported_;
+  // The locations already reported, shared with the browser copies that worker threads use.
+  struct TReports {
+    std::mutex mutex;
+    std::set<std::string> roots;
+  };
+  std::shared_ptr<TReports> reports_ = std::make_shared<TReports>();
+  friend class TKLDBrowseWorker;
 };
 
-// Runs the disk half of browses (Collect) on a thread of its own, so that opening a folder of
+// Runs the disk half of browses (Collect) on threads of their own, so that opening a folder of
 // thousands of files never holds a frame up. The main thread asks with Request and picks its
 // result up with Take on a later frame, then logs the warnings and calls Finish itself. A
 // requester that has moved on cancels its old ticket: a browse still waiting is dropped, and one
 // that finishes anyway is thrown away instead of showing a folder the user already left.
+//
+// A folder on a network mount that stops answering blocks its listing for as long as the mount
+// hangs. Such a listing is left to itself: after kStuckMs it no longer counts as running, so later
+// browses get threads of their own instead of waiting behind it, and the worker's end never
+// waits for it. Each browse therefore reads a copy of the locations of its own, and what its
+// thread shares with the worker outlives the worker.
 class TKLDBrowseWorker {
  public:
   struct TResult {
@@ -101,8 +109,14 @@ class TKLDBrowseWorker {
     TKLDPlaylist playlist;  // collected, not yet sorted
     std::vector<std::string> warnings;
   };
+  // Browses reading at once before new ones wait for a free thread; stuck ones not counted.
+  static constexpr int kMaxRunning = 2;
+  // A browse running this long is taken to be stuck.
+  static constexpr uint32_t kStuckMs = 3000;
+  // Threads at most, stuck ones included: a mount that hangs for good cannot take more.
+  static constexpr int kMaxThreads = 16;
 
-  // The browser (and the locations it reads) must outlive the worker.
+  // The browser's locations are copied at each request; the browser must outlive the worker.
   explicit TKLDBrowseWorker(const TKLDUPnPManager& browser);
   ~TKLDBrowseWorker();
   TKLDBrowseWorker(const TKLDBrowseWorker&) = delete;
@@ -116,25 +130,16 @@ class TKLDBrowseWorker {
   void Cancel(uint64_t ticket);
   // Blocks until nothing is queued or running: for tests and benchmarks, never the frame loop.
   void WaitIdle();
+  // Threads still alive, stuck ones included (tests).
+  int Threads() const;
 
  private:
-  struct TJob {
-    uint64_t ticket;
-    TKLDMediaCategory category;
-    std::string path;
-  };
-  void Work();
+  struct TShared;
+  // Starts threads for waiting browses while fewer than kMaxRunning are running unstuck.
+  void StartThreads();
 
   const TKLDUPnPManager& browser_;
-  std::mutex mutex_;
-  std::condition_variable wake_, idle_;
-  std::deque<TJob> queue_;
-  std::vector<std::unique_ptr<TResult>> done_;
-  uint64_t nextTicket_ = 1;
-  uint64_t running_ = 0;  // the ticket being browsed, 0 for none
-  bool runningCancelled_ = false;
-  bool stopping_ = false;
-  std::thread thread_;
+  std::shared_ptr<TShared> shared_;
 };
 
 }  // namespace lorvane

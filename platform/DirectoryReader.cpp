@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace lorvane {
 
@@ -22,17 +23,36 @@ struct TKLDDirectoryReader::Handle {
 
 namespace {
 
-std::string Resolved(const std::string& path) {
+// With a "/" at the end, so that comparing the front of two paths compares whole folders.
+std::string AsFolder(const std::string& path) { return path == "/" ? path : path + "/"; }
+
+}  // namespace
+
+std::string RealPath(const std::string& path) {
   char buffer[PATH_MAX];
   if (!realpath(path.c_str(), buffer)) return std::string();
   return buffer;
 }
 
+namespace {
+std::mutex g_hookMutex;
+std::shared_ptr<const TKLDDirectoryReader::OpenHook> g_openHook;
 }  // namespace
+
+void TKLDDirectoryReader::SetOpenHook(OpenHook hook) {
+  std::lock_guard<std::mutex> lock(g_hookMutex);
+  g_openHook = hook ? std::make_shared<const OpenHook>(std::move(hook)) : nullptr;
+}
 
 TKLDDirectoryReader::TKLDDirectoryReader(const std::string& path) : path_(path) {
   if (path_.empty()) path_ = ".";
   if (path_.back() != '/') path_ += '/';
+  std::shared_ptr<const OpenHook> hook;
+  {
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    hook = g_openHook;
+  }
+  if (hook) (*hook)(path_);
   DIR* dir = opendir(path_.c_str());
   if (!dir) {
     notFound_ = errno == ENOENT || errno == ENOTDIR;
@@ -85,16 +105,18 @@ TKLDEntryKind TKLDDirectoryReader::FollowLink(const std::string& name) {
   // A link to this folder or to one above it would let the user walk down forever, each
   // level a longer path to the same files.
   if (!realPathKnown_) {
-    realPath_ = Resolved(path_);
+    realPath_ = RealPath(path_);
     realPathKnown_ = true;
   }
-  std::string target = Resolved(path_ + name);
+  std::string target = RealPath(path_ + name);
   if (target.empty()) return TKLDEntryKind::Broken;
-  if (!realPath_.empty()) {
-    std::string here = realPath_ == "/" ? realPath_ : realPath_ + "/";
-    std::string there = target == "/" ? target : target + "/";
-    if (here.compare(0, there.size(), there) == 0) return TKLDEntryKind::Cycle;
-  }
+  const std::string there = AsFolder(target);
+  auto leadsAbove = [&there](const std::string& folder) {
+    return !folder.empty() && AsFolder(folder).compare(0, there.size(), there) == 0;
+  };
+  if (leadsAbove(realPath_)) return TKLDEntryKind::Cycle;
+  for (const std::string& folder : foldersOnPath_)
+    if (leadsAbove(folder)) return TKLDEntryKind::Cycle;
   return TKLDEntryKind::Folder;
 }
 

@@ -12,8 +12,10 @@
 // cost a look-up.
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lorvane {
 
@@ -43,6 +45,11 @@ class TKLDDirectoryReader {
   TKLDDirectoryReader(const TKLDDirectoryReader&) = delete;
   TKLDDirectoryReader& operator=(const TKLDDirectoryReader&) = delete;
 
+  // Called with the folder's path before each folder is opened, on the opening thread. Tests
+  // stand a folder on a mount that stops answering in with one that blocks here.
+  using OpenHook = std::function<void(const std::string& path)>;
+  static void SetOpenHook(OpenHook hook);
+
   bool IsOpen() const { return handle_ != nullptr; }
   // Why the folder could not be opened or read on, as the system words it.
   const std::string& Error() const { return error_; }
@@ -52,6 +59,10 @@ class TKLDDirectoryReader {
   // The next entry, "." and ".." included when the file system lists them; false at the end
   // or when reading fails part-way (Error() is then set).
   bool Next(TKLDDirectoryEntry& entry);
+  // The real paths of the folders the user came through to reach this one (the folder's own
+  // included). A link to any of them, or to a folder above one, is a Cycle: two folders that
+  // link to each other would otherwise make an endless path.
+  void SetFoldersOnPath(std::vector<std::string> realPaths) { foldersOnPath_ = std::move(realPaths); }
   // Size and modification time of an entry of this folder, following links.
   bool Status(const std::string& name, TKLDFileStatus& status) const;
 
@@ -66,7 +77,12 @@ class TKLDDirectoryReader {
   // The folder's own resolved path, worked out the first time a link to a folder needs it.
   std::string realPath_;
   bool realPathKnown_ = false;
+  std::vector<std::string> foldersOnPath_;
 };
+
+// The path with every link and "." or ".." resolved, as the system finds it; empty when some
+// part of it cannot be reached.
+std::string RealPath(const std::string& path);
 
 // The user's home folder without a trailing "/", empty when it cannot be found.
 std::string UserHomeFolder();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Logging.h"
+#include "base/Timing.h"
 #include "media/MediaInfo.h"
 #include "media/MediaSelection.h"
 #include "media/Thumbnails.h"
@@ -640,6 +641,12 @@ bool TKLDMediaGridControl::SetStyle(const std::string& name) {
 
 namespace {
 
+// A folder that has not arrived in this long is on media that does not answer (a network mount
+// that hangs): the grid lets the focus go and tells the theme.
+constexpr uint32_t kSlowMediaMs = 3000;
+
+uint32_t NowMs() { return Timer() ? Timer()->CurrentTime() : SystemMilliseconds(); }
+
 TKLDMediaCategory CategoryOfKind(int kind) {
   switch (kind) {
     case MEDIA_PICTURE: return TKLDMediaCategory::Pictures;
@@ -680,6 +687,8 @@ void TKLDMediaGridControl::Populate() {
       if (Loading()) worker->Cancel(loadingTicket_);
       loadingTicket_ = worker->Request(CategoryOfKind(kind), Folder);
       loadingKey_ = key;
+      loadingSince_ = NowMs();
+      slowTold_ = false;
       return;
     }
     CancelBrowse();
@@ -704,6 +713,7 @@ void TKLDMediaGridControl::FillItems(const TKLDPlaylist& playlist) {
     item->Name = entry->URL;
     item->Caption = entry->Caption;
     item->Image = style ? style->GetDefaultImage(entry->MediaType) : nullptr;
+    item->Icon = item->Image;
     // A picture is its own thumbnail: the icon shows until it has been decoded.
     if (!entry->ImagePath.empty()) item->PendingImage = entry->ImagePath;
     item->MediaType = entry->MediaType;
@@ -742,7 +752,14 @@ bool TKLDMediaGridControl::CollectBrowse() {
   TKLDBrowseWorker* worker = g_gridServices.browseWorker;
   if (!Loading() || !worker) return false;
   std::unique_ptr<TKLDBrowseWorker::TResult> result = worker->Take(loadingTicket_);
-  if (!result) return false;
+  if (!result) {
+    const uint32_t now = NowMs();
+    if (!slowTold_ && (now < loadingSince_ || static_cast<uint64_t>(loadingSince_) + kSlowMediaMs < now)) {
+      slowTold_ = true;
+      ProcessAction("onslowmedia");
+    }
+    return false;
+  }
   loadingTicket_ = 0;
   for (const std::string& warning : result->warnings) LogWarn(warning);
   TKLDPlaylist* playlist = Playlist();
@@ -770,16 +787,40 @@ bool TKLDMediaGridControl::Select(int row, int column) {
     // Items follow the list's order, so the item's index is the entry's, as long as the list
     // still holds what this grid read into it; another grid may have filled it since.
     const int index = row * Columns + column;
-    const std::string& name = Items.Item(index)->Name;
+    const std::string name = Items.Item(index)->Name;
     const TKLDMediaItem* entry = playlist->Item(index);
     if (!entry || entry->URL != name) entry = playlist->FindByURL(name);
-    if (entry) g_gridServices.selection->SetSelection(entry);
+    if (!entry) entry = ReadOwnFolderAgain(name);
+    g_gridServices.selection->SetSelection(entry);
   }
   return true;
 }
 
+// The shared list holds another grid's folder, which the item is not in. Leaving the other
+// grid's item selected would have "replacepl" play the wrong folder, so the list is read again
+// for this grid: here when there is no worker, otherwise it is emptied now and the grid fills
+// again at its next render, selecting this item by name.
+const TKLDMediaItem* TKLDMediaGridControl::ReadOwnFolderAgain(const std::string& name) {
+  TKLDPlaylist* playlist = Playlist();
+  TKLDMediaSelection& selection = *g_gridServices.selection;
+  const TKLDMediaGrid* style = MediaStyle();
+  const int kind = style ? style->MediaKind : kMediaTypeAll;
+  selection.SetSelection(nullptr);
+  playlist->Clear();
+  selection.SetLoadedKey(std::string());
+  if (g_gridServices.browser && !g_gridServices.browseWorker) {
+    ApplySortOrder(*playlist);
+    g_gridServices.browser->Browse(CategoryOfKind(kind), Folder, playlist);
+    selection.SetLoadedKey(std::to_string(kind) + ":" + Folder);
+    return playlist->FindByURL(name);
+  }
+  Initialised = false;
+  return nullptr;
+}
+
 bool TKLDMediaGridControl::Navigate(TKLDDirection direction) {
-  if (Loading() && Items.Count() == 0) return true;
+  // Until the folder is found slow: then the focus may go elsewhere while it loads on.
+  if (Loading() && Items.Count() == 0 && !slowTold_) return true;
   return TKLDGridControl::Navigate(direction);
 }
 
@@ -846,6 +887,17 @@ void TKLDMediaGridControl::RequestThumbnails() {
   if (reader) reader->Collect();
   const int width = grid->ScaledImageWidth, height = grid->ScaledImageHeight;
   const int v = VisibleRows(), h = VisibleColumns();
+  // A cell that keeps its thumbnail after it scrolled away would keep every picture paged past
+  // decoded (pixels and texture), whatever the cache's bound; coming back asks the cache again.
+  for (int i = 0; i < Items.Count(); ++i) {
+    TKLDGridObject* item = Items.Item(i);
+    if (!item->OwnImage || Columns <= 0) continue;
+    const int r = i / Columns, c = i % Columns;
+    if (r >= TopRow && r < TopRow + v && c >= LeftColumn && c < LeftColumn + h) continue;
+    item->OwnImage.reset();
+    item->Image = item->Icon;
+    item->PendingImage = item->Picture;
+  }
   for (int r = TopRow; r < TopRow + v; ++r)
     for (int c = LeftColumn; c < LeftColumn + h; ++c) {
       TKLDGridObject* item = ItemAt(r, c);
@@ -856,6 +908,7 @@ void TKLDMediaGridControl::RequestThumbnails() {
       TKLDThumbnailCache::TState state = TKLDThumbnailCache::TState::Pending;
       std::shared_ptr<TKLDGraphic> picture = thumbnails->Get(item->PendingImage, width, height, state);
       if (picture) {
+        item->Picture = item->PendingImage;
         item->OwnImage = std::move(picture);
         item->Image = item->OwnImage.get();
       }

@@ -30,6 +30,7 @@ class TKLDGraphic;
 class TKLDBrowseWorker;
 class TKLDMediaInfoReader;
 struct TKLDMediaInfo;
+class TKLDMediaItem;
 class TKLDMediaSelection;
 class TKLDMetaDataManager;
 class TKLDPlaylist;
@@ -304,6 +305,10 @@ class TKLDGridObject : public TKLDGridCell {
   // (title, cover) is still to be shown.
   uint8_t MediaType = 0;
   bool InfoPending = false;
+  // The file whose thumbnail the cell shows while in view, and the style's icon it shows
+  // otherwise.
+  std::string Picture;
+  TKLDGraphic* Icon = nullptr;
 
  private:
   int state_ = csIdle;
@@ -407,13 +412,19 @@ class TKLDMediaGridControl : public TKLDGridControl {
   void Populate() override;
   bool Select(int row, int column) override;
   // While a folder is being read the grid is empty and keeps the focus: it has nothing to move
-  // to yet, and the focus leaving it would be a surprise once the folder shows.
+  // to yet, and the focus leaving it would be a surprise once the folder shows. A folder that
+  // takes more than a few seconds raises "onslowmedia" (through the control, the screen and the
+  // global actions), and from then on the focus may leave; the folder still shows when it comes.
   bool Navigate(TKLDDirection direction) override;
   void Press() override;
   void Cancel() override;
   bool SetStyle(const std::string& name) override;
   using TKLDControl::SetStyle;
   void Render(TKLDViewport& viewport) override;
+
+  // Each frame: the visible cells ask for their thumbnails, and cells out of view let go of
+  // theirs, so that only the thumbnail cache decides how many stay decoded.
+  void RequestThumbnails();
 
   // The shared list the grid shows (the selection list), or none.
   TKLDPlaylist* Playlist() const;
@@ -434,8 +445,8 @@ class TKLDMediaGridControl : public TKLDGridControl {
   // Items from the playlist, after a fill of the list (now or on arrival).
   void FillItems(const TKLDPlaylist& playlist);
   void CancelBrowse();
+  const TKLDMediaItem* ReadOwnFolderAgain(const std::string& name);
   void EnterFolder(const std::string& folder, const std::string& reselect);
-  void RequestThumbnails();
   // Shows what the file says about itself: its title as the caption, its cover or picture.
   void ApplyInfo(TKLDGridObject& item, int index, const std::shared_ptr<const TKLDMediaInfo>& info);
   bool ShowsPictures() const;
@@ -443,6 +454,8 @@ class TKLDMediaGridControl : public TKLDGridControl {
 
   uint64_t loadingTicket_ = 0;
   std::string loadingKey_;
+  uint32_t loadingSince_ = 0;
+  bool slowTold_ = false;  // "onslowmedia" was raised for the browse on its way
 };
 
 // Makes a control of a kind (the list's item class for that kind).

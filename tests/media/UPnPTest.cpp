@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "media/MediaLocations.h"
+#include "support/StuckMount.h"
 #include "support/TestSupport.h"
 
 using namespace lorvane;
@@ -239,6 +241,35 @@ TEST_F(Browser, LinksAreFollowedAndCyclesSkippedWithWarnings) {
   EXPECT_EQ(Listing(), "P: A:d");
 }
 
+// Left/toRight leads to Right and Right/toLeft back to Left: each level on its own is no cycle,
+// but walking them would never end.
+TEST_F(Browser, FoldersThatLinkToEachOtherEndThePathWithAWarning) {
+  dir_.Write("a/Left/l.mp3", "l");
+  dir_.Write("a/Right/r.mp3", "r");
+  ASSERT_EQ(symlink(dir_.File("a/Right").c_str(), dir_.File("a/Left/toRight").c_str()), 0);
+  ASSERT_EQ(symlink("../Left", dir_.File("a/Right/toLeft").c_str()), 0);
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(browser_.Collect(TKLDMediaCategory::Music, "Left/", &list_, &warnings));
+  TKLDUPnPManager::Finish("Left/", &list_);
+  EXPECT_EQ(Listing(), "P: A:l F:toRight/");
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+
+  ASSERT_TRUE(browser_.Collect(TKLDMediaCategory::Music, "Left/toRight/", &list_, &warnings));
+  TKLDUPnPManager::Finish("Left/toRight/", &list_);
+  EXPECT_EQ(Listing(), "P:Left/ A:r") << "the way back into Left is not offered";
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(dir_.File("a/Left/toRight/toLeft")), std::string::npos) << warnings[0];
+
+  // A path that went round already (remembered from before) stops where it comes back.
+  warnings.clear();
+  ASSERT_TRUE(browser_.Collect(TKLDMediaCategory::Music, "Left/toRight/toLeft/", &list_, &warnings));
+  TKLDUPnPManager::Finish("Left/toRight/toLeft/", &list_);
+  EXPECT_EQ(Listing(), "P:Left/toRight/");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("Stopped at media folder " + dir_.File("a/Left/toRight/toLeft/"), 0), 0u)
+      << warnings[0];
+}
+
 TEST_F(Browser, UnreadableFoldersWarnAndMissingOnesDoNot) {
   TKLDMediaLocationParser broken;
   broken.SetNormalisePaths(true);
@@ -360,4 +391,47 @@ TEST_F(Browser, WorkerWarningsComeBackInsteadOfBeingLogged) {
     ASSERT_EQ(result->warnings.size(), 1u);
     EXPECT_NE(result->warnings[0].find("Cannot read media folder"), std::string::npos);
   }
+}
+
+namespace {
+
+template <class Ready>
+bool Within(std::chrono::milliseconds limit, Ready ready) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+}  // namespace
+
+// A listing that hangs holds neither the listings after it nor the worker's end.
+TEST_F(Browser, AStuckListingHoldsNeitherLaterOnesNorTheEnd) {
+  dir_.Write("a/Stuck/deep.mp3", "d");
+  test::StuckMount mount;
+  auto worker = std::make_unique<TKLDBrowseWorker>(browser_);
+  const uint64_t stuck = worker->Request(TKLDMediaCategory::Music, "Stuck/");
+  ASSERT_TRUE(mount.WaitBlocked(1));
+  // Another listing of the same mount hangs too; past the limit neither counts as running.
+  const uint64_t stuckAgain = worker->Request(TKLDMediaCategory::Music, "Stuck/");
+  ASSERT_TRUE(mount.WaitBlocked(2));
+  std::this_thread::sleep_for(std::chrono::milliseconds(TKLDBrowseWorker::kStuckMs + 200));
+  const uint64_t shared = worker->Request(TKLDMediaCategory::Music, "Shared/");
+  std::unique_ptr<TKLDBrowseWorker::TResult> result;
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return (result = worker->Take(shared)) != nullptr; }))
+      << "a listing waited behind the stuck ones";
+  ASSERT_NE(result, nullptr);
+  TKLDUPnPManager::Finish(result->path, &result->playlist);
+  list_.TakeItems(result->playlist);
+  EXPECT_EQ(Listing(), "P: A:one A:two");
+  EXPECT_EQ(worker->Take(stuck), nullptr);
+  EXPECT_LE(worker->Threads(), TKLDBrowseWorker::kMaxThreads);
+  // The end does not wait for the stuck threads; they find it gone when the mount answers.
+  const auto before = std::chrono::steady_clock::now();
+  worker.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+  (void)stuckAgain;
+  mount.Release();
 }

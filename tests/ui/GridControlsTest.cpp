@@ -4,13 +4,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "media/MediaLocations.h"
 #include "media/MediaManager.h"
 #include "media/MediaSelection.h"
+#include "media/Thumbnails.h"
 #include "media/UPnP.h"
 #include "metadata/MetaData.h"
+#include "platform/PixbufImage.h"
+#include "render/Graphic.h"
+#include "support/StuckMount.h"
 #include "support/TestSupport.h"
 #include "theme/Bitmaps.h"
 #include "media/MediaInfo.h"
@@ -206,6 +213,7 @@ const char* kMediaInterface = R"(<?xml version="1.0" encoding="UTF-8"?>
     <Action name="oncantcancel" function="setmeta" target="seen.global" parameter="yes"/>
     <Action name="onnomedia" function="setmeta" target="seen.nomedia" parameter="yes"/>
     <Action name="oncancelled" function="setmeta" target="seen.cancelled" parameter="yes"/>
+    <Action name="onslowmedia" function="setmeta" target="seen.slow" parameter="yes"/>
   </GlobalActions>
   <Controls>
     <MediaGridControl name="pics" style="mgrid">
@@ -484,6 +492,152 @@ TEST_F(MediaGridTest, GridsSharingTheListEachShowTheirOwnFolder) {
   EXPECT_EQ(Captions(), "a b c d e f g h Trip/ ");
   ASSERT_TRUE(Grid().Select(0, 2));
   EXPECT_EQ(meta.GetValue("media.selection.name"), "c");
+}
+
+// The other grid went into a folder this grid's item is not in: choosing that item must not
+// leave the other grid's item selected, or "replacepl" would play the other folder.
+TEST_F(MediaGridTest, AnItemTheSharedListLacksReadsTheGridsFolderAgain) {
+  MakeTree();
+  Open();
+  ASSERT_TRUE(Grid("all").SetStyle("mgall", &catalogue));
+  Grid("all").Initialise();
+  ASSERT_TRUE(Grid("all").Select(3, 0));
+  ASSERT_EQ(meta.GetValue("media.selection.name"), "Trip/");
+  Grid("all").Press();
+  ASSERT_EQ(selection_.List().Count(), 3) << "the parent entry, one and two";
+  ASSERT_TRUE(Grid().Select(0, 1));
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "b");
+  ASSERT_NE(selection_.Selection(), nullptr);
+  EXPECT_EQ(selection_.Selection()->URL, dir_.File("pics/b.jpg"));
+  EXPECT_EQ(selection_.List().Count(), 9) << "the list holds this grid's folder again";
+}
+
+// With a worker the list is emptied at once, so nothing of the other folder can be played, and
+// the grid reads its folder again at its next render, keeping the chosen item.
+TEST_F(MediaGridTest, WithAWorkerTheListEmptiesAndTheGridFillsAgain) {
+  MakeTree();
+  Open();
+  ASSERT_TRUE(Grid("all").SetStyle("mgall", &catalogue));
+  Grid("all").Initialise();
+  ASSERT_TRUE(Grid("all").Select(3, 0));
+  Grid("all").Press();
+  TKLDBrowseWorker worker(browser_);
+  TKLDGridServices services;
+  services.actions = &actions;
+  services.browser = &browser_;
+  services.selection = &selection_;
+  services.browseWorker = &worker;
+  SetGridServices(services);
+  ASSERT_TRUE(Grid().Select(1, 0));
+  EXPECT_EQ(selection_.Selection(), nullptr);
+  EXPECT_EQ(selection_.List().Count(), 0);
+  EXPECT_EQ(meta.GetValue("media.selection.name"), "");
+  EXPECT_FALSE(Grid().Initialised);
+  Grid().Initialise();
+  worker.WaitIdle();
+  ASSERT_TRUE(Grid().CollectBrowse());
+  EXPECT_EQ(SelectedCaption(), "d");
+  ASSERT_NE(selection_.Selection(), nullptr);
+  EXPECT_EQ(selection_.Selection()->URL, dir_.File("pics/d.jpg"));
+  SetGridServices(TKLDGridServices{});
+}
+
+// Paging through a big folder: cells that scrolled away let their thumbnails go, so no more stay
+// decoded than the cache keeps and the cells in view show.
+TEST_F(MediaGridTest, PagingThroughManyPicturesKeepsOnlyTheCachesThumbnails) {
+  MakeTree(false);
+  std::vector<uint8_t> bits(16 * 16 * 4, 200);
+  auto picture = TKLDPixbufImage::FromBGRA(16, 16, bits.data(), 16 * 4);
+  ASSERT_TRUE(picture);
+  std::string error;
+  for (int i = 0; i < 60; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "pics/p%02d.jpg", i);
+    dir_.Write(name, "");
+    ASSERT_TRUE(picture->SaveJpeg(dir_.File(name), 80, error)) << error;
+  }
+  style_->SetImageWidth(20);
+  style_->SetImageHeight(20);
+  TKLDThumbnailCache cache(8, 1);
+  TKLDGridServices services;
+  services.actions = &actions;
+  services.browser = &browser_;
+  services.selection = &selection_;
+  services.thumbnails = &cache;
+  SetGridServices(services);
+  Open();
+  ASSERT_EQ(Grid().Items.Count(), 60);
+  auto showPage = [&] {
+    Grid().RequestThumbnails();
+    cache.WaitIdle();
+    Grid().RequestThumbnails();
+  };
+  std::vector<std::weak_ptr<TKLDGraphic>> seen;
+  int pages = 0;
+  do {
+    showPage();
+    for (int i = 0; i < Grid().Items.Count(); ++i)
+      if (Grid().Items.Item(i)->OwnImage) seen.push_back(Grid().Items.Item(i)->OwnImage);
+    ++pages;
+  } while (Grid().Page(TKLDDirection::Down) && pages < 40);
+  EXPECT_GE(seen.size(), 60u);
+  int holding = 0;
+  for (int i = 0; i < Grid().Items.Count(); ++i) holding += Grid().Items.Item(i)->OwnImage != nullptr;
+  EXPECT_LE(holding, 6) << "only the cells in view hold a thumbnail";
+  size_t alive = 0;
+  for (const auto& graphic : seen) alive += !graphic.expired();
+  EXPECT_LE(alive, cache.Capacity() + 6);
+  EXPECT_LE(cache.Cached(), cache.Capacity());
+  // Back at the top the first cells show the icon until their pictures come again.
+  while (Grid().Page(TKLDDirection::Up)) {
+  }
+  Grid().RequestThumbnails();
+  EXPECT_EQ(Grid().ItemAt(0, 0)->Image, Grid().ItemAt(0, 0)->Icon);
+  cache.WaitIdle();
+  Grid().RequestThumbnails();
+  ASSERT_NE(Grid().ItemAt(0, 0)->OwnImage, nullptr);
+  EXPECT_EQ(Grid().ItemAt(0, 0)->Image, Grid().ItemAt(0, 0)->OwnImage.get());
+  SetGridServices(TKLDGridServices{});
+}
+
+// A folder on a mount that does not answer: the grid keeps the focus for a few seconds, then
+// tells the theme once and lets the focus go; the folder still shows when it comes.
+TEST_F(MediaGridTest, AFolderThatDoesNotAnswerLetsTheFocusGoAndSaysSo) {
+  MakeTree();
+  dir_.Write("pics/Stuck/late.jpg", "x");
+  Open();
+  test::StuckMount mount;
+  TKLDBrowseWorker worker(browser_);
+  TKLDGridServices services;
+  services.actions = &actions;
+  services.browser = &browser_;
+  services.selection = &selection_;
+  services.browseWorker = &worker;
+  SetGridServices(services);
+  meta.SetValue("pics.folder", "Stuck/");
+  Grid().Invalidate();
+  ASSERT_TRUE(Grid().Loading());
+  ASSERT_TRUE(mount.WaitBlocked(1));
+  EXPECT_TRUE(Grid().Navigate(TKLDDirection::Down)) << "it keeps the focus at first";
+  clock += 1000;
+  EXPECT_FALSE(Grid().CollectBrowse());
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.slow"), "");
+  clock += 2500;
+  EXPECT_FALSE(Grid().CollectBrowse());
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.slow"), "yes");
+  EXPECT_FALSE(Grid().Navigate(TKLDDirection::Down)) << "the focus may leave";
+  meta.SetValue("seen.slow", "");
+  clock += 5000;
+  EXPECT_FALSE(Grid().CollectBrowse());
+  RunQueue();
+  EXPECT_EQ(meta.GetValue("seen.slow"), "") << "said once";
+  mount.Release();
+  worker.WaitIdle();
+  EXPECT_TRUE(Grid().CollectBrowse());
+  EXPECT_EQ(Captions(), " late ");
+  SetGridServices(TKLDGridServices{});
 }
 
 TEST_F(MediaGridTest, ANewStyleFillsTheGridAgainWhereItStands) {
