@@ -460,7 +460,13 @@ void TKLDApplicationManager::CloseInterface() {
   state_ = STATE_CLOSING;
   try {
     if (TKLDScreen* screen = Screen()) screen->Close();
-    prefs_->SavePreferences(configurationFolder_);
+    // A full disk or a folder that cannot be written keeps the old file whole (it is replaced
+    // only by a complete new one); the interface still closes.
+    try {
+      prefs_->SavePreferences(configurationFolder_);
+    } catch (const TKLDException& e) {
+      LogError(std::string("The preferences were not saved: ") + e.what());
+    }
     FreeManagers();
   } catch (...) {
     state_ = STATE_STOPPED;

@@ -121,6 +121,7 @@ class TKLDApplicationManager {
   // Work run at the start of each frame's update, before the UI manager's: scripted runs
   // feed their commands through it.
   void SetFrameHook(std::function<void()> hook) { frameHook_ = std::move(hook); }
+  const std::function<void()>& FrameHook() const { return frameHook_; }
   // How the unhandled-error dialog is shown; returns true for Ignore. Tests replace it.
   using ErrorDialog = std::function<bool(const std::string& text, bool offerIgnore)>;
   void SetErrorDialog(ErrorDialog dialog) { errorDialog_ = std::move(dialog); }

@@ -198,9 +198,17 @@ int RunHost(TKLDApplicationManager& manager, const TCommandLine& options, const 
   }
   uint64_t framesAtRequest = 0;
   std::string requested;
+  // The script's hook runs after the one already set (a test's), which is given back at the end:
+  // the script's hook refers to this call's locals.
+  struct THookRestore {
+    TKLDApplicationManager& manager;
+    std::function<void()> previous;
+    ~THookRestore() { manager.SetFrameHook(previous); }
+  } restore{manager, manager.FrameHook()};
   if (scripted) {
     // The frame whose update follows a "screenshot" command is the one written.
-    manager.SetFrameHook([&] {
+    manager.SetFrameHook([&, previous = restore.previous] {
+      if (previous) previous();
       // Controls take their places when first drawn, so commands wait for the first frame.
       if (manager.RenderedFrames() == 0) return;
       script.RunFrame();

@@ -1,7 +1,9 @@
 // The whole program headless on the repository's own configuration and default theme: the host
 // loop, the application manager, the interface and a script, wired the way main wires them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <chrono>
 #include <cstdlib>
@@ -15,6 +17,8 @@
 #include "app/ApplicationManager.h"
 #include "app/CommandLine.h"
 #include "base/Timing.h"
+#include "metadata/MetaData.h"
+#include "platform/DirectoryReader.h"
 #include "platform/HostLoop.h"
 #include "platform/PixbufImage.h"
 #include "platform/PngWriter.h"
@@ -854,6 +858,150 @@ TEST_F(SlideshowRunTest, APictureFolderPlaysWithFadesAndBackReturnsToTheLastPict
   EXPECT_GE(blended, 1) << "no screenshot caught the two pictures blended";
   EXPECT_TRUE(rising);
   EXPECT_GT(lastBlue, 200) << "the fade ended on the second picture";
+}
+
+
+// ---------------------------------------------------------------- faults
+
+// What a household does behind lorvane's back: folders, songs and pictures that go or change
+// while they are used, and a configuration folder that cannot be written. The run goes on, the
+// screens stay where they should and nothing is lost.
+class FaultRunTest : public PlaybackRunTest {
+ protected:
+  std::string Meta(const std::string& name) {
+    TKLDMetaDataManager* meta = manager->MetaDataManager();
+    return meta ? meta->GetValue(name) : std::string();
+  }
+  std::string Log() {
+    return base.Read("logs/" + fs::directory_iterator(base.File("logs"))->path().filename().string());
+  }
+};
+
+TEST_F(FaultRunTest, FoldersThatGoWhileListedOrShownLeaveTheRunGoingOn) {
+  base.Write("songs/A-Stuck/one.mp3", "x");
+  base.Write("songs/B-Gone/two.mp3", "x");
+  base.Write("songs/B-Gone/three.mp3", "x");
+  base.Write("songs/C-Stay/four.mp3", "x");
+  base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Music><Directory>" + base.File("songs") +
+                                   "</Directory></Music></MediaLocations></MediaManager>");
+  // A-Stuck goes while it is being read (after it was asked for, before it is opened); B-Gone
+  // goes once it shows.
+  TKLDDirectoryReader::SetOpenHook([this](const std::string& path) {
+    if (path.find("A-Stuck") != std::string::npos) fs::remove_all(base.File("songs/A-Stuck"));
+  });
+  bool removed = false;
+  manager->SetFrameHook([&] {
+    if (!removed && Meta("music.folder") == "B-Gone/" && Meta("music.itemcount") == "3") {
+      fs::remove_all(base.File("songs/B-Gone"));
+      removed = true;
+    }
+  });
+  std::string script = Key(kEnter) + "wait 800\n" + Key(kEnter) + "wait 800\nmeta music.folder\nmeta music.itemcount\n";
+  script += Key(kEscape) + "wait 800\nmeta music.itemcount\n";
+  // Into B-Gone, which goes while it shows; moving in it and back up.
+  const int kRight = 39;
+  script += Key(kEnter) + "wait 800\nmeta music.folder\n" + Key(kRight) + "wait 300\nstate\n";
+  script += Key(kEscape) + "wait 800\nstate\nmeta music.folder\nmeta music.itemcount\n";
+  const int status = Run(script);
+  TKLDDirectoryReader::SetOpenHook(nullptr);
+  manager->SetFrameHook(nullptr);
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_TRUE(removed);
+  std::string said;
+  for (const std::string& line : out) said += line + "\n";
+  ASSERT_EQ(out.size(), 8u) << said << err;
+  EXPECT_EQ(out[0], "music.folder=A-Stuck/") << said;
+  EXPECT_EQ(out[1], "music.itemcount=1") << "only the way back up";
+  EXPECT_EQ(out[2], "music.itemcount=2");
+  EXPECT_EQ(out[3], "music.folder=B-Gone/");
+  EXPECT_EQ(out[4], "screen=music focus=musicgrid");
+  EXPECT_EQ(out[5], "screen=music focus=musicgrid");
+  EXPECT_EQ(out[6], "music.folder=");
+  EXPECT_EQ(out[7], "music.itemcount=1") << "only C-Stay is left";
+}
+
+TEST_F(FaultRunTest, TheSongThatPlaysIsTruncatedThenDeletedAndTheRunGoesOn) {
+  MakeMedia();
+  const std::string song = base.File("songs/a-song.mp3");
+  int step = 0;
+  manager->SetFrameHook([&] {
+    const std::string position = Meta("media.current.position");
+    if (step == 0 && Meta("media.primary.name") == "a-song" && position >= "00:00:01") {
+      ::truncate(song.c_str(), 2000);
+      step = 1;
+    } else if (step == 1 && Meta("media.primary.name") == "b-song") {
+      fs::remove(base.File("songs/b-song.mp3"));
+      step = 2;
+    }
+  });
+  // The song plays; it is cut short at a second, the next one goes as it starts. Then Home.
+  std::string script = Key(kEnter) + "wait 1000\n" + Key(kEnter) + "wait 10000\n";
+  script += "key 36\nwait 500\nstate\n";
+  const int status = Run(script);
+  manager->SetFrameHook(nullptr);
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_GE(step, 1) << "the song was cut short while it played";
+  ASSERT_EQ(out.size(), 1u) << err;
+  EXPECT_EQ(out[0].rfind("screen=home ", 0), 0u) << out[0];
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+}
+
+TEST_F(FaultRunTest, ThePreferencesThatCannotBeWrittenStayWholeAndTheLogSaysWhy) {
+  const std::string before = base.Read("conf/Preferences.xml");
+  // Where the new file is written before it replaces the old one: taken, so it cannot be made.
+  fs::create_directories(base.File("conf/Preferences.xml.tmp" + std::to_string(::getpid())));
+  ASSERT_EQ(Run(Key(kDown) + "state\n"), 0) << err;
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  EXPECT_EQ(manager->UIManager(), nullptr) << "the interface closed all the same";
+  EXPECT_EQ(base.Read("conf/Preferences.xml"), before);
+  EXPECT_NE(Log().find("ERROR: The preferences were not saved: Could not create file " +
+                       base.File("conf/Preferences.xml")),
+            std::string::npos)
+      << Log();
+  // It opens again, and saves once it can.
+  fs::remove_all(base.File("conf/Preferences.xml.tmp" + std::to_string(::getpid())));
+  ASSERT_EQ(Run("state\n"), 0) << err;
+  EXPECT_EQ(out, std::vector<std::string>{"screen=home focus=music"});
+  const std::string log = Log();
+  EXPECT_EQ(log.find("were not saved"), log.rfind("were not saved"));
+}
+
+// Pictures changed under a running slideshow: one replaced by something that is no picture, one
+// by another picture. The show goes on past the broken one and shows the new one.
+TEST_F(SlideshowRunTest, PicturesReplacedMidShowAreSkippedOrShownAnew) {
+  fs::create_directories(base.File("slides"));
+  WritePicture("a.jpg", 0, 0, 255, 1);  // red
+  WritePicture("b.jpg", 255, 0, 0, 2);  // blue
+  WritePicture("c.jpg", 0, 255, 0, 3);  // green
+  base.Write("conf/Media.xml", "<MediaManager><MediaLocations><Pictures><Directory>" + base.File("slides") +
+                                   "</Directory></Pictures></MediaLocations></MediaManager>");
+  std::vector<std::string> seen;
+  bool replaced = false;
+  manager->SetFrameHook([&] {
+    TKLDMetaDataManager* meta = manager->MetaDataManager();
+    const std::string name = meta ? meta->GetValue("media.primary.name") : std::string();
+    if (!name.empty() && (seen.empty() || seen.back() != name)) seen.push_back(name);
+    if (!replaced && name == "a") {
+      base.Write("slides/b.jpg", "no picture any more\n");
+      const auto when = fs::last_write_time(base.File("slides/c.jpg"));
+      WritePicture("c.jpg", 255, 255, 255, 3);  // white, keeping its place
+      fs::last_write_time(base.File("slides/c.jpg"), when);
+      replaced = true;
+    }
+  });
+  std::string script = Key(kDown) + Key(kDown) + Key(kEnter) + "wait 1000\n" + Key(kEnter) + "wait 300\n";
+  // Three pictures of two seconds, one of them broken: the show is over long before this.
+  script += "wait 9000\nstate\n";
+  const int status = Run(script);
+  manager->SetFrameHook(nullptr);
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_TRUE(replaced);
+  EXPECT_EQ(out, std::vector<std::string>{"screen=pictures focus=picturesgrid"});
+  std::string names;
+  for (const std::string& name : seen) names += name + " ";
+  EXPECT_NE(std::find(seen.begin(), seen.end(), "c"), seen.end()) << "the show went on past b: " << names;
+  const std::string log = base.Read("logs/" + fs::directory_iterator(base.File("logs"))->path().filename().string());
+  EXPECT_NE(log.find("Failed to load image: " + base.File("slides/b.jpg")), std::string::npos) << log;
 }
 
 }  // namespace
