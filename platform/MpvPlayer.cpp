@@ -42,6 +42,29 @@ const mpv_node* MapEntry(const mpv_node& map, const char* key) {
   return nullptr;
 }
 
+// Adds the filter that turns the film's picture as its file says it was filmed; returns the turn
+// in degrees clockwise (0 when none is needed or it could not be added).
+int TurnUpright(mpv_handle* handle) {
+  int64_t rotation = 0;
+  if (mpv_get_property(handle, "current-tracks/video/demux-rotation", MPV_FORMAT_INT64, &rotation) < 0) return 0;
+  rotation = ((rotation % 360) + 360) % 360;
+  const char* filter = rotation == 90    ? "@lorvane-turn:lavfi=[transpose=clock]"
+                       : rotation == 180 ? "@lorvane-turn:lavfi=[hflip,vflip]"
+                       : rotation == 270 ? "@lorvane-turn:lavfi=[transpose=cclock]"
+                                         : nullptr;
+  if (!filter) {
+    if (rotation != 0) LogInfo("Video turned by " + std::to_string(rotation) + " degrees is shown as stored");
+    return 0;
+  }
+  const char* command[] = {"vf", "add", filter, nullptr};
+  int result = mpv_command(handle, command);
+  if (result < 0) {
+    LogWarn(std::string("Failed to turn the video upright: ") + mpv_error_string(result));
+    return 0;
+  }
+  return static_cast<int>(rotation);
+}
+
 // Reads the whole track list in one call, so that it cannot change half-way; false when the
 // file has no tracks (left already, or nothing in it).
 bool ReadTracks(mpv_handle* handle, TKLDMpvFileInfo& info) {
@@ -167,6 +190,9 @@ bool TKLDMpvPlayer::Create(const TKLDMpvOptions& options, bool video, std::strin
       {"pause", "yes"},
       {"audio-display", "no"},
       {"volume-max", "100"},
+      // mpv's software renderer cannot turn a picture: asked to (a phone clip filmed upright),
+      // it aborts the whole process. Turning is done by a filter instead (TurnUpright).
+      {"video-rotate", "no"},
   };
   for (const auto& [name, value] : own) {
     int result = mpv_set_option_string(handle_, name, value.c_str());
@@ -239,6 +265,7 @@ bool TKLDMpvPlayer::Load(const std::string& fileName, TKLDMpvFileInfo& info, std
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   bool loaded = false;
+  int turn = 0;
   while (true) {
     double left = std::chrono::duration<double>(deadline - std::chrono::steady_clock::now()).count();
     if (left <= 0) {
@@ -268,14 +295,15 @@ bool TKLDMpvPlayer::Load(const std::string& fileName, TKLDMpvFileInfo& info, std
       mpv_get_property(handle_, "duration", MPV_FORMAT_DOUBLE, &info.duration);
       // Without video (or when it is not wanted) the file is ready once loaded.
       if (!video_ || !info.hasVideo) return true;
+      turn = TurnUpright(handle_);
     }
     if (loaded && event->event_id == MPV_EVENT_VIDEO_RECONFIG) {
       info.width = static_cast<int>(PropertyInt(handle_, "video-params/w"));
       info.height = static_cast<int>(PropertyInt(handle_, "video-params/h"));
       info.displayWidth = static_cast<int>(PropertyInt(handle_, "video-params/dw"));
       info.displayHeight = static_cast<int>(PropertyInt(handle_, "video-params/dh"));
-      // mpv turns the picture upright as it renders, so a quarter turn swaps the sides.
-      if (PropertyInt(handle_, "video-params/rotate") % 180 == 90) std::swap(info.displayWidth, info.displayHeight);
+      // The filter that turns the picture upright swaps its sides on a quarter turn.
+      if (turn % 180 == 90) std::swap(info.displayWidth, info.displayHeight);
       if (info.width > 0 && info.height > 0) return true;
     }
   }

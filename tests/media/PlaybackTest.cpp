@@ -488,3 +488,37 @@ TEST_F(PlaybackFullScreenTest, AFilmOfWidePixelsFillsTheScreenWithItsRealShape) 
   EXPECT_EQ(width, 1024) << "rendered at the size it is seen at";
   EXPECT_EQ(height, 576);
 }
+
+TEST_F(PlaybackDisplayTest, AFilmShotUprightIsTurnedAsItsFileSaysWithoutEndingTheProgram) {
+  // Stored 320 x 180 with red over blue; its file says it is seen turned a quarter, as a phone
+  // held upright films: 180 x 320 with red on the left. mpv's own turning aborts the process.
+  ASSERT_EQ(test::MakeMediaWithFfmpeg("-f lavfi -i color=c=red:size=320x90:rate=25:duration=3 "
+                                      "-f lavfi -i color=c=blue:size=320x90:rate=25:duration=3 "
+                                      "-filter_complex vstack -c:v mpeg4 -q:v 2",
+                                      dir_->File("stored.mp4")),
+            "");
+  ASSERT_EQ(test::MakeMediaWithFfmpeg("-i " + dir_->File("stored.mp4") + " -c copy -metadata:s:v:0 rotate=90",
+                                      dir_->File("upright.mp4")),
+            "");
+  Load({{"upright.mp4", MEDIA_VIDEO}}, 0);
+  ASSERT_TRUE(manager.Play("primary"));
+  std::vector<uint32_t> frame;
+  int width = 0, height = 0;
+  auto red = [](uint32_t p) { return ((p >> 16) & 0xFF) > 180 && (p & 0xFF) < 80; };
+  auto blue = [](uint32_t p) { return (p & 0xFF) > 180 && ((p >> 16) & 0xFF) < 80; };
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  TKLDDXAllocator* player = nullptr;
+  while (std::chrono::steady_clock::now() < deadline) {
+    Frame();
+    player = Allocator(VideoPlayerSlot());
+    if (player && player->CopyFrame(frame, width, height) && width == 180 && height == 320 &&
+        red(frame[160 * 180 + 20]))
+      break;
+  }
+  ASSERT_NE(player, nullptr) << "the film opened";
+  ASSERT_EQ(width, 180) << "rendered upright";
+  ASSERT_EQ(height, 320);
+  EXPECT_TRUE(red(frame[160 * 180 + 20])) << std::hex << frame[160 * 180 + 20];
+  EXPECT_TRUE(blue(frame[160 * 180 + 160])) << std::hex << frame[160 * 180 + 160];
+  EXPECT_EQ(manager.Primary().State(), STREAM_PLAYING);
+}
