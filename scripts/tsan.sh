@@ -25,4 +25,4 @@ if ! "$probe" >/dev/null 2>&1; then
   fi
 fi
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(pwd)/tests/tsan.supp" \
-  $runner ctest --test-dir build-tsan --output-on-failure -j2 --repeat until-pass:2 -E "NOT_BUILT|host_check|install_check|media_controls_bus"
+  $runner ctest --test-dir build-tsan --output-on-failure -j2 --repeat until-pass:2 -E "NOT_BUILT|host_check|install_check|media_controls_bus|layout_check|fullscreen_check"
