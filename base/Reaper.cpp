@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -44,19 +45,15 @@ void Reap(std::shared_ptr<TKLDReaperQueue> queue) {
 
 }  // namespace
 
-// A program that never drains (a tool, a benchmark) still ends its thread on the way out.
-namespace {
-struct TKLDReaperExit {
-  ~TKLDReaperExit() { DrainDisposals(3000); }
-} g_reaperExit;
-}  // namespace
-
 void DisposeLater(std::shared_ptr<void> object) {
   if (!object) return;
   std::lock_guard<std::mutex> reaper(g_reaperLock);
   if (!g_queue) {
     g_queue = std::make_shared<TKLDReaperQueue>();
     g_thread = std::thread(Reap, g_queue);
+    // A program that never drains (a tool, a benchmark) still ends the thread on the way out,
+    // before anything made before the thread started is destroyed: what is disposed of may use it.
+    std::atexit([] { DrainDisposals(3000); });
   }
   std::lock_guard<std::mutex> guard(g_queue->lock);
   g_queue->waiting.push_back(std::move(object));
