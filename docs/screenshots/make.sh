@@ -10,22 +10,7 @@ trap 'rm -rf "$work"' EXIT
 sh "$here/../../tools/make_demo_library.sh" "$work/library"
 
 # A base folder of its own: the run writes its preferences back on close.
-base() {
-  rm -rf "$work/conf"
-  cp -r "$stage/conf" "$work/conf"
-  [ -e "$work/themes" ] || ln -s "$stage/themes" "$work/themes"
-  cat > "$work/conf/Media.xml" <<XML
-<?xml version="1.0" encoding="utf-8" ?>
-<MediaManager><MediaLocations>
-  <Music><Directory>$work/library/Music</Directory></Music>
-  <Video><Directory>$work/library/Videos</Directory></Video>
-  <Pictures><Directory>$work/library/Pictures</Directory></Pictures>
-</MediaLocations></MediaManager>
-XML
-  sed -i -e 's|<ScreenWidth>[^<]*<|<ScreenWidth>1920<|' -e 's|<ScreenHeight>[^<]*<|<ScreenHeight>1080<|' \
-    -e 's|<ScreenSaverDelay>[^<]*<|<ScreenSaverDelay>10<|' -e 's|<SlideshowDelay>[^<]*<|<SlideshowDelay>2<|' \
-    "$@" "$work/conf/Preferences.xml"
-}
+base() { sh "$here/../../tools/make_demo_base.sh" "$stage" "$work/library" "$work" "$@"; }
 
 # Every screen, by the walk the layout check takes too (walk.txt says where it goes).
 base

@@ -16,20 +16,7 @@ command -v ffmpeg >/dev/null || { echo "$check: ffmpeg is missing, skipped"; exi
 sh "$source_dir/tools/make_demo_library.sh" "$work/library" >/dev/null 2>"$errors" ||
   fail "the demo library could not be made"
 
-mkdir "$work/base"
-cp -r "$stage/conf" "$work/base/conf"
-ln -s "$stage/themes" "$work/base/themes"
-cat > "$work/base/conf/Media.xml" <<XML
-<?xml version="1.0" encoding="utf-8" ?>
-<MediaManager><MediaLocations>
-  <Music><Directory>$work/library/Music</Directory></Music>
-  <Video><Directory>$work/library/Videos</Directory></Video>
-  <Pictures><Directory>$work/library/Pictures</Directory></Pictures>
-</MediaLocations></MediaManager>
-XML
-sed -i -e 's|<ScreenWidth>[^<]*<|<ScreenWidth>1920<|' -e 's|<ScreenHeight>[^<]*<|<ScreenHeight>1080<|' \
-  -e 's|<ScreenSaverDelay>[^<]*<|<ScreenSaverDelay>10<|' -e 's|<SlideshowDelay>[^<]*<|<SlideshowDelay>2<|' \
-  "$work/base/conf/Preferences.xml"
+sh "$source_dir/tools/make_demo_base.sh" "$stage" "$work/library" "$work/base"
 # Where the walk takes a picture, the check asks for overlaps.
 sed 's|^screenshot @OUT@/.*|overlaps|' "$source_dir/docs/screenshots/walk.txt" > "$work/walk.txt"
 SDL_VIDEODRIVER=offscreen SDL_RENDER_DRIVER=software SDL_AUDIODRIVER=dummy \
