@@ -169,8 +169,29 @@ void TKLDSdlTexture::Apply(uint32_t argb, bool blend) {
 
 // ----- renderer -----
 
+namespace {
+
+// The name of the OpenGL implementation behind a renderer just made ("" when it is not OpenGL).
+std::string GlRendererName(const std::string& driver) {
+  if (driver.rfind("opengl", 0) != 0) return "";
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const unsigned char* name = getString ? getString(kGlRenderer) : nullptr;
+  return name ? reinterpret_cast<const char*>(name) : "";
+}
+
+}  // namespace
+
+bool TKLDSdlRenderer::DrawsInSoftware(const std::string& glRenderer) {
+  for (const char* rasteriser : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+    if (glRenderer.find(rasteriser) != std::string::npos) return true;
+  return false;
+}
+
 bool TKLDSdlRenderer::Create(SDL_Window* window, int attempt, bool vsync, std::string& error) {
   Destroy();
+  softwareInsteadOf_.clear();
   uint32_t flags = 0;
   if (attempt == 0) flags = SDL_RENDERER_ACCELERATED | (vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
   else if (attempt == 1) flags = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
@@ -179,6 +200,26 @@ bool TKLDSdlRenderer::Create(SDL_Window* window, int attempt, bool vsync, std::s
   if (!renderer_) {
     error = LastError();
     return false;
+  }
+  // OpenGL drawn by the processor (Mesa's llvmpipe where no graphics driver exists) costs about
+  // twice what SDL's own software renderer does for the same frame, idle or playing a film,
+  // unless the user chose a renderer.
+  const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (attempt == 0 && !(chosen && *chosen)) {
+    SDL_RendererInfo info{};
+    SDL_GetRendererInfo(renderer_, &info);
+    const std::string glRenderer = GlRendererName(info.name ? info.name : "");
+    if (DrawsInSoftware(glRenderer)) {
+      SDL_DestroyRenderer(renderer_);
+      // The window's pixels then go straight to the window system, not through OpenGL again.
+      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+      renderer_ = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+      if (!renderer_) {
+        error = LastError();
+        return false;
+      }
+      softwareInsteadOf_ = glRenderer;
+    }
   }
   generation_ = ++g_nextGeneration;
   g_liveRenderers.push_back(this);

@@ -88,6 +88,11 @@ class TKLDSdlRenderer {
   bool HasVSync() const { return vsync_; }
   void SetVSync(bool vsync);
   const std::string& DriverName() const { return driver_; }
+  // The OpenGL implementation passed over for SDL's software renderer because it draws with the
+  // processor anyway ("" when none was).
+  const std::string& SoftwareInsteadOf() const { return softwareInsteadOf_; }
+  // Whether an OpenGL renderer's name is one of Mesa's processor rasterisers.
+  static bool DrawsInSoftware(const std::string& glRenderer);
   bool OutputSize(int& width, int& height) const;
   // Draws in a back buffer of this size, scaled to whatever the output is.
   void SetLogicalSize(int width, int height);
@@ -178,6 +183,7 @@ class TKLDSdlRenderer {
   SDL_Renderer* renderer_ = nullptr;
   bool vsync_ = false;
   std::string driver_;
+  std::string softwareInsteadOf_;
   uint64_t texturesCreated_ = 0;
   uint64_t texturesReused_ = 0;
 };

@@ -183,12 +183,22 @@ bool CopyRows(uint8_t* destination, int pitch, const TKLDBitmapDescription& bits
       continue;
     }
     auto* out = reinterpret_cast<uint32_t*>(dst);
-    if (bits.Premultiplied) UnpremultiplyRow(out, reinterpret_cast<const uint32_t*>(src), columns);
-    else std::memcpy(out, src, static_cast<size_t>(columns) * 4);
-    if (opaque)
-      for (int x = 0; x < columns; ++x) out[x] |= 0xFF000000;
-    else
-      for (int x = 0; x < columns; ++x) allAlpha &= out[x];
+    const auto* in = reinterpret_cast<const uint32_t*>(src);
+    if (bits.Premultiplied) {
+      UnpremultiplyRow(out, in, columns);
+      if (opaque)
+        for (int x = 0; x < columns; ++x) out[x] |= 0xFF000000;
+      else
+        for (int x = 0; x < columns; ++x) allAlpha &= out[x];
+    } else if (opaque) {
+      // A film's frame each time it changes: one pass over its pixels, not two.
+      for (int x = 0; x < columns; ++x) out[x] = in[x] | 0xFF000000;
+    } else {
+      for (int x = 0; x < columns; ++x) {
+        out[x] = in[x];
+        allAlpha &= in[x];
+      }
+    }
   }
   return opaque || (allAlpha & 0xFF000000) == 0xFF000000;
 }
@@ -475,6 +485,9 @@ bool TKLDDirectXHelper::Initialise() {
   int width = 0, height = 0;
   if (!renderer_.OutputSize(width, height))
     LogInfo("Failed to determine Direct3D capabilities for display device: " + TKLDSdlRenderer::LastError());
+  if (!renderer_.SoftwareInsteadOf().empty())
+    LogInfo("OpenGL is drawn by the processor here (" + renderer_.SoftwareInsteadOf() +
+            "): using SDL's software renderer, which costs less; SDL_RENDER_DRIVER chooses another");
   LogDebug("Display device: " + renderer_.DriverName() + " renderer, " + std::to_string(width) + " x " +
            std::to_string(height) + (renderer_.HasVSync() ? ", vertical sync" : ""));
   return true;

@@ -279,5 +279,48 @@ TEST(PixbufImageTest, PicturesThatCannotShrinkWhileDecodingAreRefusedOverTheBudg
   EXPECT_NE(TKLDPixbufImage::Load(dir.File("big.png"), fit(150), error), nullptr) << error;
 }
 
+// Where OpenGL is Mesa's processor rasteriser (every machine without a graphics driver, this one
+// included), the renderer lorvane picks by itself is SDL's software one; a renderer the user
+// names is kept as named.
+TEST(SdlRendererTest, OpenGlDrawnByTheProcessorGivesWayToTheSoftwareRenderer) {
+  EXPECT_TRUE(TKLDSdlRenderer::DrawsInSoftware("llvmpipe (LLVM 15.0.6, 256 bits)"));
+  EXPECT_TRUE(TKLDSdlRenderer::DrawsInSoftware("Mesa DRI Software Rasterizer"));
+  EXPECT_FALSE(TKLDSdlRenderer::DrawsInSoftware("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)"));
+  EXPECT_FALSE(TKLDSdlRenderer::DrawsInSoftware(""));
+
+  const char* named = SDL_getenv("SDL_RENDER_DRIVER");
+  const std::string saved = named ? named : "";
+  unsetenv("SDL_RENDER_DRIVER");
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("renderer", 0, 0, 320, 200, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  {
+    TKLDSdlRenderer renderer;
+    std::string error;
+    ASSERT_TRUE(renderer.Create(window, 0, false, error)) << error;
+    if (!renderer.SoftwareInsteadOf().empty()) {
+      EXPECT_TRUE(TKLDSdlRenderer::DrawsInSoftware(renderer.SoftwareInsteadOf()));
+      EXPECT_EQ(renderer.DriverName(), "software");
+    } else if (renderer.DriverName().rfind("opengl", 0) == 0) {
+      // Kept only on a real graphics driver.
+      using GetString = const unsigned char* (*)(unsigned int);
+      auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+      ASSERT_NE(getString, nullptr);
+      const unsigned char* name = getString(0x1F01);
+      EXPECT_FALSE(TKLDSdlRenderer::DrawsInSoftware(name ? reinterpret_cast<const char*>(name) : ""));
+    }
+  }
+  if (!saved.empty()) {
+    setenv("SDL_RENDER_DRIVER", saved.c_str(), 1);
+    TKLDSdlRenderer renderer;
+    std::string error;
+    ASSERT_TRUE(renderer.Create(window, 0, false, error)) << error;
+    EXPECT_EQ(renderer.DriverName(), saved);
+    EXPECT_EQ(renderer.SoftwareInsteadOf(), "");
+  }
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
 }  // namespace
 }  // namespace lorvane
