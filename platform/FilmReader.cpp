@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -40,6 +41,10 @@ std::string AvError(int code) {
 }
 
 bool Open(const std::string& path, TInput& input, std::string& error) {
+  // A broken film's reasons reach the log through our own messages; FFmpeg's lines would go to
+  // the terminal, one per damaged header, for every folder shown.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   AVFormatContext* context = nullptr;
   int result = avformat_open_input(&context, path.c_str(), nullptr, nullptr);
   if (result < 0) {
