@@ -321,8 +321,9 @@ std::string TKLDLibraryCache::StoreArt(const std::vector<uint8_t>& bytes, const 
   if (!OpenLocked()) return std::string();
   const bool png = mimeType.find("png") != std::string::npos;
   const std::string file = PicturePath("art/", Hex(Fnv(bytes.data(), bytes.size())) + (png ? ".png" : ".jpg"));
-  if (!FileExists(file) && !WriteWholeFile(file, bytes)) {
-    WriteFailedLocked("a cover", "cannot write " + file);
+  std::string failure;
+  if (!FileExists(file) && !WriteWholeFile(file, bytes, failure)) {
+    WriteFailedLocked("a cover", failure);
     return std::string();
   }
   std::string error;

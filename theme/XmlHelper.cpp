@@ -1,15 +1,13 @@
 #include "theme/XmlHelper.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "base/FileSystem.h"
 #include "base/KLDTypes.h"
 
 namespace lorvane {
@@ -445,35 +443,8 @@ void SaveXmlLines(const std::vector<std::string>& lines, const std::string& file
     content += line;
     content += "\r\n";
   }
-  std::string temp = fileName + ".tmp" + std::to_string(getpid());
-  auto fail = [&](const std::string& step) {
-    std::string reason = std::strerror(errno);
-    unlink(temp.c_str());
-    throw TKLDException("Could not " + step + " file " + fileName + ": " + reason);
-  };
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    std::string reason = std::strerror(errno);
-    throw TKLDException("Could not create file " + fileName + ": " + reason);
-  }
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      close(fd);
-      fail("write");
-    }
-    done += static_cast<size_t>(n);
-  }
-  // The data must be on disk before the rename makes it the file, or a crash could still
-  // leave an empty file behind.
-  if (fsync(fd) != 0) {
-    close(fd);
-    fail("write");
-  }
-  if (close(fd) != 0) fail("write");
-  if (rename(temp.c_str(), fileName.c_str()) != 0) fail("replace");
+  std::string error;
+  if (!WriteWholeFile(fileName, content, error)) throw TKLDException(error);
 }
 
 }  // namespace lorvane

@@ -966,6 +966,42 @@ TEST_F(FaultRunTest, ThePreferencesThatCannotBeWrittenStayWholeAndTheLogSaysWhy)
   EXPECT_EQ(log.find("were not saved"), log.rfind("were not saved"));
 }
 
+// A disk that fills while the preferences are saved; they are larger than the room left, the log
+// is not (it leaves out the preferences below WARN), so the write fails part way, as a full disk
+// does.
+TEST_F(FaultRunTest, ThePreferencesThatFillTheDiskStayWholeAndTheLogSaysWhy) {
+  std::string prefs = base.Read("conf/Preferences.xml");
+  const std::string info = "<LoggingLevel>INFO<";
+  ASSERT_NE(prefs.find(info), std::string::npos);
+  prefs.replace(prefs.find(info), info.size(), "<LoggingLevel>WARN<");
+  std::string many;
+  for (int i = 0; i < 12000; ++i) many += "&quot;.P" + std::to_string(10000 + i) + "&quot;,";
+  const std::string list = "<PlaylistExtensions>";
+  prefs.insert(prefs.find(list) + list.size(), many);
+  base.Write("conf/Preferences.xml", prefs);
+  constexpr unsigned long kRoom = 128 * 1024;
+  ASSERT_GT(prefs.size(), kRoom);
+  int status;
+  {
+    test::ScopedFileSizeLimit full(kRoom);
+    status = Run(Key(kDown) + "state\n");
+  }
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_EQ(manager->State(), STATE_STOPPED);
+  EXPECT_EQ(base.Read("conf/Preferences.xml"), prefs);
+  for (const auto& entry : fs::directory_iterator(base.File("conf")))
+    EXPECT_EQ(entry.path().filename().string().find("Preferences.xml.tmp"), std::string::npos) << entry.path();
+  EXPECT_NE(Log().find("ERROR: The preferences were not saved: Could not write file " +
+                       base.File("conf/Preferences.xml") + ": File too large"),
+            std::string::npos)
+      << Log();
+  // With room again they are saved, every extension kept.
+  ASSERT_EQ(Run("state\n"), 0) << err;
+  EXPECT_NE(base.Read("conf/Preferences.xml").find(many), std::string::npos);
+  const std::string log = Log();
+  EXPECT_EQ(log.find("were not saved"), log.rfind("were not saved"));
+}
+
 // Pictures changed under a running slideshow: one replaced by something that is no picture, one
 // by another picture. The show goes on past the broken one and shows the new one.
 TEST_F(SlideshowRunTest, PicturesReplacedMidShowAreSkippedOrShownAnew) {

@@ -35,6 +35,20 @@ class ScopedEnv {
   bool hadOld_ = false;
 };
 
+// A disk that is full past `bytes` for this process until the object goes: no file may grow
+// beyond it, and a write past it fails with EFBIG instead of ending the process.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(unsigned long bytes);
+  ~ScopedFileSizeLimit();
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  unsigned long oldSoft_ = 0;
+  void (*oldHandler_)(int) = nullptr;
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -352,6 +354,15 @@ TEST(XmlHelperWriting, SaveReplacesTheFileWithCrLfLines) {
   std::string missing = dir.File("no/such/folder/Out.xml");
   EXPECT_NE(ErrorOf([&] { SaveXmlLines({"x"}, missing); }).find(missing), std::string::npos);
   EXPECT_FALSE(test::FileExists(missing));
+
+  // Every saved descriptor goes this way: a full disk keeps the one saved before.
+  std::string error;
+  {
+    test::ScopedFileSizeLimit full(8);
+    error = ErrorOf([&] { SaveXmlLines({"<A>", "longer than the room left", "</A>"}, dir.File("Out.xml")); });
+  }
+  EXPECT_EQ(error, "Could not write file " + dir.File("Out.xml") + ": " + std::strerror(EFBIG));
+  EXPECT_EQ(dir.Read("Out.xml"), "<A>\r\n\r\n</A>\r\n");
 }
 
 }  // namespace
