@@ -52,6 +52,7 @@ void TKLDEvent::Set() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     set_ = true;
+    ++sets_;
   }
   cond_.notify_all();
 }
@@ -63,7 +64,16 @@ void TKLDEvent::Reset() {
 
 bool TKLDEvent::Wait(uint32_t timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return cond_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
+  const uint64_t sets = sets_;
+  ++waiting_;
+  const bool set = cond_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return set_ || sets_ != sets; });
+  --waiting_;
+  return set;
+}
+
+int TKLDEvent::Waiting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiting_;
 }
 
 bool TKLDEvent::IsSet() {

@@ -20,14 +20,21 @@ class TKLDEvent {
   explicit TKLDEvent(bool initiallySet) : set_(initiallySet) {}
   void Set();
   void Reset();
-  // True when the event was set within the timeout.
+  // True when the event was set within the timeout. A wait under way when the event is set is
+  // released even if it is reset again before the waiting thread runs, as a manual-reset event's
+  // waiters are: the presenter resets frame-ready 2 ms after setting it, and a busy machine can
+  // take longer than that to schedule the frame loop.
   bool Wait(uint32_t timeoutMs);
   bool IsSet();
+  // Threads inside Wait now (tests).
+  int Waiting();
 
  private:
   std::mutex mutex_;
   std::condition_variable cond_;
   bool set_;
+  uint64_t sets_ = 0;
+  int waiting_ = 0;
 };
 
 // Formats a date and time with the picture language of "DateFormat" and "TimeFormat"

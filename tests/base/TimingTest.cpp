@@ -137,6 +137,23 @@ TEST(Timer, FormatSecondsAndMediaTexts) {
   EXPECT_EQ(timer.DurationSecondsText(), "100");
 }
 
+// The presenter sets frame-ready and resets it 2 ms later when nobody answered; a frame loop
+// already waiting then must still take that frame, not wait for the next one.
+TEST(Event, AWaitUnderWayIsReleasedByASetEvenWhenAResetFollowsAtOnce) {
+  TKLDEvent event(false);
+  for (int round = 0; round < 3; ++round) {
+    std::atomic<int> released{-1};
+    std::thread waiter([&] { released = event.Wait(20000) ? 1 : 0; });
+    while (event.Waiting() == 0) std::this_thread::yield();
+    event.Set();
+    event.Reset();
+    waiter.join();
+    EXPECT_EQ(released, 1) << "round " << round;
+  }
+  EXPECT_FALSE(event.Wait(1)) << "a wait that begins after the reset is not released by the earlier set";
+  EXPECT_EQ(event.Waiting(), 0);
+}
+
 TEST(Timer, VideoPacingRunsFreeAfterTwentySevenTimeouts) {
   TKLDTimer timer;
   timer.SetFrameWait(1);
