@@ -63,6 +63,8 @@ void PublishMediaInfo(TKLDMetaDataManager& meta, const std::string& prefix, cons
   meta.SetValue(prefix + ".duration", withDuration ? DurationText(i.duration) : std::string());
   meta.SetValue(prefix + ".art", i.art);
   meta.SetValue(prefix + ".resume", PositionText(i.resume));
+  const bool credited = !i.artist.empty() || !i.albumArtist.empty() || !i.album.empty();
+  meta.SetValue(prefix + ".credited", credited ? "yes" : "no");
 }
 
 TKLDMediaInfoReader::TKLDMediaInfoReader(TKLDLibraryCache* cache, size_t maxQueued)

@@ -27,8 +27,8 @@ std::string DurationText(double seconds);
 std::string PositionText(double seconds);
 
 // Sets prefix + ".title", ".artist", ".album", ".year", ".track", ".genre", ".duration", ".art"
-// and ".resume" (empty without info). A file without a title of its own is titled by its name
-// (name). withDuration false leaves ".duration" empty, so that a name the clock computes while
+// and ".resume" (empty without info), and ".credited": "yes" when the file names its artist or
+// album, else "no". A file without a title of its own is titled by its name (name). withDuration false leaves ".duration" empty, so that a name the clock computes while
 // playing ("media.current.duration") stays the clock's.
 void PublishMediaInfo(TKLDMetaDataManager& meta, const std::string& prefix, const TKLDMediaInfo* info,
                       const std::string& name, bool withDuration = true);

@@ -46,16 +46,16 @@ void TKLDBitmap::LoadImage(const std::string& fileName, const std::string& resou
 
 void TKLDBitmap::Render(TKLDRenderTarget& control) {
   TKLDStyleTarget* target = StyleTargetOf(control);
-  if (!target) return;
-  TKLDViewport* viewport = target->TargetViewport();
-  if (!viewport || !viewport->Canvas() || !Graphic->HasImage()) return;
+  if (!target || !Graphic->HasImage()) return;
   TKLDCanvasColour own;
   const TKLDCanvasColour* tint = CanvasColourOf(Colour, own);
-  if (!tint) tint = &target->TargetColour();
-  int width, height;
-  if (target->TargetWidth() && target->TargetHeight()) {
-    width = target->TargetWidth();
-    height = target->TargetHeight();
+  Draw(*target, *Graphic, tint ? *tint : target->TargetColour());
+}
+
+bool TKLDBitmap::DrawSize(const TKLDStyleTarget& target, int& width, int& height) const {
+  if (target.TargetWidth() && target.TargetHeight()) {
+    width = target.TargetWidth();
+    height = target.TargetHeight();
   } else if (ScaledWidth && ScaledHeight) {
     width = ScaledWidth;
     height = ScaledHeight;
@@ -63,9 +63,19 @@ void TKLDBitmap::Render(TKLDRenderTarget& control) {
     width = Graphic->Width();
     height = Graphic->Height();
   }
-  viewport->Canvas()->DrawGraphic(
-      viewport->ControlRect(target->TargetX(), target->TargetY(), width, height), Graphic.get(),
-      tint);
+  return width > 0 && height > 0;
+}
+
+void TKLDBitmap::RenderPicture(TKLDStyleTarget& target, TKLDGraphic& picture) {
+  Draw(target, picture, target.TargetColour());
+}
+
+void TKLDBitmap::Draw(TKLDStyleTarget& target, TKLDGraphic& graphic, const TKLDCanvasColour& tint) {
+  TKLDViewport* viewport = target.TargetViewport();
+  int width, height;
+  if (!viewport || !viewport->Canvas() || !DrawSize(target, width, height)) return;
+  viewport->Canvas()->DrawGraphic(viewport->ControlRect(target.TargetX(), target.TargetY(), width, height),
+                                  &graphic, &tint);
 }
 
 TKLDBitmapList::TKLDBitmapList() {

@@ -12,6 +12,8 @@
 
 namespace lorvane {
 
+class TKLDStyleTarget;
+
 class TKLDBitmap : public TKLDUIDisplayObject {
  public:
   explicit TKLDBitmap(const std::string& name);
@@ -20,6 +22,11 @@ class TKLDBitmap : public TKLDUIDisplayObject {
   void SaveXMLBody(std::vector<std::string>& lines) override;
   // Draws straight to the display, without a render cache.
   void Render(TKLDRenderTarget& control) override;
+  // The size the bitmap is drawn at for a control: the control's when it has both, else the
+  // bitmap's own, else its image's; false when that is none.
+  bool DrawSize(const TKLDStyleTarget& target, int& width, int& height) const;
+  // Draws another picture where the bitmap would be (at DrawSize), tinted by the control alone.
+  void RenderPicture(TKLDStyleTarget& target, TKLDGraphic& picture);
 
   // Loads resourcesDir + fileName, once.
   void LoadImage(const std::string& fileName, const std::string& resourcesDir);
@@ -29,6 +36,9 @@ class TKLDBitmap : public TKLDUIDisplayObject {
   std::unique_ptr<TKLDGraphic> Graphic;
   TKLDColour* Colour = nullptr;  // the tint
   bool Loaded = false;
+
+ private:
+  void Draw(TKLDStyleTarget& target, TKLDGraphic& graphic, const TKLDCanvasColour& tint);
 };
 
 class TKLDBitmapList : public TKLDUIDisplayObjectList {

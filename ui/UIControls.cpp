@@ -916,6 +916,44 @@ void TKLDMediaGridControl::RequestThumbnails() {
     }
 }
 
+// ---------------------------------------------------------------- TKLDImageControl
+
+void TKLDImageControl::Render(TKLDViewport& viewport) {
+  Viewport = &viewport;
+  TKLDAbstractControl::Render(viewport);
+  if (!Visible || !Style) return;
+  if (!MetaName.empty()) UpdatePicture();
+  auto* bitmap = dynamic_cast<TKLDBitmap*>(Style);
+  if (picture_ && bitmap) bitmap->RenderPicture(*this, *picture_);
+  else Style->Render(*this);
+}
+
+void TKLDImageControl::UpdatePicture() {
+  const std::string file = GetText();
+  if (file != wantedFile_) {
+    wantedFile_ = file;
+    answered_ = file.empty();
+    // Another picture keeps showing until the new one is ready: no icon between two covers.
+    if (answered_) {
+      picture_.reset();
+      shownFile_.clear();
+    }
+  }
+  if (answered_) return;
+  TKLDThumbnailCache* thumbnails = g_gridServices.thumbnails;
+  auto* bitmap = dynamic_cast<TKLDBitmap*>(Style);
+  int width = 0, height = 0;
+  if (!thumbnails || !bitmap || !bitmap->DrawSize(*this, width, height)) return;
+  thumbnails->Collect();
+  TKLDThumbnailCache::TState state = TKLDThumbnailCache::TState::Pending;
+  std::shared_ptr<TKLDGraphic> picture = thumbnails->Get(wantedFile_, width, height, state);
+  if (state == TKLDThumbnailCache::TState::Pending) return;
+  // The cache told the log, once, why a file could not be read.
+  answered_ = true;
+  picture_ = std::move(picture);
+  shownFile_ = picture_ ? wantedFile_ : std::string();
+}
+
 // ---------------------------------------------------------------- TKLDControlList
 
 namespace {

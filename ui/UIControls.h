@@ -186,10 +186,25 @@ class TKLDCaptionControl : public TKLDControl {
   TKLDControlKind Kind() const override { return TKLDControlKind::Caption; }
 };
 
+// With a metadata binding, an image shows the picture file its text names (a cover, a film's
+// picture: a full path), fitted into the control keeping its proportions. The picture is decoded
+// on the thumbnail workers and shows from the frame after it is ready; until then, while the name
+// is empty and when the file cannot be read, the style's bitmap shows (the icon, or nothing).
 class TKLDImageControl : public TKLDControl {
  public:
   using TKLDControl::TKLDControl;
   TKLDControlKind Kind() const override { return TKLDControlKind::Image; }
+  void Render(TKLDViewport& viewport) override;
+  // The file of the picture shown instead of the style's bitmap; empty when there is none.
+  const std::string& PictureFile() const { return shownFile_; }
+
+ private:
+  void UpdatePicture();
+
+  std::string wantedFile_;  // the last name the binding gave
+  bool answered_ = true;    // the workers have answered for wantedFile_ (or it needs no answer)
+  std::string shownFile_;
+  std::shared_ptr<TKLDGraphic> picture_;
 };
 
 class TKLDShapeControl : public TKLDControl {

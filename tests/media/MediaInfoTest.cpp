@@ -245,9 +245,21 @@ TEST(MediaInfo, PublishedNamesAndTexts) {
   EXPECT_EQ(meta.GetValue("media.selection.duration"), "01:02:03");
   EXPECT_EQ(meta.GetValue("media.selection.resume"), "0:12:34");
   EXPECT_EQ(meta.GetValue("media.selection.art"), "/x/cover.jpg");
+  EXPECT_EQ(meta.GetValue("media.selection.credited"), "yes") << "by the album's artist";
   PublishMediaInfo(meta, "media.selection", nullptr, "file name");
   EXPECT_EQ(meta.GetValue("media.selection.title"), "file name") << "untagged: titled by its name";
   EXPECT_EQ(meta.GetValue("media.selection.art"), "");
+  EXPECT_EQ(meta.GetValue("media.selection.credited"), "no");
+  // Read, but with nobody named: a title, a cover and a length credit no one.
+  TKLDMediaInfo bare;
+  bare.title = "T";
+  bare.art = "/x/cover.jpg";
+  bare.duration = 10;
+  PublishMediaInfo(meta, "media.selection", &bare, "file name");
+  EXPECT_EQ(meta.GetValue("media.selection.credited"), "no");
+  bare.album = "A";
+  PublishMediaInfo(meta, "media.selection", &bare, "file name");
+  EXPECT_EQ(meta.GetValue("media.selection.credited"), "yes");
   // The clock's own value stays the clock's.
   PublishMediaInfo(meta, "media.current", &info, "file name", false);
   EXPECT_EQ(meta.GetValue("media.current.title"), "T");
