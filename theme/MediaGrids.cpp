@@ -187,10 +187,15 @@ void TKLDGrid::Render(TKLDRenderTarget& control) {
 
       if (Caption) {
         const TKLDFont* font = cellFont ? cellFont : Caption->Font;
+        int width = CellInnerWidth - ScaledCaptionX, height = CellInnerHeight - ScaledCaptionY;
+        // A caption style with a size of its own keeps long names within it, as on a button,
+        // so that they stop inside the card instead of at the cell's very edge.
+        if (Caption->ScaledWidth > 0 && Caption->ScaledHeight > 0) {
+          width = std::min(width, Caption->ScaledWidth);
+          height = std::min(height, Caption->ScaledHeight);
+        }
         if (font)
-          canvas.TextOut(viewport.ControlRect(cellX + ScaledCaptionX, cellY + ScaledCaptionY,
-                                              CellInnerWidth - ScaledCaptionX,
-                                              CellInnerHeight - ScaledCaptionY),
+          canvas.TextOut(viewport.ControlRect(cellX + ScaledCaptionX, cellY + ScaledCaptionY, width, height),
                          &font->CanvasFont, item->CellCaption());
       }
     }

@@ -307,12 +307,13 @@ TEST_F(VisualDrawTest, SquareBarIsVertical) {
 // A grid item that records the state the style gives it.
 class FakeCell : public TKLDGridCell {
  public:
-  std::string CellCaption() const override { return std::string(); }
+  std::string CellCaption() const override { return caption; }
   int CellState() const override { return state; }
   void SetCellState(int value) override { state = value; }
   TKLDGraphic* CellImage() const override { return nullptr; }
   bool CellImageShared() const override { return false; }
   int state = -1;
+  std::string caption;
 };
 
 class GridTarget : public FakeTarget {
@@ -354,6 +355,45 @@ TEST_F(VisualDrawTest, GridCellStatesFollowTheControl) {
   control.state = csDisabled;
   Frame([&] { grid->Render(control); });
   EXPECT_EQ(states(), std::vector<int>(6, csDisabled));
+}
+
+// A name longer than its cell stops at the end of the cell, or sooner where the caption style
+// has a size of its own.
+TEST_F(VisualDrawTest, GridCaptionsStayWithinTheirCellAndTheirStylesBox) {
+  TKLDColour* white = visual.Colours.CreateColour("", "white");
+  TKLDFont* font = visual.Fonts.CreateFont("", "f");
+  font->CanvasFont.Name = "Liberation Sans";
+  font->SetSize(20);
+  font->SetColour(white);
+  TKLDCaption* caption = visual.Captions.CreateCaption("", "c");
+  caption->Font = font;
+  TKLDGrid* grid = visual.Grids.CreateGrid("", "g");
+  grid->SetWidth(300);
+  grid->SetHeight(200);
+  grid->Caption = caption;
+  grid->SetCaptionX(10);
+  grid->SetCaptionY(20);
+  GridTarget control(&viewport);
+  control.cells[0].caption = "WWWWWWWWWWWWWWWWWWWW";  // far wider than a cell of 100
+  auto lastWhite = [&] {
+    int last = -1;
+    for (int y = 20; y < 60; ++y)
+      for (int x = 0; x < 320; ++x)
+        if (Whiteish(Pixel(x, y))) last = std::max(last, x);
+    return last;
+  };
+  Frame([&] { grid->Render(control); });
+  EXPECT_GE(lastWhite(), 90) << "the text fills its cell";
+  EXPECT_LT(lastWhite(), 100) << "and stops at its end";
+  caption->SetWidth(50);
+  caption->SetHeight(30);
+  Frame([&] { grid->Render(control); });
+  EXPECT_GE(lastWhite(), 50);
+  EXPECT_LT(lastWhite(), 60) << "the caption style's box, from the caption's place";
+  // A style's box larger than the cell does not take the text past the cell.
+  caption->SetWidth(400);
+  Frame([&] { grid->Render(control); });
+  EXPECT_LT(lastWhite(), 100);
 }
 
 // A media stream that records what the window hands it.
