@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/FileSystem.h"
 #include "platform/SdlRenderer.h"
 
 namespace lorvane {
@@ -30,13 +31,21 @@ bool WritePngFile(const std::string& path, const std::vector<uint32_t>& pixels, 
     PremultiplyRow(row, width);
   }
   cairo_surface_mark_dirty(surface);
-  cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+  // Encoded in memory, then written whole: a full disk keeps the picture taken before.
+  std::string png;
+  cairo_status_t status = cairo_surface_write_to_png_stream(
+      surface,
+      [](void* closure, const unsigned char* bytes, unsigned int length) {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(bytes), length);
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &png);
   cairo_surface_destroy(surface);
   if (status != CAIRO_STATUS_SUCCESS) {
     error = cairo_status_to_string(status);
     return false;
   }
-  return true;
+  return WriteWholeFile(path, png, error);
 }
 
 bool ReadPngFile(const std::string& path, std::vector<uint32_t>& pixels, int& width, int& height,

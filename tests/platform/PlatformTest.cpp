@@ -89,13 +89,27 @@ TEST(PngWriterTest, WrittenFrameReadsBackWithItsSizeAndPixels) {
   EXPECT_EQ(back[5], 0xFFFF0000u);
 }
 
-TEST(PngWriterTest, BadPathOrEmptyFrameFailsWithAReason) {
+TEST(PngWriterTest, BadPathEmptyFrameOrFullDiskFailsWithAReason) {
   std::string error;
   EXPECT_FALSE(WritePngFile("/nonexistent-folder/x.png", std::vector<uint32_t>(4, 0), 2, 2, error));
   EXPECT_FALSE(error.empty());
   error.clear();
   EXPECT_FALSE(WritePngFile("/tmp/never.png", {}, 0, 0, error));
   EXPECT_FALSE(error.empty());
+  // A disk that fills while a screenshot is written keeps the one taken before, whole.
+  test::TempDir dir;
+  ASSERT_TRUE(WritePngFile(dir.File("shot.png"), std::vector<uint32_t>(4, 0xFF00FF00), 2, 2, error)) << error;
+  const std::string before = dir.Read("shot.png");
+  std::vector<uint32_t> noise(64 * 64);  // kilobytes however well it compresses
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = 0xFF000000 | static_cast<uint32_t>(i * 2654435761u >> 8);
+  bool written;
+  {
+    test::ScopedFileSizeLimit full(64);
+    written = WritePngFile(dir.File("shot.png"), noise, 64, 64, error);
+  }
+  EXPECT_FALSE(written);
+  EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+  EXPECT_EQ(dir.Read("shot.png"), before);
 }
 
 // Columns of the image that hold ink.
