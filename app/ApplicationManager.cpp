@@ -162,9 +162,9 @@ void TKLDApplicationManager::CreateManagers() {
   mediaManager_->SetLocationParser(mediaLocations_.get());
   if (!animationEngine_) animationEngine_ = std::make_unique<TKLDAnimationEngine>();
   if (!libraryCache_)
-    libraryCache_ = std::make_unique<TKLDLibraryCache>(TKLDLibraryCache::FolderFor(installed_, logFolder_));
-  if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>(600, 2, 256, libraryCache_.get());
-  if (!mediaInfo_) mediaInfo_ = std::make_unique<TKLDMediaInfoReader>(libraryCache_.get());
+    libraryCache_ = std::make_shared<TKLDLibraryCache>(TKLDLibraryCache::FolderFor(installed_, logFolder_));
+  if (!thumbnails_) thumbnails_ = std::make_unique<TKLDThumbnailCache>(600, 2, 256, libraryCache_);
+  if (!mediaInfo_) mediaInfo_ = std::make_unique<TKLDMediaInfoReader>(libraryCache_);
   thumbnails_->SetFilmPictureHandler([this](const std::string& film, const std::string& picture) {
     if (mediaInfo_) mediaInfo_->SetArt(film, picture);
   });

@@ -170,8 +170,9 @@ class TKLDApplicationManager {
   std::unique_ptr<TKLDUPnPManager> upnpManager_;
   // Reads folders for the media grids off the frame.
   std::unique_ptr<TKLDBrowseWorker> browseWorker_;
-  // Kept for the whole run (interface restarts included); made on the first start.
-  std::unique_ptr<TKLDLibraryCache> libraryCache_;
+  // Kept for the whole run (interface restarts included); made on the first start. Shared with
+  // the workers that keep what they read in it, which may outlive this when a read never returns.
+  std::shared_ptr<TKLDLibraryCache> libraryCache_;
   std::unique_ptr<TKLDMediaInfoReader> mediaInfo_;
   bool browseOnWorker_ = true;
   std::unique_ptr<TKLDMediaLocationParser> mediaLocations_;

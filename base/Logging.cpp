@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <shared_mutex>
 
 #include "Version.h"
 #include "base/FileSystem.h"
@@ -145,11 +146,21 @@ void TKLDLogger::OpenLog() {
   Log(LOG_INFO, "lorvane version: " + ApplicationVersion());
 }
 
-void SetGlobalLogger(TKLDLogger* logger) { g_logger = logger; }
+namespace {
+// A worker left to a read that never returned may log long after its owner went, the logger's
+// owner included: the logger is used under this lock, and cleared under it before it goes.
+std::shared_mutex g_loggerInUse;
+}  // namespace
+
+void SetGlobalLogger(TKLDLogger* logger) {
+  std::unique_lock<std::shared_mutex> lock(g_loggerInUse);
+  g_logger = logger;
+}
 TKLDLogger* GlobalLogger() { return g_logger; }
 
 namespace {
 void LogThrough(uint8_t level, const std::string& message) {
+  std::shared_lock<std::shared_mutex> lock(g_loggerInUse);
   if (TKLDLogger* logger = g_logger) logger->Log(level, message);
 }
 }  // namespace
@@ -159,6 +170,7 @@ void LogInfo(const std::string& message) { LogThrough(LOG_INFO, message); }
 void LogWarn(const std::string& message) { LogThrough(LOG_WARN, message); }
 void LogError(const std::string& message) { LogThrough(LOG_ERROR, message); }
 void LogInfoList(const std::vector<std::string>* lines) {
+  std::shared_lock<std::shared_mutex> lock(g_loggerInUse);
   if (TKLDLogger* logger = g_logger) logger->LogList(LOG_INFO, lines);
 }
 }  // namespace lorvane

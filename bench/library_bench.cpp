@@ -94,8 +94,7 @@ void Tracks(const std::string& work) {
 
   fs::remove_all(work + "/cache-tracks");
   for (const char* visit : {"first visit (read from the files)", "second visit (from the library cache)"}) {
-    TKLDLibraryCache cache(work + "/cache-tracks/");
-    TKLDMediaInfoReader reader(&cache);
+    TKLDMediaInfoReader reader(std::make_shared<TKLDLibraryCache>(work + "/cache-tracks/"));
     double allIn = 0, worst = 0;
     VisibleTitles(reader, page, allIn, worst);
     std::printf("5000 tracks, %s: %d visible titles in %.1f ms, longest frame share %.2f ms\n", visit, kVisible,
@@ -140,8 +139,7 @@ void Photographs(const std::string& work) {
     page.push_back(folder + name);
   }
   for (const char* visit : {"first visit (decoded)", "second visit (from the library cache)"}) {
-    TKLDLibraryCache cache(work + "/cache-photos/");
-    TKLDThumbnailCache thumbnails(600, 2, 256, &cache);
+    TKLDThumbnailCache thumbnails(600, 2, 256, std::make_shared<TKLDLibraryCache>(work + "/cache-photos/"));
     const auto start = Clock::now();
     double worst = 0;
     int ready = 0;
@@ -171,8 +169,7 @@ void Film(const std::string& work) {
   fs::remove_all(work + "/cache-film");
   LoadExtensionLists("\".MP4\"", "\".MP3\"", "");
   for (const char* visit : {"first (frame decoded)", "again in a new run (from the library cache)"}) {
-    TKLDLibraryCache cache(work + "/cache-film/");
-    TKLDThumbnailCache thumbnails(600, 2, 256, &cache);
+    TKLDThumbnailCache thumbnails(600, 2, 256, std::make_shared<TKLDLibraryCache>(work + "/cache-film/"));
     const auto start = Clock::now();
     TKLDThumbnailCache::TState state = TKLDThumbnailCache::TState::Pending;
     while (state == TKLDThumbnailCache::TState::Pending && Millis(Clock::now() - start) < 30000) {

@@ -67,22 +67,22 @@ void PublishMediaInfo(TKLDMetaDataManager& meta, const std::string& prefix, cons
   meta.SetValue(prefix + ".credited", credited ? "yes" : "no");
 }
 
-TKLDMediaInfoReader::TKLDMediaInfoReader(TKLDLibraryCache* cache, size_t maxQueued)
-    : cache_(cache),
-      queue_(
-          1, maxQueued,
-          [cache](TJob& job) -> TResult {
-            if (job.storeResume) {
-              TKLDFileKey key;
-              if (cache && TKLDFileKey::Of(job.path, key)) cache->StoreResume(key, job.position);
-              return nullptr;
-            }
-            return std::make_shared<TKLDMediaInfo>(Read(job.path, job.mediaType, cache));
-          },
-          [] { LowerCurrentThreadPriority(5); }) {}
+TKLDMediaInfoReader::TKLDMediaInfoReader(std::shared_ptr<TKLDLibraryCache> cache, size_t maxQueued)
+    : queue_(1, maxQueued,
+             [cache](TJob& job) -> TResult {
+               if (job.storeResume) {
+                 TKLDFileKey key;
+                 if (cache && TKLDFileKey::Of(job.path, key)) cache->StoreResume(key, job.position);
+                 return nullptr;
+               }
+               return std::make_shared<TKLDMediaInfo>(Read(job.path, job.mediaType, cache.get()));
+             },
+             {.name = "tag reader",
+              .threadStart = [] { LowerCurrentThreadPriority(5); },
+              .describe = [](const TJob& job) { return (job.storeResume ? "keeping the stop of " : "reading ") + job.path; }}) {}
 
 TKLDMediaInfoReader::~TKLDMediaInfoReader() {
-  // Reads still queued are of no use now; a position being written is finished first.
+  // Reads still queued are of no use now; stop positions still to be kept are written first.
   queue_.Stop();
 }
 

@@ -35,8 +35,9 @@ void PublishMediaInfo(TKLDMetaDataManager& meta, const std::string& prefix, cons
 
 class TKLDMediaInfoReader {
  public:
-  // cache may be null (nothing kept between runs).
-  explicit TKLDMediaInfoReader(TKLDLibraryCache* cache, size_t maxQueued = 1024);
+  // cache may be null (nothing kept between runs). It is shared with the reader's worker, which
+  // may outlive the reader when a read never returns.
+  explicit TKLDMediaInfoReader(std::shared_ptr<TKLDLibraryCache> cache, size_t maxQueued = 1024);
   ~TKLDMediaInfoReader();
   TKLDMediaInfoReader(const TKLDMediaInfoReader&) = delete;
   TKLDMediaInfoReader& operator=(const TKLDMediaInfoReader&) = delete;
@@ -78,7 +79,6 @@ class TKLDMediaInfoReader {
 
   void Publish(const std::string& path, std::shared_ptr<const TKLDMediaInfo> info);
 
-  TKLDLibraryCache* cache_;
   // Main thread only.
   std::unordered_map<std::string, std::shared_ptr<const TKLDMediaInfo>> known_;
   std::unordered_set<std::string> asked_;

@@ -29,7 +29,8 @@ void FitPicture(int pictureWidth, int pictureHeight, int screenWidth, int screen
 
 // One waiting wish at most: a newer one replaces it.
 TKLDPictureLoader::TKLDPictureLoader()
-    : queue_(1, 1, [](Job& job) { return Decode(job.url, job.screenWidth, job.screenHeight); }) {}
+    : queue_(1, 1, [](Job& job) { return Decode(job.url, job.screenWidth, job.screenHeight); },
+             {.name = "picture loader", .threadStart = {}, .describe = [](const Job& job) { return job.url; }}) {}
 
 TKLDPictureLoader::~TKLDPictureLoader() { queue_.Stop(); }
 

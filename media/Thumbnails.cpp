@@ -51,18 +51,19 @@ constexpr int kFilmPictureWidth = 640, kFilmPictureHeight = 640;
 }  // namespace
 
 TKLDThumbnailCache::TKLDThumbnailCache(size_t capacity, int workers, size_t maxQueued,
-                                       TKLDLibraryCache* library)
+                                       std::shared_ptr<TKLDLibraryCache> library)
     : capacity_(std::max<size_t>(1, capacity)),
-      queue_(
-          workers, maxQueued,
-          [library](TJob& job) {
-            TMade made;
-            made.image = Make(job.path, job.width, job.height, library, made.filmPicture, made.error);
-            return made;
-          },
-          // The decoders would otherwise take the processors from the frame loop while a page
-          // fills; a mild step, so that they still get their share beside other programs.
-          [] { LowerCurrentThreadPriority(5); }) {}
+      queue_(workers, maxQueued,
+             [library](TJob& job) {
+               TMade made;
+               made.image = Make(job.path, job.width, job.height, library.get(), made.filmPicture, made.error);
+               return made;
+             },
+             {.name = "thumbnail workers",
+              // The decoders would otherwise take the processors from the frame loop while a page
+              // fills; a mild step, so that they still get their share beside other programs.
+              .threadStart = [] { LowerCurrentThreadPriority(5); },
+              .describe = [](const TJob& job) { return job.path; }}) {}
 
 TKLDThumbnailCache::~TKLDThumbnailCache() { queue_.Stop(); }
 

@@ -34,9 +34,10 @@ class TKLDThumbnailCache {
 
   // capacity: thumbnails kept (failures are remembered alongside); workers: decoding threads;
   // maxQueued: decodes waiting at most, the oldest requests giving way to new ones.
-  // library: where thumbnails and film pictures are kept between runs; may be null.
+  // library: where thumbnails and film pictures are kept between runs; may be null. It is shared
+  // with the workers, which may outlive the cache when a decode never returns.
   explicit TKLDThumbnailCache(size_t capacity = 600, int workers = 2, size_t maxQueued = 256,
-                              TKLDLibraryCache* library = nullptr);
+                              std::shared_ptr<TKLDLibraryCache> library = nullptr);
   ~TKLDThumbnailCache();
   TKLDThumbnailCache(const TKLDThumbnailCache&) = delete;
   TKLDThumbnailCache& operator=(const TKLDThumbnailCache&) = delete;
@@ -96,7 +97,7 @@ class TKLDThumbnailCache {
   std::list<std::string> recent_;  // front: most recently used
   std::unordered_set<std::string> requested_;
   std::function<void(const std::string&, const std::string&)> filmPictureMade_;
-  // Last: its workers stop before what they use goes.
+  // Last: its workers stop (or are left to themselves) before the cache's own state goes.
   TKLDWorkerQueue<TJob, TMade> queue_;
 };
 

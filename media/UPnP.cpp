@@ -1,13 +1,8 @@
 #include "media/UPnP.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <memory>
-#include <thread>
-#include <unordered_map>
+#include <mutex>
 #include <unordered_set>
 
 #include "base/Logging.h"
@@ -314,139 +309,44 @@ std::shared_ptr<const TKLDMediaLocationParser> CopyOfLocations(const TKLDMediaLo
 
 }  // namespace
 
-struct TKLDBrowseWorker::TShared {
-  struct TJob {
-    uint64_t ticket = 0;
-    TKLDMediaCategory category = TKLDMediaCategory::All;
-    std::string path;
-    std::shared_ptr<const TKLDMediaLocationParser> locations;
-    std::shared_ptr<TKLDUPnPManager::TReports> reports;  // told once across every browse
-  };
-  using Clock = std::chrono::steady_clock;
-
-  std::mutex mutex;
-  std::condition_variable idle;
-  std::deque<TJob> queue;
-  std::vector<std::unique_ptr<TResult>> done;
-  std::unordered_map<uint64_t, Clock::time_point> running;  // ticket → when it started
-  std::unordered_set<uint64_t> cancelled;                   // running tickets given up
-  uint64_t nextTicket = 1;
-  int threads = 0;
-  bool stopping = false;
-
-  // Under the mutex.
-  int Unstuck() const {
-    const auto now = Clock::now();
-    int count = 0;
-    for (const auto& [ticket, started] : running)
-      if (now - started < std::chrono::milliseconds(kStuckMs)) ++count;
-    return count;
-  }
-
-  // A thread's life: browses until nothing waits, then ends.
-  static void Serve(std::shared_ptr<TShared> shared) {
-    // The frame loop comes first when the processor is short.
-    LowerCurrentThreadPriority(10);
-    for (;;) {
-      TJob job;
-      {
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        if (shared->stopping || shared->queue.empty()) {
-          --shared->threads;
-          shared->idle.notify_all();
-          return;
-        }
-        job = std::move(shared->queue.front());
-        shared->queue.pop_front();
-        shared->running.emplace(job.ticket, Clock::now());
-      }
-      auto result = std::make_unique<TResult>();
-      result->ticket = job.ticket;
-      result->category = job.category;
-      result->path = job.path;
-      TKLDUPnPManager browser(job.locations.get());
-      browser.reports_ = job.reports;
-      browser.Collect(job.category, job.path, &result->playlist, &result->warnings);
-      {
-        std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->running.erase(job.ticket);
-        const bool given = shared->cancelled.erase(job.ticket) > 0;
-        if (!given && !shared->stopping) shared->done.push_back(std::move(result));
-      }
-      shared->idle.notify_all();
-    }
-  }
-};
-
 TKLDBrowseWorker::TKLDBrowseWorker(const TKLDUPnPManager& browser)
-    : browser_(browser), shared_(std::make_shared<TShared>()) {}
+    : browser_(browser),
+      queue_(kMaxRunning, kMaxQueued, Browse,
+             {.name = "folder browser",
+              // The frame loop comes first when the processor is short.
+              .threadStart = [] { LowerCurrentThreadPriority(10); },
+              .describe = [](const TJob& job) { return "listing \"" + job.path + "\""; },
+              .stopWaitMs = kStopWaitMs,
+              .stuckMs = kStuckMs,
+              .maxThreads = kMaxThreads}) {}
 
-TKLDBrowseWorker::~TKLDBrowseWorker() {
-  // Never joined: a thread stuck on a mount that does not answer would hold the interface's
-  // close (and the program's end) for as long as the mount hangs. It finds the worker gone when
-  // it wakes, and its result goes with it.
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  shared_->stopping = true;
-  shared_->queue.clear();
-  shared_->done.clear();
-}
+TKLDBrowseWorker::~TKLDBrowseWorker() = default;
 
-void TKLDBrowseWorker::StartThreads() {
-  // Under shared_->mutex.
-  TShared& shared = *shared_;
-  int waiting = static_cast<int>(shared.queue.size());
-  const int idleThreads = shared.threads - static_cast<int>(shared.running.size());
-  waiting -= std::max(0, idleThreads);
-  int unstuck = shared.Unstuck();
-  while (waiting > 0 && unstuck < kMaxRunning && shared.threads < kMaxThreads) {
-    ++shared.threads;
-    ++unstuck;
-    --waiting;
-    std::thread(TShared::Serve, shared_).detach();
-  }
+std::unique_ptr<TKLDBrowseWorker::TResult> TKLDBrowseWorker::Browse(TJob& job) {
+  auto result = std::make_unique<TResult>();
+  result->category = job.category;
+  result->path = job.path;
+  TKLDUPnPManager browser(job.locations.get());
+  browser.reports_ = job.reports;
+  browser.Collect(job.category, job.path, &result->playlist, &result->warnings);
+  return result;
 }
 
 uint64_t TKLDBrowseWorker::Request(TKLDMediaCategory category, const std::string& path) {
-  auto locations = CopyOfLocations(browser_.Locations());
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  const uint64_t ticket = shared_->nextTicket++;
-  shared_->queue.push_back(TShared::TJob{ticket, category, path, std::move(locations), browser_.reports_});
-  StartThreads();
-  return ticket;
+  return queue_.Push(TJob{category, path, CopyOfLocations(browser_.Locations()), browser_.reports_});
 }
 
 std::unique_ptr<TKLDBrowseWorker::TResult> TKLDBrowseWorker::Take(uint64_t ticket) {
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  // Browses that have waited while the ones before them got stuck get threads now.
-  if (!shared_->queue.empty()) StartThreads();
-  auto& done = shared_->done;
-  for (auto it = done.begin(); it != done.end(); ++it)
-    if ((*it)->ticket == ticket) {
-      std::unique_ptr<TResult> result = std::move(*it);
-      done.erase(it);
-      return result;
-    }
-  return nullptr;
+  decltype(queue_)::TDone done;
+  if (!queue_.Take(ticket, done) || !done.result) return nullptr;
+  done.result->ticket = done.ticket;
+  return std::move(done.result);
 }
 
-void TKLDBrowseWorker::Cancel(uint64_t ticket) {
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  std::erase_if(shared_->queue, [ticket](const TShared::TJob& job) { return job.ticket == ticket; });
-  std::erase_if(shared_->done, [ticket](const std::unique_ptr<TResult>& r) { return r->ticket == ticket; });
-  if (shared_->running.count(ticket)) shared_->cancelled.insert(ticket);
-}
+void TKLDBrowseWorker::Cancel(uint64_t ticket) { queue_.Cancel(ticket); }
 
-void TKLDBrowseWorker::WaitIdle() {
-  std::unique_lock<std::mutex> lock(shared_->mutex);
-  shared_->idle.wait(lock, [this] {
-    if (!shared_->queue.empty()) StartThreads();
-    return shared_->queue.empty() && shared_->running.empty();
-  });
-}
+void TKLDBrowseWorker::WaitIdle() { queue_.WaitIdle(); }
 
-int TKLDBrowseWorker::Threads() const {
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  return shared_->threads;
-}
+int TKLDBrowseWorker::Threads() const { return queue_.Threads(); }
 
 }  // namespace lorvane

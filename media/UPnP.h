@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "base/WorkerQueue.h"
 #include "media/Playlist.h"
 
 namespace lorvane {
@@ -89,7 +90,7 @@ class TKLDUPnPManager {
   friend class TKLDBrowseWorker;
 };
 
-// Runs the disk half of browses (Collect) on threads of their own, so that opening a folder of
+// Runs the disk half of browses (Collect) on worker threads, so that opening a folder of
 // thousands of files never holds a frame up. The main thread asks with Request and picks its
 // result up with Take on a later frame, then logs the warnings and calls Finish itself. A
 // requester that has moved on cancels its old ticket: a browse still waiting is dropped, and one
@@ -97,9 +98,8 @@ class TKLDUPnPManager {
 //
 // A folder on a network mount that stops answering blocks its listing for as long as the mount
 // hangs. Such a listing is left to itself: after kStuckMs it no longer counts as running, so later
-// browses get threads of their own instead of waiting behind it, and the worker's end never
-// waits for it. Each browse therefore reads a copy of the locations of its own, and what its
-// thread shares with the worker outlives the worker.
+// browses get threads of their own instead of waiting behind it, and the worker's end does not
+// wait for it. Each browse therefore reads a copy of the locations of its own.
 class TKLDBrowseWorker {
  public:
   struct TResult {
@@ -115,6 +115,10 @@ class TKLDBrowseWorker {
   static constexpr uint32_t kStuckMs = 3000;
   // Threads at most, stuck ones included: a mount that hangs for good cannot take more.
   static constexpr int kMaxThreads = 16;
+  // Browses waiting at most; grids cancel what they leave, so none ever gives way in practice.
+  static constexpr size_t kMaxQueued = 1024;
+  // How long the worker's end waits for browses under way before leaving them to themselves.
+  static constexpr uint32_t kStopWaitMs = 500;
 
   // The browser's locations are copied at each request; the browser must outlive the worker.
   explicit TKLDBrowseWorker(const TKLDUPnPManager& browser);
@@ -134,12 +138,16 @@ class TKLDBrowseWorker {
   int Threads() const;
 
  private:
-  struct TShared;
-  // Starts threads for waiting browses while fewer than kMaxRunning are running unstuck.
-  void StartThreads();
+  struct TJob {
+    TKLDMediaCategory category = TKLDMediaCategory::All;
+    std::string path;
+    std::shared_ptr<const TKLDMediaLocationParser> locations;
+    std::shared_ptr<TKLDUPnPManager::TReports> reports;  // told once across every browse
+  };
+  static std::unique_ptr<TResult> Browse(TJob& job);
 
   const TKLDUPnPManager& browser_;
-  std::shared_ptr<TShared> shared_;
+  TKLDWorkerQueue<TJob, std::unique_ptr<TResult>> queue_;
 };
 
 }  // namespace lorvane

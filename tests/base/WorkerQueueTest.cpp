@@ -1,14 +1,20 @@
 // The worker queue: newest first, a bound that drops the oldest droppable jobs, cancelling by
-// ticket before, during and after the work, and a stop that neither hangs nor runs what waits.
+// ticket before, during and after the work, a stop that neither hangs nor runs what waits (but
+// keeps the writes), and jobs stuck for good that hold neither the jobs after them nor the end.
 #include "base/WorkerQueue.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "base/Logging.h"
 
 namespace lorvane {
 namespace {
@@ -31,12 +37,40 @@ class Gate {
     open_ = true;
     changed_.notify_all();
   }
+  // Waits up to ten seconds for count workers to be held at once.
+  bool WaitHeld(int count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return held_ >= count; });
+  }
+  int Held() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return held_;
+  }
+  // WaitOpen, counting the workers it holds.
+  void Hold() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++held_;
+    entered_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   bool entered_ = false, open_ = false;
+  int held_ = 0;
 };
+
+template <class Ready>
+bool Within(std::chrono::seconds limit, Ready ready) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 struct TQueueFixture {
   Gate gate;
@@ -130,6 +164,124 @@ TEST(WorkerQueue, ManyProducersAndWorkersLoseNothingThatWasNotDropped) {
   auto done = queue.Take();
   ASSERT_EQ(done.size(), 2000u);
   for (auto& d : done) EXPECT_EQ(d.result, d.job * 2);
+}
+
+// A job that never returns (a read from a mount that stopped answering): the queue's end waits a
+// short while, warns naming it and leaves its worker behind. The worker keeps what the handler
+// captured alive, finishes when the read at last returns, and its result goes nowhere.
+TEST(WorkerQueue, AStuckJobHoldsNotTheEndAndItsWorkerOutlivesTheQueueSafely) {
+  TKLDLogger logger;
+  std::vector<std::string> logged;
+  logger.SetEchoList(&logged);
+  SetGlobalLogger(&logger);
+  auto gate = std::make_shared<Gate>();
+  std::weak_ptr<Gate> left = gate;
+  TKLDWorkerQueue<std::string, std::string>::TOptions options;
+  options.name = "test readers";
+  options.describe = [](const std::string& job) { return "reading " + job; };
+  options.stopWaitMs = 50;
+  auto queue = std::make_unique<TKLDWorkerQueue<std::string, std::string>>(
+      2, 10,
+      [gate](std::string& job) {
+        if (job == "/net/stuck") gate->Hold();
+        return job + "!";
+      },
+      options);
+  queue->Push("/net/stuck");
+  ASSERT_TRUE(gate->WaitHeld(1));
+  const uint64_t quick = queue->Push("/local/quick");
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return queue->Finished(quick); }));
+
+  std::atomic<bool> ended{false};
+  std::thread end([&] {
+    queue.reset();
+    ended = true;
+  });
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return ended.load(); })) << "the end waited for the stuck job";
+  gate->Open();
+  end.join();
+  logger.DeliverEcho();
+  int warnings = 0;
+  for (const std::string& line : logged)
+    if (line.find("WARN") != std::string::npos && line.find("test readers") != std::string::npos) {
+      ++warnings;
+      EXPECT_NE(line.find("reading /net/stuck"), std::string::npos) << line;
+      EXPECT_EQ(line.find("/local/"), std::string::npos) << "only the stuck job is named: " << line;
+    }
+  EXPECT_EQ(warnings, 1);
+
+  // The stuck worker returns into state nobody owns any more and ends, letting go of what the
+  // handler held; the sanitizers see any touch of the queue that is gone.
+  gate.reset();
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return left.expired(); }));
+  SetGlobalLogger(nullptr);
+  logger.SetEchoList(nullptr);
+}
+
+// A job taken to be stuck no longer counts: the jobs behind it get a thread of their own, up to the
+// bound of threads, and once the stuck ones come back the queue shrinks to its size again.
+TEST(WorkerQueue, JobsBehindAStuckOneGetAThreadOfTheirOwn) {
+  Gate gate;
+  TKLDWorkerQueue<std::string, std::string>::TOptions options;
+  options.stuckMs = 50;
+  options.maxThreads = 3;
+  TKLDWorkerQueue<std::string, std::string> queue(
+      1, 10,
+      [&](std::string& job) {
+        if (job.starts_with("stuck")) gate.Hold();
+        return job + "!";
+      },
+      options);
+  // The requester looks for its results now and then, as a grid does each frame.
+  const auto heldWhileLooking = [&](int count) {
+    return Within(std::chrono::seconds(10), [&] {
+      EXPECT_TRUE(queue.Take().empty());
+      return gate.Held() >= count;
+    });
+  };
+  queue.Push("stuck 1");
+  ASSERT_TRUE(gate.WaitHeld(1));
+  const uint64_t second = queue.Push("stuck 2");
+  ASSERT_TRUE(heldWhileLooking(2)) << "a job waited behind a stuck one";
+  const uint64_t third = queue.Push("stuck 3");
+  ASSERT_TRUE(heldWhileLooking(3));
+  const uint64_t fourth = queue.Push("later");
+  // The bound: three threads, all stuck; the fourth job waits for one of them.
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_LE(queue.Threads(), 3);
+    EXPECT_TRUE(queue.Take().empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(gate.Held(), 3);
+  queue.Cancel(second);
+  gate.Open();
+  queue.WaitIdle();
+  TKLDWorkerQueue<std::string, std::string>::TDone done;
+  EXPECT_FALSE(queue.Take(second, done)) << "cancelled while stuck";
+  ASSERT_TRUE(queue.Take(third, done));
+  EXPECT_EQ(done.result, "stuck 3!");
+  ASSERT_TRUE(queue.Take(fourth, done));
+  EXPECT_EQ(done.result, "later!");
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return queue.Threads() == 1; }));
+}
+
+// Writes (jobs that must not be lost) queued when the queue stops still run; reads do not.
+TEST(WorkerQueue, WritesWaitingAtTheStopStillRun) {
+  TQueueFixture f(10);
+  f.queue.Push("block");
+  f.gate.WaitEntered();
+  f.queue.Push("write1", false);
+  f.queue.Push("read");
+  f.queue.Push("write2", false);
+  std::thread stop([&] { f.queue.Stop(); });
+  // The read is dropped at once; only then does the running job end.
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return f.queue.Outstanding() == 3; }));
+  f.gate.Open();
+  stop.join();
+  // Past the stop's wait the worker is left to finish them; it is waited for here.
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return f.queue.Threads() == 0; }));
+  std::lock_guard<std::mutex> lock(f.mutex);
+  EXPECT_EQ(f.order, (std::vector<std::string>{"block", "write1", "write2"}));
 }
 
 }  // namespace

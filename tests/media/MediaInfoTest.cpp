@@ -272,8 +272,7 @@ TEST(MediaInfo, TheReaderWorksOnAWorkerAndRemembersWhereFilmsStopped) {
                                 dir.File("film.mkv")), "");
   const std::string film = dir.File("film.mkv");
   {
-    TKLDLibraryCache library(cache.Path());
-    TKLDMediaInfoReader reader(&library);
+    TKLDMediaInfoReader reader(std::make_shared<TKLDLibraryCache>(cache.Path()));
     EXPECT_EQ(reader.Get(film, MEDIA_VIDEO), nullptr) << "never read on the asking thread";
     EXPECT_EQ(reader.Get(dir.File("x.txt"), MEDIA_INFO), nullptr);
     reader.WaitIdle();
@@ -294,8 +293,7 @@ TEST(MediaInfo, TheReaderWorksOnAWorkerAndRemembersWhereFilmsStopped) {
   }
   {
     // Another run: the position comes back from the cache.
-    TKLDLibraryCache library(cache.Path());
-    TKLDMediaInfoReader reader(&library);
+    TKLDMediaInfoReader reader(std::make_shared<TKLDLibraryCache>(cache.Path()));
     reader.Get(film, MEDIA_VIDEO);
     reader.WaitIdle();
     reader.Collect();
