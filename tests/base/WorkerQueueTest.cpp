@@ -221,14 +221,16 @@ TEST(WorkerQueue, AStuckJobHoldsNotTheEndAndItsWorkerOutlivesTheQueueSafely) {
 // A job taken to be stuck no longer counts: the jobs behind it get a thread of their own, up to the
 // bound of threads, and once the stuck ones come back the queue shrinks to its size again.
 TEST(WorkerQueue, JobsBehindAStuckOneGetAThreadOfTheirOwn) {
-  Gate gate;
+  // Shared with the handler: a failing check leaves its workers behind, still waiting on it.
+  auto held = std::make_shared<Gate>();
+  Gate& gate = *held;
   TKLDWorkerQueue<std::string, std::string>::TOptions options;
   options.stuckMs = 50;
   options.maxThreads = 3;
   TKLDWorkerQueue<std::string, std::string> queue(
       1, 10,
-      [&](std::string& job) {
-        if (job.starts_with("stuck")) gate.Hold();
+      [held](std::string& job) {
+        if (job.starts_with("stuck")) held->Hold();
         return job + "!";
       },
       options);
@@ -275,9 +277,10 @@ TEST(WorkerQueue, WritesWaitingAtTheStopStillRun) {
   f.queue.Push("write2", false);
   std::thread stop([&] { f.queue.Stop(); });
   // The read is dropped at once; only then does the running job end.
-  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return f.queue.Outstanding() == 3; }));
+  const bool readDropped = Within(std::chrono::seconds(10), [&] { return f.queue.Outstanding() == 3; });
   f.gate.Open();
   stop.join();
+  EXPECT_TRUE(readDropped) << "the stop dropped the writes too";
   // Past the stop's wait the worker is left to finish them; it is waited for here.
   ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return f.queue.Threads() == 0; }));
   std::lock_guard<std::mutex> lock(f.mutex);

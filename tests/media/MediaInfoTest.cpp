@@ -16,6 +16,7 @@
 #include "platform/FilmReader.h"
 #include "platform/PixbufImage.h"
 #include "platform/TagReader.h"
+#include "support/StuckFile.h"
 #include "support/TestSupport.h"
 
 namespace lorvane {
@@ -307,6 +308,28 @@ TEST(MediaInfo, TheReaderWorksOnAWorkerAndRemembersWhereFilmsStopped) {
   TKLDFileKey key;
   ASSERT_TRUE(TKLDFileKey::Of(film, key));
   EXPECT_EQ(library.FindResume(key), 0);
+}
+
+// A film on a mount that stops answering holds the reader's worker. The reader's end does not wait
+// for it, and the stop position noted behind the read is not lost: the worker left behind keeps
+// it once the mount answers, into the library cache nobody else holds by then.
+TEST(MediaInfo, AStuckReadHoldsNotTheEndNorLosesTheStopPositionBehindIt) {
+  TempDir dir, cache;
+  test::StuckFile stuck(dir.File("mount.mkv"), "");
+  ASSERT_TRUE(stuck.Made());
+  test::WriteFile(dir.File("film.mkv"), "not much of a film");
+  auto library = std::make_shared<TKLDLibraryCache>(cache.Path());
+  std::weak_ptr<TKLDLibraryCache> left = library;
+  auto reader = std::make_unique<TKLDMediaInfoReader>(std::move(library));
+  EXPECT_EQ(reader->Get(stuck.Path(), MEDIA_VIDEO), nullptr);
+  ASSERT_TRUE(stuck.WaitReader());
+  reader->RememberStop(dir.File("film.mkv"), 30, 100);
+  EXPECT_TRUE(stuck.EndsWhileStuck([&] { reader.reset(); })) << "the end waited for the stuck read";
+  EXPECT_TRUE(test::StuckFile::Eventually([&] { return left.expired(); }));
+  TKLDLibraryCache again(cache.Path());
+  TKLDFileKey key;
+  ASSERT_TRUE(TKLDFileKey::Of(dir.File("film.mkv"), key));
+  EXPECT_NEAR(again.FindResume(key), 30, 1e-6);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "base/Logging.h"
@@ -13,12 +15,15 @@
 #include "render/Canvas.h"
 #include "render/DisplayFixture.h"
 #include "render/Graphic.h"
+#include "media/LibraryCache.h"
+#include "support/StuckFile.h"
 #include "support/TestSupport.h"
 
 namespace lorvane {
 namespace {
 
 using test::TempDir;
+namespace fs = std::filesystem;
 
 // A picture whose left half is red and right half blue.
 void WritePicture(const std::string& path, int width, int height, bool jpeg = true) {
@@ -211,6 +216,44 @@ TEST(Thumbnails, TheOldestWaitingRequestsGiveWayAndCanBeAskedAgain) {
   auto first = GetReady(cache, dir.File("0.jpg"), 32, 32, state);
   EXPECT_EQ(state, TKLDThumbnailCache::TState::Ready);
   EXPECT_NE(first, nullptr);
+}
+
+// A picture on a mount that stops answering: the cache's end does not wait for its decode. The
+// worker left with it keeps the library it writes thumbnails to, finishes once the read returns,
+// and only then lets the library go; nothing it made reaches the cache that is gone.
+TEST(Thumbnails, ADecodeThatNeverReturnsHoldsNotTheEnd) {
+  TempDir dir, keep;
+  WritePicture(dir.File("real.jpg"), 64, 48);
+  test::StuckFile stuck(dir.File("mount.jpg"), test::ReadFile(dir.File("real.jpg")));
+  ASSERT_TRUE(stuck.Made());
+  TKLDLogger logger;
+  std::vector<std::string> logged;
+  logger.SetEchoList(&logged);
+  SetGlobalLogger(&logger);
+  auto library = std::make_shared<TKLDLibraryCache>(keep.Path());
+  std::weak_ptr<TKLDLibraryCache> left = library;
+  auto cache = std::make_unique<TKLDThumbnailCache>(8, 1, 16, std::move(library));
+  TKLDThumbnailCache::TState state;
+  EXPECT_EQ(cache->Get(stuck.Path(), 32, 32, state), nullptr);
+  ASSERT_TRUE(stuck.WaitReader());
+
+  EXPECT_TRUE(stuck.EndsWhileStuck([&] { cache.reset(); })) << "the end waited for the stuck decode";
+  logger.DeliverEcho();
+  int warnings = 0;
+  for (const std::string& line : logged)
+    if (line.find("thumbnail workers") != std::string::npos) {
+      ++warnings;
+      EXPECT_NE(line.find(stuck.Path()), std::string::npos) << line;
+    }
+  EXPECT_EQ(warnings, 1);
+  EXPECT_TRUE(test::StuckFile::Eventually([&] { return left.expired(); }))
+      << "the worker never finished, or kept the library after it";
+  // It did finish its work: the thumbnail was kept, into the library nobody else held.
+  int kept = 0;
+  for (const auto& entry : fs::directory_iterator(keep.File("thumbs"))) kept += entry.is_regular_file();
+  EXPECT_EQ(kept, 1);
+  SetGlobalLogger(nullptr);
+  logger.SetEchoList(nullptr);
 }
 
 }  // namespace
