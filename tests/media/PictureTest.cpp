@@ -7,6 +7,7 @@
 #include "media/MediaTestSupport.h"
 #include "render/Graphic.h"
 #include "render/Random.h"
+#include "support/StuckFile.h"
 #include "support/TestSupport.h"
 
 using namespace lorvane;
@@ -272,4 +273,16 @@ TEST(PictureLoader, DecodesToTheFittedSizeAndReportsFailures) {
   loader.Request(dir.File("big.jpg"), 640, 480);
   loader.WaitIdle();
   EXPECT_TRUE(loader.Take(dir.File("big.jpg"), 640, 480));
+}
+
+// A slide on a mount that stops answering: the slideshow's end does not wait for its decode.
+TEST(PictureLoader, ADecodeThatNeverReturnsHoldsNotTheEnd) {
+  TempDir dir;
+  ASSERT_TRUE(WritePicture(dir.File("real.jpg"), 64, 48));
+  test::StuckFile stuck(dir.File("mount.jpg"), test::ReadFile(dir.File("real.jpg")));
+  ASSERT_TRUE(stuck.Made());
+  auto loader = std::make_unique<TKLDPictureLoader>();
+  loader->Request(stuck.Path(), 800, 600);
+  ASSERT_TRUE(stuck.WaitReader());
+  EXPECT_TRUE(stuck.EndsWhileStuck([&] { loader.reset(); })) << "the end waited for the stuck decode";
 }

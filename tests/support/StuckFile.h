@@ -27,7 +27,11 @@ class StuckFile {
     Release();
     stop_ = true;
     if (server_.joinable()) server_.join();
+    // A reader opening it meanwhile finds a writer, and every reader reads the end once that goes:
+    // none is left waiting on a file that is gone.
+    const int last = ::open(path_.c_str(), O_RDWR | O_NONBLOCK);
     ::unlink(path_.c_str());
+    if (last >= 0) ::close(last);
   }
   StuckFile(const StuckFile&) = delete;
   StuckFile& operator=(const StuckFile&) = delete;
