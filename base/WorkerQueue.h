@@ -267,6 +267,17 @@ class TKLDWorkerQueue {
       for (const TWorker& worker : threads) alive += !worker.ended;
       return alive;
     }
+    // Whether the worker counts: alive, and free or not yet running for the stuck time.
+    bool Counts(const TWorker& worker, Clock::time_point now) const {
+      return !worker.ended &&
+             (!worker.busy || options.stuckMs == 0 || now - worker.since < std::chrono::milliseconds(options.stuckMs));
+    }
+    int Counted() const {
+      const auto now = Clock::now();
+      int counted = 0;
+      for (const TWorker& worker : threads) counted += Counts(worker, now);
+      return counted;
+    }
   };
 
   // Under the mutex.
@@ -302,18 +313,8 @@ class TKLDWorkerQueue {
   void ReplaceStuck() {
     const TOptions& options = state_->options;
     if (options.stuckMs == 0 || state_->queue.empty()) return;
-    const auto now = Clock::now();
-    int alive = 0, resting = 0, counted = 0;
-    for (const TWorker& worker : state_->threads) {
-      if (worker.ended) continue;
-      ++alive;
-      if (!worker.busy) {
-        ++resting;
-        ++counted;
-      } else if (now - worker.since < std::chrono::milliseconds(options.stuckMs)) {
-        ++counted;
-      }
-    }
+    int alive = state_->Alive(), counted = state_->Counted(), resting = 0;
+    for (const TWorker& worker : state_->threads) resting += !worker.ended && !worker.busy;
     int waiting = static_cast<int>(state_->queue.size()) - resting;
     const int most = std::max(options.maxThreads, state_->workers);
     for (; waiting > 0 && counted < state_->workers && alive < most; --waiting, ++counted, ++alive)
@@ -341,8 +342,9 @@ class TKLDWorkerQueue {
       if (!state->cancelled.erase(queued.ticket) && !state->abandoned)
         state->done.push_back(TDone{queued.ticket, std::move(queued.job), std::move(result)});
       state->idle.notify_all();
-      // One started in place of a stuck job: more are alive than wanted, so this one goes.
-      if (!state->stopping && state->Alive() > state->workers) break;
+      // One started in place of a stuck job: now that it has come back, more count than
+      // wanted, so this one goes.
+      if (!state->stopping && state->Counted() > state->workers) break;
     }
     self->ended = true;
     state->idle.notify_all();

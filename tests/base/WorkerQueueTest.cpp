@@ -243,6 +243,10 @@ TEST(WorkerQueue, JobsBehindAStuckOneGetAThreadOfTheirOwn) {
   };
   queue.Push("stuck 1");
   ASSERT_TRUE(gate.WaitHeld(1));
+  const uint64_t quick = queue.Push("quick");
+  TKLDWorkerQueue<std::string, std::string>::TDone done;
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return queue.Take(quick, done); }));
+  EXPECT_EQ(queue.Threads(), 2) << "the thread in place of the stuck one stays while it is stuck";
   const uint64_t second = queue.Push("stuck 2");
   ASSERT_TRUE(heldWhileLooking(2)) << "a job waited behind a stuck one";
   const uint64_t third = queue.Push("stuck 3");
@@ -258,7 +262,6 @@ TEST(WorkerQueue, JobsBehindAStuckOneGetAThreadOfTheirOwn) {
   queue.Cancel(second);
   gate.Open();
   queue.WaitIdle();
-  TKLDWorkerQueue<std::string, std::string>::TDone done;
   EXPECT_FALSE(queue.Take(second, done)) << "cancelled while stuck";
   ASSERT_TRUE(queue.Take(third, done));
   EXPECT_EQ(done.result, "stuck 3!");
