@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -48,18 +50,29 @@ class StuckFile {
     return held_ >= 0;
   }
 
-  // Runs end (an owner's end) on a thread of its own and says whether it came back while the
-  // file still held its reader; the file is released after, so a wrong end cannot hang a test.
+  // Runs end (an owner's end) and says whether it came back while the file still held its
+  // reader. A wrong end that waits for the file has it released after ten seconds, so it
+  // cannot hang the test.
   bool EndsWhileStuck(const std::function<void()>& end) {
-    std::atomic<bool> ended{false};
-    std::thread ending([&] {
-      end();
-      ended = true;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ended = false, late = false;
+    std::thread timer([&] {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (changed.wait_for(lock, std::chrono::seconds(10), [&] { return ended; })) return;
+      late = true;
+      lock.unlock();
+      Release();
     });
-    const bool inTime = Eventually([&] { return ended.load(); });
+    end();
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ended = true;
+    }
+    changed.notify_all();
+    timer.join();
     Release();
-    ending.join();
-    return inTime;
+    return !late;
   }
 
   // Whether ready holds within ten seconds, asked every few milliseconds.
