@@ -79,7 +79,10 @@ TKLDMediaInfoReader::TKLDMediaInfoReader(std::shared_ptr<TKLDLibraryCache> cache
              },
              {.name = "tag reader",
               .threadStart = [] { LowerCurrentThreadPriority(5); },
-              .describe = [](const TJob& job) { return (job.storeResume ? "keeping the stop of " : "reading ") + job.path; }}) {}
+              .describe = [](const TJob& job) { return (job.storeResume ? "keeping the stop of " : "reading ") + job.path; },
+              .stopWaitMs = 500,
+              .stuckMs = kStuckMs,
+              .maxThreads = kMaxThreads}) {}
 
 TKLDMediaInfoReader::~TKLDMediaInfoReader() {
   // Reads still queued are of no use now; stop positions still to be kept are written first.

@@ -58,6 +58,11 @@ class TKLDMediaInfoReader {
   // is kept, past 95 % (watched) it is forgotten, before 5 % what was kept stays.
   void RememberStop(const std::string& path, double position, double duration);
 
+  // A read running this long is taken to be stuck on a mount that does not answer: the reads
+  // behind it get a thread of their own, up to kMaxThreads with the stuck ones.
+  static constexpr uint32_t kStuckMs = 5000;
+  static constexpr int kMaxThreads = 4;
+
   // Blocks until every read and write asked for is done (tests, benchmarks, shutdown).
   void WaitIdle() { queue_.WaitIdle(); }
   size_t Outstanding() const { return queue_.Outstanding(); }

@@ -63,7 +63,10 @@ TKLDThumbnailCache::TKLDThumbnailCache(size_t capacity, int workers, size_t maxQ
               // The decoders would otherwise take the processors from the frame loop while a page
               // fills; a mild step, so that they still get their share beside other programs.
               .threadStart = [] { LowerCurrentThreadPriority(5); },
-              .describe = [](const TJob& job) { return job.path; }}) {}
+              .describe = [](const TJob& job) { return job.path; },
+              .stopWaitMs = 500,
+              .stuckMs = kStuckMs,
+              .maxThreads = std::max(workers, kMaxThreads)}) {}
 
 TKLDThumbnailCache::~TKLDThumbnailCache() { queue_.Stop(); }
 

@@ -54,6 +54,11 @@ class TKLDThumbnailCache {
     filmPictureMade_ = std::move(handler);
   }
 
+  // A decode running this long is taken to be stuck on a mount that does not answer: the ones
+  // behind it get a thread of their own, up to kMaxThreads with the stuck ones.
+  static constexpr uint32_t kStuckMs = 5000;
+  static constexpr int kMaxThreads = 8;
+
   size_t Cached() const { return entries_.size(); }
   size_t Capacity() const { return capacity_; }
   // Requests queued or being decoded.

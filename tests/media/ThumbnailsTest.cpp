@@ -256,5 +256,32 @@ TEST(Thumbnails, ADecodeThatNeverReturnsHoldsNotTheEnd) {
   logger.SetEchoList(nullptr);
 }
 
+// Decodes stuck on a mount hold neither workers nor the pictures asked for after them for long:
+// past the stuck time the next picture gets a thread of its own.
+TEST(Thumbnails, PicturesAfterADecodeStuckOnAMountStillCome) {
+  TempDir dir;
+  WritePicture(dir.File("local.jpg"), 64, 48);
+  test::StuckFile stuck(dir.File("mount.jpg"), test::ReadFile(dir.File("local.jpg")));
+  ASSERT_TRUE(stuck.Made());
+  TKLDThumbnailCache cache(8, 1);
+  TKLDThumbnailCache::TState state;
+  cache.Get(stuck.Path(), 32, 32, state);
+  ASSERT_TRUE(stuck.WaitReader());
+  std::shared_ptr<TKLDGraphic> local;
+  // Asked for each frame, as a grid does.
+  EXPECT_TRUE(test::StuckFile::Eventually(
+      [&] {
+        cache.Collect();
+        return (local = cache.Get(dir.File("local.jpg"), 32, 32, state)) != nullptr;
+      },
+      std::chrono::milliseconds(TKLDThumbnailCache::kStuckMs) + std::chrono::seconds(15)))
+      << "the picture waited behind the stuck one";
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Ready);
+  cache.Get(stuck.Path(), 32, 32, state);
+  EXPECT_EQ(state, TKLDThumbnailCache::TState::Pending);
+  stuck.Release();
+  cache.WaitIdle();
+}
+
 }  // namespace
 }  // namespace lorvane

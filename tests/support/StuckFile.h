@@ -75,9 +75,10 @@ class StuckFile {
     return !late;
   }
 
-  // Whether ready holds within ten seconds, asked every few milliseconds.
-  static bool Eventually(const std::function<bool()>& ready) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  // Whether ready holds within the limit, asked every few milliseconds.
+  static bool Eventually(const std::function<bool()>& ready,
+                         std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!ready()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
