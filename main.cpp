@@ -15,6 +15,7 @@
 #include "base/Logging.h"
 #include "base/Reaper.h"
 #include "base/Timing.h"
+#include "base/WorkerQueue.h"
 #include "platform/HeapMemory.h"
 #include "platform/HostLoop.h"
 #include "platform/LircClient.h"
@@ -100,9 +101,16 @@ int main(int argc, char** argv) {
       status = RunHost(manager, options, connection.Services());
     }
   }
-  DrainDisposals(3000);
+  const bool drained = DrainDisposals(3000);
   ShutdownSoundOutput();
   THostLoop::Finalise();
   SetGlobalTimer(nullptr);
+  // A read from a mount that stopped answering may still hold a worker, or a closing player may
+  // still hang: everything is saved by now, and destroying the statics under them could crash
+  // the very end of a clean run.
+  if (WorkersLeftBehind() > 0 || !drained) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
   return status;
 }

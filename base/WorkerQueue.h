@@ -18,6 +18,7 @@
 //   free again when there are more than enough ends. The owner's calls check for this, so a
 //   requester that looks for its result each frame is never held behind a stuck job.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -37,6 +38,11 @@
 #include "base/Logging.h"
 
 namespace lorvane {
+
+// Worker threads left to end on their own, in every queue, that have not ended yet. While one
+// runs, the process must not end by destroying its statics under it.
+inline std::atomic<int> g_workersLeftBehind{0};
+inline int WorkersLeftBehind() { return g_workersLeftBehind.load(); }
 
 template <class TJob, class TResult>
 class TKLDWorkerQueue {
@@ -215,6 +221,8 @@ class TKLDWorkerQueue {
         // is not busy ends by itself in a moment.
         if (it->thread.joinable()) {
           it->thread.detach();
+          it->leftBehind = true;
+          ++g_workersLeftBehind;
           if (it->busy) left.push_back(it->doing.empty() ? std::string("a job") : it->doing);
         }
         ++it;
@@ -240,6 +248,7 @@ class TKLDWorkerQueue {
     std::thread thread;
     bool busy = false;
     bool ended = false;  // its loop has returned: it only needs joining
+    bool leftBehind = false;  // detached at the stop, counted in g_workersLeftBehind
     Clock::time_point since;
     std::string doing;  // the running job described
   };
@@ -347,6 +356,7 @@ class TKLDWorkerQueue {
       if (!state->stopping && state->Counted() > state->workers) break;
     }
     self->ended = true;
+    if (self->leftBehind) --g_workersLeftBehind;
     state->idle.notify_all();
   }
 

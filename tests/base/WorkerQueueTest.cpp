@@ -198,6 +198,7 @@ TEST(WorkerQueue, AStuckJobHoldsNotTheEndAndItsWorkerOutlivesTheQueueSafely) {
     ended = true;
   });
   EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return ended.load(); })) << "the end waited for the stuck job";
+  EXPECT_GE(WorkersLeftBehind(), 1) << "the process is told a worker still runs";
   gate->Open();
   end.join();
   logger.DeliverEcho();
@@ -214,6 +215,8 @@ TEST(WorkerQueue, AStuckJobHoldsNotTheEndAndItsWorkerOutlivesTheQueueSafely) {
   // handler held; the sanitizers see any touch of the queue that is gone.
   gate.reset();
   EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return left.expired(); }));
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return WorkersLeftBehind() == 0; }))
+      << "a worker left behind that ended is no longer counted";
   SetGlobalLogger(nullptr);
   logger.SetEchoList(nullptr);
 }
