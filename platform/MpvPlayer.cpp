@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <utility>
@@ -139,7 +140,7 @@ void TKLDMpvPlayer::Destroy() {
   }
 }
 
-std::string TKLDMpvPlayer::AudioOutputList(const std::string& configured, bool& refusedSdl) {
+std::string TKLDMpvPlayer::AudioOutputList(const std::string& configured, bool& refusedSdl, bool soundDevice) {
   refusedSdl = false;
   std::vector<std::string> outputs;
   std::stringstream in(configured);
@@ -153,6 +154,7 @@ std::string TKLDMpvPlayer::AudioOutputList(const std::string& configured, bool& 
     }
     if (name != "null") outputs.push_back(item);
   }
+  if (!soundDevice) return "null";
   if (outputs.empty() && (configured.empty() || refusedSdl)) outputs = {"pulse", "alsa"};
   std::string list;
   for (const std::string& output : outputs) list += output + ",";
@@ -215,7 +217,9 @@ bool TKLDMpvPlayer::Create(const TKLDMpvOptions& options, bool video, std::strin
   std::string configured = PropertyString(handle_, "options/ao");
   if (!options.audioOutput.empty()) configured = options.audioOutput;
   bool refusedSdl = false;
-  std::string outputs = AudioOutputList(configured, refusedSdl);
+  const char* soundDriver = std::getenv("SDL_AUDIODRIVER");
+  const bool soundDevice = !(soundDriver && std::strcmp(soundDriver, "dummy") == 0);
+  std::string outputs = AudioOutputList(configured, refusedSdl, soundDevice);
   if (refusedSdl)
     LogWarn("The sdl audio output is not used for playback (the sound effects own SDL audio)");
   result = mpv_set_property_string(handle_, "options/ao", outputs.c_str());

@@ -82,7 +82,8 @@ class TKLDMpvPlayer {
 
   // The audio output list lorvane uses: the configured list without "sdl" (refused, since the
   // sound effects' SDL2_mixer shares the process), or a default, always ending in "null".
-  static std::string AudioOutputList(const std::string& configured, bool& refusedSdl);
+  // Without a sound device (SDL's dummy audio driver: headless runs), films play silent too.
+  static std::string AudioOutputList(const std::string& configured, bool& refusedSdl, bool soundDevice = true);
 
  private:
   static void OnUpdate(void* self);

@@ -116,6 +116,10 @@ TEST(PlayerOptions, AudioOutputsEndInNullAndNeverUseSdl) {
   EXPECT_TRUE(refused);
   EXPECT_EQ(TKLDMpvPlayer::AudioOutputList("sdl", refused), "pulse,alsa,null");
   EXPECT_TRUE(refused);
+  // A run without a sound device (headless) plays its films silent, whatever mpv.conf says.
+  EXPECT_EQ(TKLDMpvPlayer::AudioOutputList("pulse,alsa", refused, false), "null");
+  EXPECT_EQ(TKLDMpvPlayer::AudioOutputList("sdl", refused, false), "null");
+  EXPECT_TRUE(refused) << "the user is still told sdl is not used";
 }
 
 // Each file fails at the render stage, with the error of what it lacks.
