@@ -539,12 +539,7 @@ void TKLDApplicationManager::Deactivate() {
 void TKLDApplicationManager::ProcessRemoteKey(int keyCode, std::optional<uint32_t> arrived) {
   TKLDTimer* timer = Timer();
   if (!arrived && timer) arrived = timer->Now();
-  if (arrived && lastRemoteKeyTime_ != 0) {
-    // Wrap-safe, as the timer's Elapsed: a time before the last one counts as long after it.
-    const uint32_t last = lastRemoteKeyTime_;
-    const bool elapsed = *arrived < last || static_cast<uint64_t>(last) + 10 < *arrived;
-    if (!elapsed) return;
-  }
+  if (arrived && lastRemoteKeyTime_ != 0 && !MillisecondsPassed(lastRemoteKeyTime_, 10, *arrived)) return;
   lastRemoteKeyTime_ = arrived.value_or(0);
   switch (state_) {
     case STATE_STOPPED:

@@ -153,11 +153,13 @@ TKLDTimer::TKLDTimer(ClockSource clock) : clock_(std::move(clock)), localTime_(L
   keepAwakeMark_ = now_;
 }
 
-bool TKLDTimer::Elapsed(uint32_t since, uint32_t interval) const {
-  if (now_ < since) return true;
+bool MillisecondsPassed(uint32_t since, uint32_t interval, uint32_t now) {
+  if (now < since) return true;
   // Computed in 64 bits: since + interval may pass the top of the 32-bit range.
-  return static_cast<uint64_t>(since) + interval < now_;
+  return static_cast<uint64_t>(since) + interval < now;
 }
+
+bool TKLDTimer::Elapsed(uint32_t since, uint32_t interval) const { return MillisecondsPassed(since, interval, now_); }
 
 void TKLDTimer::MarkFrameStart() { now_ = clock_(); }
 

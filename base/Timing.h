@@ -14,6 +14,10 @@ namespace lorvane {
 // millisecond clock did, so every comparison goes through TKLDTimer::Elapsed.
 uint32_t SystemMilliseconds();
 
+// More than interval milliseconds from since to now; a now below since means the counter wrapped
+// after since, which counts as long past.
+bool MillisecondsPassed(uint32_t since, uint32_t interval, uint32_t now);
+
 // A manual-reset event shared with the video presenter thread.
 class TKLDEvent {
  public:

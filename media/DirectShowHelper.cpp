@@ -507,10 +507,10 @@ void TKLDDXAllocator::PollEvents() {
   if (player_->PollEnded()) completed_ = true;
 }
 
-bool TKLDDXAllocator::NextTrack(bool subtitle, std::string& description) {
+bool TKLDDXAllocator::NextTrack(bool subtitle) {
   if (!ready_ || !player_) return false;
   std::string error;
-  if (player_->NextTrack(subtitle, description, error)) return true;
+  if (player_->NextTrack(subtitle, error)) return true;
   if (!error.empty()) LogWarn(std::string("Failed to change the ") + (subtitle ? "subtitles" : "audio track") + ": " + error);
   return false;
 }
@@ -719,8 +719,7 @@ bool TKLDHelperPlayer::AudioLevels(float& left, float& right) {
 
 bool TKLDHelperPlayer::NextTrack(TKLDTrackKind kind) {
   TKLDDXAllocator* player = Allocator();
-  std::string description;
-  return player && player->NextTrack(kind == TRACK_SUBTITLE, description);
+  return player && player->NextTrack(kind == TRACK_SUBTITLE);
 }
 
 std::string TKLDHelperPlayer::TrackText(TKLDTrackKind kind) {

@@ -100,7 +100,7 @@ class TKLDDXAllocator : public TKLDDXPlayer {
   // The overall audio level in dB, when the player measures it.
   bool AudioLevel(double& decibels) { return ready_ && player_ && player_->AudioLevel(decibels); }
   // Subtitle or audio tracks (see TKLDMpvPlayer::NextTrack); only once the file has opened.
-  bool NextTrack(bool subtitle, std::string& description);
+  bool NextTrack(bool subtitle);
   std::string TrackDescription(bool subtitle);
   // Per channel, 0 (silence) … 1 (full scale), from the levels the player measures.
   bool AudioLevels(float& left, float& right);

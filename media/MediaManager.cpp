@@ -263,10 +263,7 @@ void TKLDMediaStream::HandleRendererEvent(int event) {
       announcePending_ = false;
       break;
     case RENDERER_EVENT_OPENED:
-      if (std::exchange(announcePending_, false)) {
-        PublishMetadata();
-        RaisePlayingEvent();
-      }
+      if (announcePending_) Announce();
       break;
     case RENDERER_EVENT_FAILED:
       // As when a file fails to open at once: the error alone, no stop (nothing was announced).

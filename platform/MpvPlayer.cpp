@@ -423,8 +423,7 @@ bool TKLDMpvPlayer::ChannelLevels(double& left, double& right) {
   return haveLeft;
 }
 
-bool TKLDMpvPlayer::NextTrack(bool subtitle, std::string& description, std::string& error) {
-  description.clear();
+bool TKLDMpvPlayer::NextTrack(bool subtitle, std::string& error) {
   if (!handle_) return false;
   std::vector<TKLDTrack> tracks = TracksOf(handle_, subtitle ? "sub" : "audio");
   if (tracks.empty()) return false;
@@ -440,7 +439,6 @@ bool TKLDMpvPlayer::NextTrack(bool subtitle, std::string& description, std::stri
     error = Text(result);
     return false;
   }
-  if (next < tracks.size()) description = tracks[next].description;
   return true;
 }
 

@@ -67,9 +67,9 @@ class TKLDMpvPlayer {
   // when not measured yet. Silence is reported as -120.
   bool ChannelLevels(double& left, double& right);
   // Selects the next subtitle track (after the last: none, then the first again) or the next
-  // audio track (round). description receives the chosen track's language and title, empty for
-  // none. False when the file has no track of the kind.
-  bool NextTrack(bool subtitle, std::string& description, std::string& error);
+  // audio track (round). False when the file has no track of the kind (error then empty) or mpv
+  // refused the change (error says why); TrackDescription tells what was chosen.
+  bool NextTrack(bool subtitle, std::string& error);
   // The selected subtitle or audio track's language and title; empty when none.
   std::string TrackDescription(bool subtitle);
   // Frames the output and the decoder dropped so far (mpv's own counts).

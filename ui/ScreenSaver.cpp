@@ -20,10 +20,6 @@ constexpr float kFullTurn = 2.0f * static_cast<float>(M_PI);
 
 uint32_t Now() { return Timer() ? Timer()->CurrentTime() : SystemMilliseconds(); }
 
-// More than `interval` since `since`, or the clock wrapped below it.
-bool Passed(uint32_t now, uint32_t since, uint32_t interval) {
-  return now < since || static_cast<uint64_t>(since) + interval < now;
-}
 // What a failed load saw of the file: a retry is worth it only when this changes.
 std::string FileSignature(const std::string& fileName) {
   namespace fs = std::filesystem;
@@ -63,7 +59,7 @@ void TKLDScreenSaver::SetDelay(int seconds) {
 
 bool TKLDScreenSaver::IsActive() {
   if (delayMs_ == 0) return false;
-  if (!active_ && Passed(Now(), lastActivity_, delayMs_)) active_ = true;
+  if (!active_ && MillisecondsPassed(lastActivity_, delayMs_, Now())) active_ = true;
   return active_;
 }
 
@@ -78,7 +74,7 @@ void TKLDScreenSaver::Render() {
   if (!imageLoaded_ && !LoadImage()) return;
   int width = image_->Width(), height = image_->Height();
   uint32_t now = Now();
-  if (Passed(now, lastReposition_, kRepositionMs)) {
+  if (MillisecondsPassed(lastReposition_, kRepositionMs, now)) {
     int screenWidth = Screen() ? Screen()->ScreenWidth() : width;
     int screenHeight = Screen() ? Screen()->ScreenHeight() : height;
     x_ = width < screenWidth ? RandomInt(screenWidth - width) : 0;
@@ -92,7 +88,7 @@ void TKLDScreenSaver::Render() {
 
 bool TKLDScreenSaver::LoadImage() {
   uint32_t now = Now();
-  if (loadTried_ && !Passed(now, lastLoadTry_, kLoadRetryMs)) return false;
+  if (loadTried_ && !MillisecondsPassed(lastLoadTry_, kLoadRetryMs, now)) return false;
   loadTried_ = true;
   lastLoadTry_ = now;
   std::string fileName = imageFolder_ + "screensaver.png";

@@ -754,7 +754,7 @@ bool TKLDMediaGridControl::CollectBrowse() {
   std::unique_ptr<TKLDBrowseWorker::TResult> result = worker->Take(loadingTicket_);
   if (!result) {
     const uint32_t now = NowMs();
-    if (!slowTold_ && (now < loadingSince_ || static_cast<uint64_t>(loadingSince_) + kSlowMediaMs < now)) {
+    if (!slowTold_ && MillisecondsPassed(loadingSince_, kSlowMediaMs, now)) {
       slowTold_ = true;
       ProcessAction("onslowmedia");
     }
